@@ -1,0 +1,11 @@
+// The arrangement loop: up to five attempts to reach two active displays in
+// extend topology with the virtual monitor primary.
+#pragma once
+
+#include <vector>
+
+#include "display/enumerate.h"
+
+// Re-lists the displays in every attempt; what `displays` and `activeCount`
+// hold on entry plays no part. 0 when the virtual monitor ends up primary.
+int ArrangeDisplays(std::vector<DisplayInfo>& displays, int& activeCount);

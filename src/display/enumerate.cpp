@@ -1,0 +1,92 @@
+#include "display/enumerate.h"
+
+#include <algorithm>
+
+#include "display/display_config_api.h"
+#include "log/log.h"
+
+namespace {
+
+std::wstring TargetFriendlyName(const DISPLAYCONFIG_PATH_TARGET_INFO& target) {
+  DISPLAYCONFIG_TARGET_DEVICE_NAME request = {};
+  request.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
+  request.header.size = sizeof request;
+  request.header.adapterId = target.adapterId;
+  request.header.id = target.id;
+  if (displayapi::DisplayConfigGetDeviceInfo(&request.header) != ERROR_SUCCESS) return {};
+  const auto& name = request.monitorFriendlyDeviceName;
+  return std::wstring(name, std::find(std::begin(name), std::end(name), L'\0'));
+}
+
+std::wstring SourceGdiName(const DISPLAYCONFIG_PATH_SOURCE_INFO& source) {
+  DISPLAYCONFIG_SOURCE_DEVICE_NAME request = {};
+  request.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
+  request.header.size = sizeof request;
+  request.header.adapterId = source.adapterId;
+  request.header.id = source.id;
+  if (displayapi::DisplayConfigGetDeviceInfo(&request.header) != ERROR_SUCCESS) return {};
+  const auto& name = request.viewGdiDeviceName;
+  return std::wstring(name, std::find(std::begin(name), std::end(name), L'\0'));
+}
+
+}  // namespace
+
+bool EnumerateDisplays(std::vector<DisplayInfo>& displays, int& activeCount) {
+  UINT32 pathCount = 0;
+  UINT32 modeCount = 0;
+  if (displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &pathCount, &modeCount) !=
+      ERROR_SUCCESS) {
+    LogMessage("Failed to get display config buffer sizes.\n");
+    return false;
+  }
+  if (pathCount == 0 || modeCount == 0) {
+    LogMessage("No displays detected.\n");
+    return false;
+  }
+
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths(pathCount);
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes(modeCount);
+  if (displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &pathCount, paths.data(), &modeCount,
+                                     modes.data(), nullptr) != ERROR_SUCCESS) {
+    LogMessage("Failed to query display config.\n");
+    return false;
+  }
+  // The system writes back how many elements it used; never trust more than
+  // were allocated.
+  pathCount = std::min<UINT32>(pathCount, static_cast<UINT32>(paths.size()));
+  modeCount = std::min<UINT32>(modeCount, static_cast<UINT32>(modes.size()));
+
+  activeCount = 0;
+  std::vector<TargetKey> seen;
+  for (UINT32 i = 0; i < pathCount; ++i) {
+    const DISPLAYCONFIG_PATH_INFO& path = paths[i];
+    if (path.sourceInfo.modeInfoIdx == DISPLAYCONFIG_PATH_MODE_IDX_INVALID) continue;
+    if (!path.targetInfo.targetAvailable) continue;
+
+    const TargetKey key{path.targetInfo.adapterId, path.targetInfo.id};
+    if (std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+    seen.push_back(key);
+
+    DisplayInfo info;
+    info.pathIndex = i;
+    info.monitorName = TargetFriendlyName(path.targetInfo);
+    info.isActive = (path.flags & DISPLAYCONFIG_PATH_ACTIVE) != 0;
+    info.adapterId = path.sourceInfo.adapterId;
+    info.sourceId = path.sourceInfo.id;
+
+    const UINT32 m = path.sourceInfo.modeInfoIdx;
+    if (m < modeCount && modes[m].infoType == DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE) {
+      const DISPLAYCONFIG_SOURCE_MODE& source = modes[m].sourceMode;
+      info.width = source.width;
+      info.height = source.height;
+      info.positionY = source.position.y;
+      info.positionX = source.position.x;
+      info.isPrimary = source.position.x == 0 && source.position.y == 0;
+    }
+
+    info.deviceName = SourceGdiName(path.sourceInfo);
+    displays.push_back(std::move(info));
+    if (displays.back().isActive) ++activeCount;
+  }
+  return true;
+}

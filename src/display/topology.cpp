@@ -1,0 +1,107 @@
+#include "display/topology.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "display/display_config_api.h"
+#include "log/log.h"
+
+namespace {
+
+constexpr UINT32 kExtendFlags = SDC_APPLY | SDC_TOPOLOGY_EXTEND;  // 0x84
+constexpr UINT32 kSuppliedLayoutFlags =
+    SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE;  // 0x2A0
+constexpr std::size_t kErrorLineBufferSize = 512;
+
+}  // namespace
+
+bool ForceExtendMode() {
+  const LONG result = displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtendFlags);
+  if (result != ERROR_SUCCESS) {
+    LogMessage("SetDisplayConfig (ForceExtendMode) failed: %ld\n", static_cast<long>(result));
+    return false;
+  }
+  LogMessage("[Info] Force Extend mode success.\n");
+  return true;
+}
+
+bool SetPrimaryDisplay(int index) {
+  UINT32 pathCount = 0;
+  UINT32 modeCount = 0;
+  if (displayapi::GetDisplayConfigBufferSizes(QDC_ONLY_ACTIVE_PATHS, &pathCount, &modeCount) !=
+      ERROR_SUCCESS) {
+    LogMessage("Failed to get display config buffer sizes.\n");
+    return false;
+  }
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths(pathCount);
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes(modeCount);
+  if (displayapi::QueryDisplayConfig(QDC_ONLY_ACTIVE_PATHS, &pathCount, paths.data(), &modeCount,
+                                     modes.data(), nullptr) != ERROR_SUCCESS) {
+    LogMessage("Failed to query display config.\n");
+    return false;
+  }
+  // Counts written back never exceed what was allocated for them.
+  pathCount = std::min<UINT32>(pathCount, static_cast<UINT32>(paths.size()));
+  modeCount = std::min<UINT32>(modeCount, static_cast<UINT32>(modes.size()));
+
+  if (index < 0 || static_cast<long long>(index) >= static_cast<long long>(pathCount)) {
+    LogMessage("Invalid display index.\n");
+    return false;
+  }
+
+  std::vector<DISPLAYCONFIG_PATH_INFO> ordered;
+  ordered.reserve(pathCount);
+  ordered.push_back(paths[static_cast<UINT32>(index)]);
+  for (UINT32 i = 0; i < pathCount; ++i)
+    if (i != static_cast<UINT32>(index)) ordered.push_back(paths[i]);
+
+  // One row from (0,0): only positions move; sizes and flags stay as queried.
+  // Cloned paths share one source mode: it is placed by the first path that
+  // names it, so the chosen display's source stays at (0,0) and no width is
+  // counted twice.
+  LONG offset = 0;
+  std::vector<bool> placed(modeCount, false);
+  for (const DISPLAYCONFIG_PATH_INFO& path : ordered) {
+    const UINT32 m = path.sourceInfo.modeInfoIdx;
+    if (m == DISPLAYCONFIG_PATH_MODE_IDX_INVALID || m >= modeCount) continue;
+    if (modes[m].infoType != DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE || placed[m]) continue;
+    placed[m] = true;
+    modes[m].sourceMode.position.x = offset;
+    modes[m].sourceMode.position.y = 0;
+    offset += static_cast<LONG>(modes[m].sourceMode.width);
+  }
+
+  const LONG result = displayapi::SetDisplayConfig(pathCount, ordered.data(), modeCount,
+                                                   modes.data(), kSuppliedLayoutFlags);
+  if (result != ERROR_SUCCESS) {
+    LogMessage("Failed to set primary display.\n");
+    LogSystemError(result);
+    return false;
+  }
+  LogMessage("Primary display successfully set to index: %d\n", index);
+  return true;
+}
+
+void LogSystemError(long errorCode) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+      static_cast<DWORD>(errorCode), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) {
+    if (text != nullptr) LocalFree(text);
+    return;
+  }
+  std::string line = FormatLogString("Error %ld: %ws\n", errorCode, text);
+  LocalFree(text);
+  // The line must fit a 512-byte buffer with its terminator. A longer system
+  // text is cut, and the cut line still ends the log line it started.
+  if (line.size() > kErrorLineBufferSize - 1) {
+    line.resize(kErrorLineBufferSize - 2);
+    line += '\n';
+  }
+  LogMessage("%s", line.c_str());
+}

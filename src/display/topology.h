@@ -1,0 +1,13 @@
+// Changing the display configuration: extend topology and primary display.
+#pragma once
+
+// Asks the system for its extend topology. Logs the outcome.
+bool ForceExtendMode();
+
+// Makes path `index` of an active-paths query primary: its source goes to
+// (0,0), every other source follows in one row to its right; the layout is
+// applied and saved to the display database.
+bool SetPrimaryDisplay(int index);
+
+// Logs the system's own text for a Windows error code, when it has one.
+void LogSystemError(long errorCode);

@@ -1,0 +1,109 @@
+#include "log/log.h"
+
+#include <windows.h>
+
+#include <share.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <optional>
+
+#include "common/exe_dir.h"
+#include "log/log_format.h"
+
+namespace {
+
+// Characters without a narrow form become the code page's default character,
+// so one unusual monitor name costs one character, never the whole line.
+std::string WideToAnsi(const wchar_t* text, std::size_t length) {
+  if (length == 0) return {};
+  const int wideLength = static_cast<int>(length);
+  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, nullptr, 0,
+                                 nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, narrow.data(), size,
+                      nullptr, nullptr);
+  return narrow;
+}
+
+std::wstring FileSystemWide(const std::string& path) {
+  const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+  int size = MultiByteToWideChar(codePage, 0, path.c_str(), -1, nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(codePage, 0, path.c_str(), -1, wide.data(), size);
+  wide.resize(static_cast<std::size_t>(size) - 1);
+  return wide;
+}
+
+std::optional<std::string>& TestPath() {
+  static std::optional<std::string> path;
+  return path;
+}
+
+const std::string& LogFilePath() {
+  if (TestPath()) return *TestPath();
+  // Function-local static: worked out once, on the first message, thread-safely.
+  static const std::string path = GetLogFilePath();
+  return path;
+}
+
+}  // namespace
+
+void SetLogFilePathForTesting(const std::string& path) { TestPath() = path; }
+
+std::string GetLogFilePath() {
+  // One spare byte: even if the system fills all 260 without a terminator,
+  // the text below stays inside the array.
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = GetEnvironmentVariableA("APPDATA", buffer, MAX_PATH);
+
+  FILE* trace = _fsopen("c:\\dp.log", "ab", _SH_DENYNO);
+  if (trace != nullptr) {
+    std::fprintf(trace, "logpath %s, len %d .\n", buffer, static_cast<int>(n));
+    std::fclose(trace);
+  }
+
+  if (n == 0 || n > MAX_PATH) return GetExecutableDirectory() + "\\display.log";
+
+  const std::string base(buffer);
+  const std::string logDirectory = base + "\\harnfold\\log";
+  // Failures are expected when the directories exist already.
+  CreateDirectoryW(FileSystemWide(base + "\\harnfold").c_str(), nullptr);
+  CreateDirectoryW(FileSystemWide(logDirectory).c_str(), nullptr);
+  return logDirectory + "\\display.log";
+}
+
+std::string FormatLogString(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::string text = FormatLogText(format, args, &WideToAnsi);
+  va_end(args);
+  return text;
+}
+
+void LogMessage(const char* format, ...) {
+  const std::string& path = LogFilePath();
+
+  std::va_list args;
+  va_start(args, format);
+  const std::string message = FormatLogText(format, args, &WideToAnsi);
+  va_end(args);
+
+  OutputDebugStringA(message.c_str());
+  std::fputs(message.c_str(), stdout);
+
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const std::string prefix = FormatLogPrefix(now.wMonth, now.wDay, now.wHour, now.wMinute,
+                                             now.wSecond, now.wMilliseconds);
+
+  // Text mode: every "\n" is stored as CR LF. fopen_s shares nothing while the
+  // line is written; the file is closed again before returning.
+  FILE* file = nullptr;
+  if (fopen_s(&file, path.c_str(), "a") != 0 || file == nullptr) return;
+  std::fwrite(prefix.data(), 1, prefix.size(), file);
+  std::fwrite(message.data(), 1, message.size(), file);
+  std::fclose(file);
+}

@@ -1,0 +1,13 @@
+#include "common/wait_api.h"
+#include "support/fake_wait.h"
+
+std::vector<DWORD>& RecordedWaits() {
+  static std::vector<DWORD> waits;
+  return waits;
+}
+
+namespace waitapi {
+
+void Sleep(DWORD milliseconds) { RecordedWaits().push_back(milliseconds); }
+
+}  // namespace waitapi

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <regex>
+#include <string>
+
+#include "common/exe_dir.h"
+#include "log/log.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const char* const kPrefix = R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )";
+
+// Sets or removes APPDATA for one test and puts the old value back after.
+class ScopedAppData {
+ public:
+  explicit ScopedAppData(const char* value) {
+    char old[32768];
+    DWORD n = GetEnvironmentVariableA("APPDATA", old, sizeof old);
+    if (n > 0 && n < sizeof old) old_ = old;
+    had_ = n > 0;
+    SetEnvironmentVariableA("APPDATA", value);
+  }
+  ~ScopedAppData() { SetEnvironmentVariableA("APPDATA", had_ ? old_.c_str() : nullptr); }
+
+ private:
+  std::string old_;
+  bool had_ = false;
+};
+
+bool IsDirectory(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST(LogFile, LinesCarryThePrefixAndEndInCrLf) {
+  LogCapture log;
+  LogMessage("EnumerateDisplays failed.\n");
+  LogMessage("no line end");
+  LogMessage("%s %d\n", "joined", 2);
+  LogMessage("");
+  LogMessage("%ws\n", L"last");
+
+  const std::string p = kPrefix;
+  const std::regex expected(p + R"(EnumerateDisplays failed\.\r\n)" + p + "no line end" + p +
+                            R"(joined 2\r\n)" + p + p + "last\r\n");
+  EXPECT_TRUE(std::regex_match(log.Raw(), expected)) << log.Raw();
+  EXPECT_EQ(log.Messages(), "EnumerateDisplays failed.\nno line end" "joined 2\nlast\n");
+}
+
+TEST(LogFile, PrefixShowsTheLocalTime) {
+  LogCapture log;
+  SYSTEMTIME before;
+  GetLocalTime(&before);
+  LogMessage("x");
+  const std::string raw = log.Raw();
+  ASSERT_GE(raw.size(), 22u);
+  char monthDay[8];
+  std::snprintf(monthDay, sizeof monthDay, "[%02d/%02d", before.wMonth, before.wDay);
+  // The date can only differ if the test straddles midnight.
+  if (before.wHour != 23 || before.wMinute != 59) {
+    EXPECT_EQ(raw.substr(0, 6), monthDay);
+  }
+  EXPECT_EQ(raw.substr(20, 3), ": x");
+}
+
+TEST(LogFile, AppendsAndNeverTruncates) {
+  LogCapture log;
+  ASSERT_TRUE(WriteFileBytes(log.path(), "earlier run\r\n"));
+  LogMessage("next run\n");
+  const std::string raw = log.Raw();
+  EXPECT_EQ(raw.rfind("earlier run\r\n", 0), 0u) << raw;
+  EXPECT_TRUE(std::regex_match(raw, std::regex(std::string("earlier run\r\n") + kPrefix +
+                                               "next run\r\n")));
+}
+
+TEST(LogFile, LongMessageIsCutTheSameInTheFile) {
+  LogCapture log;
+  LogMessage("%s", std::string(5000, 'z').c_str());
+  EXPECT_EQ(log.Messages(), std::string(2047, 'z'));
+}
+
+TEST(LogFile, UnwritableLogPathLosesOnlyTheFileLine) {
+  TempDir dir;
+  SetLogFilePathForTesting(dir.File("missing\\display.log"));
+  LogMessage("goes to the console only\n");  // must not crash or create anything
+  EXPECT_FALSE(IsDirectory(dir.File("missing")));
+  LogCapture log;
+  LogMessage("back\n");
+  EXPECT_EQ(log.Messages(), "back\n");
+}
+
+TEST(LogFilePath, UnderAppDataCreatesBothDirectoriesAndTraces) {
+  TempDir dir;
+  ScopedAppData appdata(dir.path().c_str());
+  const std::string path = GetLogFilePath();
+  EXPECT_EQ(path, dir.path() + "\\harnfold\\log\\display.log");
+  EXPECT_TRUE(IsDirectory(dir.File("harnfold")));
+  EXPECT_TRUE(IsDirectory(dir.File("harnfold\\log")));
+
+  const std::string trace = ReadFileBytes("c:\\dp.log");
+  const std::string line =
+      "logpath " + dir.path() + ", len " + std::to_string(dir.path().size()) + " .\n";
+  const auto at = trace.find(line);
+  ASSERT_NE(at, std::string::npos) << trace;
+  EXPECT_NE(trace[at + line.size() - 2], '\r') << "the trace file is binary: LF alone";
+
+  // Existing directories are no obstacle on the next run.
+  EXPECT_EQ(GetLogFilePath(), path);
+}
+
+TEST(LogFilePath, WithoutUsableAppDataFallsBackBesideTheExecutable) {
+  struct Case {
+    const char* name;
+    std::string value;  // empty: unset
+  } cases[] = {{"unset", ""}, {"too long", std::string(300, 'a')}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedAppData appdata(c.value.empty() ? nullptr : c.value.c_str());
+    EXPECT_EQ(GetLogFilePath(), GetExecutableDirectory() + "\\display.log");
+    EXPECT_FALSE(IsDirectory(GetExecutableDirectory() + "\\harnfold"));
+    const std::string trace = ReadFileBytes("c:\\dp.log");
+    const std::string len = c.value.empty() ? "0" : std::to_string(c.value.size() + 1);
+    EXPECT_NE(trace.find(", len " + len + " .\n"), std::string::npos) << trace;
+  }
+}
+
+TEST(LogFilePath, AppDataThatDoesNotExistLeavesNothingBehind) {
+  TempDir dir;
+  const std::string missing = dir.File("gone");
+  ScopedAppData appdata(missing.c_str());
+  EXPECT_EQ(GetLogFilePath(), missing + "\\harnfold\\log\\display.log");
+  EXPECT_FALSE(IsDirectory(missing));  // one level at a time: no parents made up
+}
+
+}  // namespace

@@ -1,0 +1,9 @@
+// Tests that link dp_fake_wait instead of the real Sleep see every wait the
+// code asked for, and no time passes.
+#pragma once
+
+#include <vector>
+
+#include <windows.h>
+
+std::vector<DWORD>& RecordedWaits();

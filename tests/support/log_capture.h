@@ -1,0 +1,27 @@
+// Points the log at a fresh file for the length of a test and reads back what
+// was written, so tests assert on the log's own bytes.
+#pragma once
+
+#include <string>
+
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  // The file exactly as stored (prefixes, CR LF).
+  std::string Raw() const;
+  // The messages alone: every timestamp prefix removed, CR LF back to "\n".
+  std::string Messages() const;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// Removes "[MM/DD-hh:mm:ss.mmm]: " prefixes and turns CR LF into "\n".
+std::string StripLogPrefixes(const std::string& raw);
+
+std::string ReadFileBytes(const std::string& path);
