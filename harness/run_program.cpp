@@ -1,0 +1,139 @@
+#include "run_program.h"
+
+#include <algorithm>
+#include <cwctype>
+
+namespace {
+
+std::wstring Upper(std::wstring s) {
+  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towupper(c));
+  return s;
+}
+
+struct Handle {
+  HANDLE h = nullptr;
+  ~Handle() {
+    if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+}  // namespace
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos)
+    return argument;
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == L'"') quoted.append(backslashes * 2 + 1, L'\\');
+    else quoted.append(backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted += L'"';
+  return quoted;
+}
+
+std::wstring BuildEnvironmentBlock(
+    const std::map<std::wstring, std::optional<std::wstring>>& changes) {
+  // Keyed case-insensitively, as Windows treats variable names.
+  std::map<std::wstring, std::pair<std::wstring, std::wstring>> vars;
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) {
+      std::wstring entry(p);
+      // Entries such as "=C:=C:\dir" start with '='; the name ends at the next one.
+      std::size_t eq = entry.find(L'=', 1);
+      if (eq == std::wstring::npos) continue;
+      std::wstring name = entry.substr(0, eq);
+      vars[Upper(name)] = {name, entry.substr(eq + 1)};
+    }
+    FreeEnvironmentStringsW(block);
+  }
+  for (const auto& [name, value] : changes) {
+    if (value) vars[Upper(name)] = {name, *value};
+    else vars.erase(Upper(name));
+  }
+  std::wstring out;
+  for (const auto& [key, entry] : vars) {
+    out += entry.first + L"=" + entry.second;
+    out += L'\0';
+  }
+  if (out.empty()) out += L'\0';
+  out += L'\0';
+  return out;
+}
+
+RunResult RunProgram(const RunOptions& options) {
+  RunResult result;
+
+  // Output goes to a file rather than a pipe: programs started by the one
+  // under test inherit the handle and may outlive it, and a pipe would then
+  // never report its end.
+  wchar_t tempDir[MAX_PATH] = {};
+  wchar_t outputPath[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, tempDir);
+  GetTempFileNameW(tempDir, L"dpo", 0, outputPath);
+
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  Handle output;
+  output.h = CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                         FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (output.h == INVALID_HANDLE_VALUE) {
+    result.startError = GetLastError();
+    return result;
+  }
+
+  std::wstring commandLine = QuoteArgument(options.program);
+  for (const std::wstring& a : options.arguments) commandLine += L" " + QuoteArgument(a);
+  std::wstring environment = BuildEnvironmentBlock(options.environment);
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullptr;
+  startup.hStdOutput = output.h;
+  startup.hStdError = output.h;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                      CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                      options.workingDirectory.empty() ? nullptr
+                                                       : options.workingDirectory.c_str(),
+                      &startup, &process)) {
+    result.startError = GetLastError();
+    DeleteFileW(outputPath);
+    return result;
+  }
+  result.started = true;
+  Handle processHandle{process.hProcess};
+  Handle threadHandle{process.hThread};
+  CloseHandle(output.h);
+  output.h = nullptr;
+
+  if (WaitForSingleObject(process.hProcess, options.timeoutMs) != WAIT_OBJECT_0) {
+    result.timedOut = true;
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  GetExitCodeProcess(process.hProcess, &result.exitCode);
+
+  Handle reader;
+  reader.h = CreateFileW(outputPath, GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (reader.h != INVALID_HANDLE_VALUE) {
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(reader.h, buffer, sizeof buffer, &got, nullptr) && got > 0)
+      result.output.append(buffer, got);
+    CloseHandle(reader.h);
+    reader.h = nullptr;
+  }
+  DeleteFileW(outputPath);
+  return result;
+}

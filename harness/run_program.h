@@ -1,0 +1,39 @@
+// Starts a Windows program the way an operator's scheduler would: in a chosen
+// directory, with an environment block of our making (a program started from
+// the Linux side gets APPDATA rewritten by Wine), and hands back its exit code
+// and console output once it has ended.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct RunOptions {
+  std::wstring program;                // full path of the executable
+  std::vector<std::wstring> arguments;  // quoted as needed
+  std::wstring workingDirectory;       // empty: the caller's
+  // Changes to the caller's environment: a value sets, nullopt removes.
+  std::map<std::wstring, std::optional<std::wstring>> environment;
+  DWORD timeoutMs = 120000;
+};
+
+struct RunResult {
+  bool started = false;
+  DWORD startError = 0;  // GetLastError when not started
+  bool timedOut = false;
+  DWORD exitCode = 0;
+  std::string output;  // standard output and standard error, as bytes
+};
+
+RunResult RunProgram(const RunOptions& options);
+
+// The caller's environment with `changes` applied, as a sorted UTF-16 block
+// ready for CreateProcessW with CREATE_UNICODE_ENVIRONMENT.
+std::wstring BuildEnvironmentBlock(
+    const std::map<std::wstring, std::optional<std::wstring>>& changes);
+
+// One command-line argument, quoted the way CommandLineToArgvW reads it back.
+std::wstring QuoteArgument(const std::wstring& argument);
