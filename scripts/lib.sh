@@ -1,0 +1,55 @@
+# Shared by scripts/test.sh and scripts/demo.sh: packages, build, Wine.
+# Sourced, not run.
+
+DP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+DP_BUILD=$DP_ROOT/build/mingw
+export WINEPREFIX=${WINEPREFIX:-$DP_ROOT/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Gecko or Mono install prompts on a machine without a display.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+DP_PACKAGES=(mingw-w64 wine wine64 cmake make edid-decode nlohmann-json3-dev googletest)
+
+dp_log() { printf '==> %s\n' "$*" >&2; }
+
+# Installs what is missing, with apt-get when root; otherwise says what to install.
+dp_ensure_packages() {
+  local missing=() p
+  for p in "${DP_PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    dp_log "missing Debian packages: ${missing[*]} (run as root, or: sudo apt-get install ${missing[*]})"
+    return 1
+  fi
+  dp_log "installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+dp_build() {
+  dp_log "configuring and building (mingw-w64 cross-build)"
+  cmake --preset mingw -S "$DP_ROOT" >/dev/null
+  cmake --build "$DP_BUILD" -j"$(nproc)"
+}
+
+# A prefix of the build tree's own and one persistent wineserver for the whole
+# run: each program start then costs a fraction of a second. The trap ends the
+# server however the script ends, so nothing is left running.
+dp_start_wine() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    dp_log "creating the Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wine cmd /c exit >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  wineserver -p
+  trap dp_stop_wine EXIT
+}
+
+dp_stop_wine() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
