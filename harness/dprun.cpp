@@ -52,7 +52,7 @@ int wmain(int argc, wchar_t** argv) {
     return 127;
   }
   std::fwrite(r.output.data(), 1, r.output.size(), stdout);
-  if (r.timedOut) std::fprintf(stderr, "dprun: %ls timed out and was stopped\n",
-                               options.program.c_str());
+  if (r.timedOut)
+    std::fprintf(stderr, "dprun: %ls timed out and was stopped\n", options.program.c_str());
   return static_cast<int>(r.exitCode);
 }

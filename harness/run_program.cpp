@@ -29,8 +29,10 @@ std::wstring QuoteArgument(const std::wstring& argument) {
       ++backslashes;
       continue;
     }
-    if (c == L'"') quoted.append(backslashes * 2 + 1, L'\\');
-    else quoted.append(backslashes, L'\\');
+    if (c == L'"')
+      quoted.append(backslashes * 2 + 1, L'\\');
+    else
+      quoted.append(backslashes, L'\\');
     backslashes = 0;
     quoted += c;
   }
@@ -55,8 +57,10 @@ std::wstring BuildEnvironmentBlock(
     FreeEnvironmentStringsW(block);
   }
   for (const auto& [name, value] : changes) {
-    if (value) vars[Upper(name)] = {name, *value};
-    else vars.erase(Upper(name));
+    if (value)
+      vars[Upper(name)] = {name, *value};
+    else
+      vars.erase(Upper(name));
   }
   std::wstring out;
   for (const auto& [key, entry] : vars) {
@@ -81,9 +85,9 @@ RunResult RunProgram(const RunOptions& options) {
 
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   Handle output;
-  output.h = CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                         FILE_SHARE_DELETE, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  output.h =
+      CreateFileW(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (output.h == INVALID_HANDLE_VALUE) {
     result.startError = GetLastError();
     return result;
@@ -102,8 +106,7 @@ RunResult RunProgram(const RunOptions& options) {
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                       CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                      options.workingDirectory.empty() ? nullptr
-                                                       : options.workingDirectory.c_str(),
+                      options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
                       &startup, &process)) {
     result.startError = GetLastError();
     DeleteFileW(outputPath);
@@ -123,9 +126,9 @@ RunResult RunProgram(const RunOptions& options) {
   GetExitCodeProcess(process.hProcess, &result.exitCode);
 
   Handle reader;
-  reader.h = CreateFileW(outputPath, GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  reader.h =
+      CreateFileW(outputPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (reader.h != INVALID_HANDLE_VALUE) {
     char buffer[4096];
     DWORD got = 0;

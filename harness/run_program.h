@@ -12,9 +12,9 @@
 #include <vector>
 
 struct RunOptions {
-  std::wstring program;                // full path of the executable
+  std::wstring program;                 // full path of the executable
   std::vector<std::wstring> arguments;  // quoted as needed
-  std::wstring workingDirectory;       // empty: the caller's
+  std::wstring workingDirectory;        // empty: the caller's
   // Changes to the caller's environment: a value sets, nullopt removes.
   std::map<std::wstring, std::optional<std::wstring>> environment;
   DWORD timeoutMs = 120000;

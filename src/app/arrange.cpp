@@ -25,9 +25,8 @@ int FinishWithPrimary(const std::vector<DisplayInfo>& displays) {
   LogMessage("Final available displays:\n");
   for (std::size_t i = 0; i < displays.size(); ++i) {
     const DisplayInfo& d = displays[i];
-    LogMessage("[%zu] %ws %ws (%d,%d)(%ux%u)%s%s\n", i, d.deviceName.c_str(),
-               d.monitorName.c_str(), d.positionY, d.positionX, d.width, d.height,
-               ActiveText(d), PrimaryText(d));
+    LogMessage("[%zu] %ws %ws (%d,%d)(%ux%u)%s%s\n", i, d.deviceName.c_str(), d.monitorName.c_str(),
+               d.positionY, d.positionX, d.width, d.height, ActiveText(d), PrimaryText(d));
   }
 
   std::size_t target = displays.size();

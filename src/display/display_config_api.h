@@ -12,16 +12,14 @@ LONG GetDisplayConfigBufferSizes(UINT32 flags, UINT32* numPathArrayElements,
                                  UINT32* numModeInfoArrayElements);
 
 LONG QueryDisplayConfig(UINT32 flags, UINT32* numPathArrayElements,
-                        DISPLAYCONFIG_PATH_INFO* pathArray,
-                        UINT32* numModeInfoArrayElements,
+                        DISPLAYCONFIG_PATH_INFO* pathArray, UINT32* numModeInfoArrayElements,
                         DISPLAYCONFIG_MODE_INFO* modeInfoArray,
                         DISPLAYCONFIG_TOPOLOGY_ID* currentTopologyId);
 
 LONG DisplayConfigGetDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_HEADER* requestPacket);
 
-LONG SetDisplayConfig(UINT32 numPathArrayElements,
-                      DISPLAYCONFIG_PATH_INFO* pathArray,
-                      UINT32 numModeInfoArrayElements,
-                      DISPLAYCONFIG_MODE_INFO* modeInfoArray, UINT32 flags);
+LONG SetDisplayConfig(UINT32 numPathArrayElements, DISPLAYCONFIG_PATH_INFO* pathArray,
+                      UINT32 numModeInfoArrayElements, DISPLAYCONFIG_MODE_INFO* modeInfoArray,
+                      UINT32 flags);
 
 }  // namespace displayapi

@@ -87,21 +87,26 @@ bool SetPrimaryDisplay(int index) {
 
 void LogSystemError(long errorCode) {
   wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-      static_cast<DWORD>(errorCode), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
+                     static_cast<DWORD>(errorCode), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                     reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   if (length == 0 || text == nullptr) {
     if (text != nullptr) LocalFree(text);
     return;
   }
-  std::string line = FormatLogString("Error %ld: %ws\n", errorCode, text);
+  const std::string line = FormatSystemErrorLine(errorCode, text);
   LocalFree(text);
+  LogMessage("%s", line.c_str());
+}
+
+std::string FormatSystemErrorLine(long errorCode, const wchar_t* systemText) {
+  std::string line = FormatLogString("Error %ld: %ws\n", errorCode, systemText);
   // The line must fit a 512-byte buffer with its terminator. A longer system
   // text is cut, and the cut line still ends the log line it started.
   if (line.size() > kErrorLineBufferSize - 1) {
     line.resize(kErrorLineBufferSize - 2);
     line += '\n';
   }
-  LogMessage("%s", line.c_str());
+  return line;
 }

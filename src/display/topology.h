@@ -1,6 +1,8 @@
 // Changing the display configuration: extend topology and primary display.
 #pragma once
 
+#include <string>
+
 // Asks the system for its extend topology. Logs the outcome.
 bool ForceExtendMode();
 
@@ -11,3 +13,6 @@ bool SetPrimaryDisplay(int index);
 
 // Logs the system's own text for a Windows error code, when it has one.
 void LogSystemError(long errorCode);
+
+// "Error %ld: %ws\n" with the system text as given, cut to fit 512 bytes.
+std::string FormatSystemErrorLine(long errorCode, const wchar_t* systemText);

@@ -1,8 +1,7 @@
 #include "log/log.h"
 
-#include <windows.h>
-
 #include <share.h>
+#include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
@@ -22,8 +21,8 @@ std::string WideToAnsi(const wchar_t* text, std::size_t length) {
                                  nullptr, nullptr);
   if (size <= 0) return {};
   std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, narrow.data(), size,
-                      nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, narrow.data(), size, nullptr,
+                      nullptr);
   return narrow;
 }
 
@@ -96,8 +95,8 @@ void LogMessage(const char* format, ...) {
 
   SYSTEMTIME now;
   GetLocalTime(&now);
-  const std::string prefix = FormatLogPrefix(now.wMonth, now.wDay, now.wHour, now.wMinute,
-                                             now.wSecond, now.wMilliseconds);
+  const std::string prefix =
+      FormatLogPrefix(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
 
   // Text mode: every "\n" is stored as CR LF. fopen_s shares nothing while the
   // line is written; the file is closed again before returning.

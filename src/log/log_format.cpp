@@ -113,7 +113,8 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       spec.width = w;
       ++p;
     } else {
-      while (*p >= '0' && *p <= '9') spec.width = (spec.width < 0 ? 0 : spec.width) * 10 + (*p++ - '0');
+      while (*p >= '0' && *p <= '9')
+        spec.width = (spec.width < 0 ? 0 : spec.width) * 10 + (*p++ - '0');
     }
     if (*p == '.') {
       ++p;
@@ -143,11 +144,26 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
           spec.length = Length::LongLong;
         }
         break;
-      case 'L': ++p; spec.length = Length::LongDouble; break;
-      case 'z': ++p; spec.length = Length::Size; break;
-      case 'j': ++p; spec.length = Length::Max; break;
-      case 't': ++p; spec.length = Length::PtrDiff; break;
-      case 'w': ++p; spec.length = Length::Wide; break;
+      case 'L':
+        ++p;
+        spec.length = Length::LongDouble;
+        break;
+      case 'z':
+        ++p;
+        spec.length = Length::Size;
+        break;
+      case 'j':
+        ++p;
+        spec.length = Length::Max;
+        break;
+      case 't':
+        ++p;
+        spec.length = Length::PtrDiff;
+        break;
+      case 'w':
+        ++p;
+        spec.length = Length::Wide;
+        break;
       case 'I':
         if (p[1] == '6' && p[2] == '4') {
           p += 3;
@@ -160,7 +176,8 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
           spec.length = Length::Size;
         }
         break;
-      default: break;
+      default:
+        break;
     }
     const char conversion = *p;
     if (conversion == '\0') {
@@ -173,14 +190,28 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 'i': {
         long long v = 0;
         switch (spec.length) {
-          case Length::Char: v = static_cast<signed char>(va_arg(ap, int)); break;
-          case Length::Short: v = static_cast<short>(va_arg(ap, int)); break;
-          case Length::Long: v = va_arg(ap, long); break;
-          case Length::LongLong: v = va_arg(ap, long long); break;
+          case Length::Char:
+            v = static_cast<signed char>(va_arg(ap, int));
+            break;
+          case Length::Short:
+            v = static_cast<short>(va_arg(ap, int));
+            break;
+          case Length::Long:
+            v = va_arg(ap, long);
+            break;
+          case Length::LongLong:
+            v = va_arg(ap, long long);
+            break;
           case Length::Size:
-          case Length::PtrDiff: v = va_arg(ap, std::ptrdiff_t); break;
-          case Length::Max: v = va_arg(ap, std::intmax_t); break;
-          default: v = va_arg(ap, int); break;
+          case Length::PtrDiff:
+            v = va_arg(ap, std::ptrdiff_t);
+            break;
+          case Length::Max:
+            v = va_arg(ap, std::intmax_t);
+            break;
+          default:
+            v = va_arg(ap, int);
+            break;
         }
         AppendFormatted(out, Directive(spec, "lld"), v);
         break;
@@ -191,14 +222,28 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 'X': {
         unsigned long long v = 0;
         switch (spec.length) {
-          case Length::Char: v = static_cast<unsigned char>(va_arg(ap, unsigned)); break;
-          case Length::Short: v = static_cast<unsigned short>(va_arg(ap, unsigned)); break;
-          case Length::Long: v = va_arg(ap, unsigned long); break;
-          case Length::LongLong: v = va_arg(ap, unsigned long long); break;
+          case Length::Char:
+            v = static_cast<unsigned char>(va_arg(ap, unsigned));
+            break;
+          case Length::Short:
+            v = static_cast<unsigned short>(va_arg(ap, unsigned));
+            break;
+          case Length::Long:
+            v = va_arg(ap, unsigned long);
+            break;
+          case Length::LongLong:
+            v = va_arg(ap, unsigned long long);
+            break;
           case Length::Size:
-          case Length::PtrDiff: v = va_arg(ap, std::size_t); break;
-          case Length::Max: v = va_arg(ap, std::uintmax_t); break;
-          default: v = va_arg(ap, unsigned); break;
+          case Length::PtrDiff:
+            v = va_arg(ap, std::size_t);
+            break;
+          case Length::Max:
+            v = va_arg(ap, std::uintmax_t);
+            break;
+          default:
+            v = va_arg(ap, unsigned);
+            break;
         }
         const char ll[] = {'l', 'l', conversion, '\0'};
         AppendFormatted(out, Directive(spec, ll), v);
@@ -237,9 +282,8 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 'G':
       case 'a':
       case 'A': {
-        double v = spec.length == Length::LongDouble
-                       ? static_cast<double>(va_arg(ap, long double))
-                       : va_arg(ap, double);
+        double v = spec.length == Length::LongDouble ? static_cast<double>(va_arg(ap, long double))
+                                                     : va_arg(ap, double);
         const char conv[] = {conversion, '\0'};
         AppendFormatted(out, Directive(spec, conv), v);
         break;
@@ -247,9 +291,9 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 'p': {
         // The Microsoft runtime's form: 16 upper-case hex digits, no 0x.
         char digits[32];
-        std::snprintf(digits, sizeof digits, "%016llX",
-                      static_cast<unsigned long long>(
-                          reinterpret_cast<std::uintptr_t>(va_arg(ap, void*))));
+        std::snprintf(
+            digits, sizeof digits, "%016llX",
+            static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(va_arg(ap, void*))));
         Spec s = spec;
         s.precision = -1;
         AppendPadded(out, digits, s);
@@ -275,7 +319,7 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
 std::string FormatLogPrefix(int month, int day, int hour, int minute, int second,
                             int milliseconds) {
   char prefix[1024];
-  std::snprintf(prefix, sizeof prefix, "[%02d/%02d-%02d:%02d:%02d.%03d]: ", month, day,
-                hour, minute, second, milliseconds);
+  std::snprintf(prefix, sizeof prefix, "[%02d/%02d-%02d:%02d:%02d.%03d]: ", month, day, hour,
+                minute, second, milliseconds);
   return prefix;
 }

@@ -18,9 +18,7 @@ inline constexpr std::size_t kLogMessageBufferSize = 2048;
 // reach the C runtime: they go through `toNarrow`, character by character
 // loss instead of a lost message. The result holds at most 2047 bytes and
 // stops at the first NUL the formatting produced.
-std::string FormatLogText(const char* format, std::va_list args,
-                          WideToNarrowFn toNarrow);
+std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn toNarrow);
 
 // "[MM/DD-hh:mm:ss.mmm]: " from local-time fields.
-std::string FormatLogPrefix(int month, int day, int hour, int minute,
-                            int second, int milliseconds);
+std::string FormatLogPrefix(int month, int day, int hour, int minute, int second, int milliseconds);

@@ -1,10 +1,10 @@
+#include "common/exe_dir.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstring>
 #include <string>
-
-#include "common/exe_dir.h"
 
 namespace {
 

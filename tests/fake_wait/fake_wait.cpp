@@ -1,5 +1,6 @@
-#include "common/wait_api.h"
 #include "support/fake_wait.h"
+
+#include "common/wait_api.h"
 
 std::vector<DWORD>& RecordedWaits() {
   static std::vector<DWORD> waits;

@@ -47,7 +47,9 @@ TEST(LogFile, LinesCarryThePrefixAndEndInCrLf) {
   const std::regex expected(p + R"(EnumerateDisplays failed\.\r\n)" + p + "no line end" + p +
                             R"(joined 2\r\n)" + p + p + "last\r\n");
   EXPECT_TRUE(std::regex_match(log.Raw(), expected)) << log.Raw();
-  EXPECT_EQ(log.Messages(), "EnumerateDisplays failed.\nno line end" "joined 2\nlast\n");
+  EXPECT_EQ(log.Messages(),
+            "EnumerateDisplays failed.\nno line end"
+            "joined 2\nlast\n");
 }
 
 TEST(LogFile, PrefixShowsTheLocalTime) {
@@ -72,8 +74,8 @@ TEST(LogFile, AppendsAndNeverTruncates) {
   LogMessage("next run\n");
   const std::string raw = log.Raw();
   EXPECT_EQ(raw.rfind("earlier run\r\n", 0), 0u) << raw;
-  EXPECT_TRUE(std::regex_match(raw, std::regex(std::string("earlier run\r\n") + kPrefix +
-                                               "next run\r\n")));
+  EXPECT_TRUE(
+      std::regex_match(raw, std::regex(std::string("earlier run\r\n") + kPrefix + "next run\r\n")));
 }
 
 TEST(LogFile, LongMessageIsCutTheSameInTheFile) {

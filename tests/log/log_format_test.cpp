@@ -1,3 +1,5 @@
+#include "log/log_format.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -5,7 +7,6 @@
 #include <string>
 
 #include "log/log.h"
-#include "log/log_format.h"
 
 namespace {
 

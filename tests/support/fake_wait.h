@@ -2,8 +2,8 @@
 // code asked for, and no time passes.
 #pragma once
 
-#include <vector>
-
 #include <windows.h>
+
+#include <vector>
 
 std::vector<DWORD>& RecordedWaits();
