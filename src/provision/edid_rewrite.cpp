@@ -1,0 +1,130 @@
+#include "provision/edid_rewrite.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "log/log.h"
+#include "provision/ansi_text.h"
+
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() { Close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  bool Close() {
+    if (!valid()) return true;
+    const bool closed = CloseHandle(handle_) != 0;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+enum class ReplaceResult { kReplaced, kOpenFailed, kWriteFailed };
+
+// Could the original be opened for writing, as a truncating open would need?
+// Asked without truncating it. Windows refuses a read-only file by itself, but
+// Wine run as root does not (it leaves the check to the Unix permission bits),
+// so the attribute is checked here as well.
+bool CanWriteOriginal(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
+  FileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return probe.valid();
+}
+
+// A new file beside the original, so that the final rename stays within one volume.
+FileHandle CreateTemporaryBeside(const std::wstring& path, std::wstring& temporary) {
+  const std::wstring stem = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = stem + std::to_wstring(attempt) + L".tmp";
+    HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return FileHandle(handle);
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+  }
+  temporary.clear();
+  return FileHandle(INVALID_HANDLE_VALUE);
+}
+
+bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+      return false;
+    done += written;
+  }
+  return FlushFileBuffers(file) != 0;
+}
+
+ReplaceResult ReplaceFileContents(const std::string& filename,
+                                  const std::vector<std::uint8_t>& bytes) {
+  const std::wstring path = FileApiWide(filename);
+  if (path.empty() || !CanWriteOriginal(path)) return ReplaceResult::kOpenFailed;
+
+  std::wstring temporary;
+  FileHandle file = CreateTemporaryBeside(path, temporary);
+  if (!file.valid()) return ReplaceResult::kOpenFailed;
+
+  const bool written = WriteAll(file.get(), bytes);
+  const bool closed = file.Close();
+  if (!written || !closed ||
+      !MoveFileExW(temporary.c_str(), path.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(temporary.c_str());
+    return ReplaceResult::kWriteFailed;
+  }
+  return ReplaceResult::kReplaced;
+}
+
+}  // namespace
+
+bool change_edid_monitor_name(const char* filename, const char* monitorname) {
+  if (filename == nullptr || monitorname == nullptr) {
+    LogMessage("change_edid_monitor_name: invalid argument (filename or monitorname is null)\n");
+    return false;
+  }
+
+  std::vector<std::uint8_t> content;
+  const std::int64_t count = ReadEdidFile(filename, content);
+  if (count == 0 || count % static_cast<std::int64_t>(kEdidBlockSize) != 0 || content.empty()) {
+    // ReadEdidFile never reports more than 1 MiB, so the count fits %d.
+    LogMessage("read edid file failed, expect 128, buf read %d.", static_cast<int>(count));
+    return false;
+  }
+
+  const int code = SetEdidMonitorName(content, monitorname);
+  if (code == 0) {
+    LogMessage("change_edid_monitor_name() failed, code=%d\n", code);
+    return false;
+  }
+
+  switch (ReplaceFileContents(filename, content)) {
+    case ReplaceResult::kOpenFailed:
+      LogMessage("Failed to open EDID file for writing: %s\n", filename);
+      return false;
+    case ReplaceResult::kWriteFailed:
+      LogMessage("Failed to write modified EDID content to file: %s\n", filename);
+      return false;
+    case ReplaceResult::kReplaced:
+      break;
+  }
+  LogMessage("Successfully changed EDID monitor name in file: %s\n", filename);
+  return true;
+}

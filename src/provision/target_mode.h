@@ -1,0 +1,17 @@
+// The wanted mode of the virtual monitor, read from the per-user settings file
+// store.dat, and the executable directory that the profile choice needs.
+#pragma once
+
+#include <string>
+
+struct TargetMode {
+  int width = 0;
+  int height = 0;
+  int fps = 0;
+  std::string exeDir;  // filled by the provisioning sequence, never by ReadTargetMode
+};
+
+// Fills width, height and fps from "<APPDATA>\harnfold\store.dat", section
+// "rpScreen", with the defaults 1920, 1080 and 60 for whatever is missing.
+// Never fails: every problem ends in a fallback value and a log line.
+void ReadTargetMode(TargetMode& mode);

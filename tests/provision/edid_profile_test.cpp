@@ -1,0 +1,279 @@
+#include "provision/edid_profile.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class SelectEdidProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    target_.exeDir = exeDir_.path();
+    ASSERT_TRUE(CreateDirectoryA(EdidDir().c_str(), nullptr));
+  }
+
+  std::string EdidDir() const { return exeDir_.path() + "\\edid"; }
+
+  void AddFile(const std::string& name) {
+    ASSERT_TRUE(WriteFileBytes(EdidDir() + "\\" + name, "")) << name;
+  }
+  void AddDirectory(const std::string& name) {
+    ASSERT_TRUE(CreateDirectoryA((EdidDir() + "\\" + name).c_str(), nullptr)) << name;
+  }
+
+  // The order in which the directory search returns the entries: the
+  // selection must follow it, whatever it is on this file system.
+  std::vector<std::string> SearchOrder() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((EdidDir() + "\\*.hex").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(entry.cFileName);
+    while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+  }
+
+  void SetTarget(int width, int height, int fps) {
+    target_.width = width;
+    target_.height = height;
+    target_.fps = fps;
+  }
+
+  // The log expected when every entry in `found` (name -> "w=.., h=.., fps=.., distance=..")
+  // is reported in search order and `best` wins.
+  std::string ExpectedLog(const std::map<std::string, std::string>& found, const std::string& best,
+                          const std::string& bestDistance) const {
+    std::string log = "Searching in directory: " + EdidDir() + "\n";
+    for (const std::string& name : SearchOrder()) {
+      auto it = found.find(name);
+      if (it != found.end()) log += "Found file: " + name + " --> " + it->second + "\n";
+    }
+    return log + "\nClosest file: " + best + " (distance=" + bestDistance + ")\n";
+  }
+
+  TempDir exeDir_;
+  TargetMode target_;
+};
+
+TEST_F(SelectEdidProfileTest, PicksTheClosestAndSkipsOtherNamesSilently) {
+  for (const char* name :
+       {"1920x1080x60.hex", "2560x1440x60.hex", "1920x1080x30.hex", "readme.hex"}) {
+    AddFile(name);
+  }
+  SetTarget(1920, 1080, 60);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\1920x1080x60.hex");
+
+  EXPECT_EQ(log.Messages(),
+            ExpectedLog({{"1920x1080x60.hex", "w=1920, h=1080, fps=60, distance=0"},
+                         {"2560x1440x60.hex", "w=2560, h=1440, fps=60, distance=539200"},
+                         {"1920x1080x30.hex", "w=1920, h=1080, fps=30, distance=900"}},
+                        "1920x1080x60.hex", "0"));
+}
+
+// Names the search may return but that are no profile: the whole name must match,
+// case-sensitively, digits only.
+class NotAProfileTest : public SelectEdidProfileTest,
+                        public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NotAProfileTest, IsSkippedWithoutAMessage) {
+  AddFile(GetParam());
+  SetTarget(1920, 1080, 60);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), "");
+
+  const std::string messages = log.Messages();
+  EXPECT_EQ(messages.find("Found file"), std::string::npos) << messages;
+  EXPECT_EQ(messages.find("Skipping"), std::string::npos) << messages;
+  const std::string tail = "No matching .hex files found.\n";
+  ASSERT_GE(messages.size(), tail.size()) << messages;
+  EXPECT_EQ(messages.substr(messages.size() - tail.size()), tail);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NotAProfileTest,
+                         ::testing::Values("edid_1920x1080x60.hex", "1920x1080x60.hex.bak",
+                                           "1920x1080x60.hexx", "1920X1080x60.hex",
+                                           "1920x1080X60.hex", "1920x1080x60.HEX",
+                                           "1920x1080x60.Hex", "x1080x60.hex", "1920x1080x.hex",
+                                           "+1920x1080x60.hex", "-1x1080x60.hex",
+                                           "1920x1080x60 .hex", "1920x1080x60x1.hex",
+                                           "1920.0x1080x60.hex", "0x1920x1080x60.hex"));
+
+TEST_F(SelectEdidProfileTest, SubdirectoryNamedLikeAProfileIsScored) {
+  AddDirectory("2560x1440x60.hex");
+  AddFile("1280x720x60.hex");
+  SetTarget(2560, 1440, 60);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2560x1440x60.hex");
+  EXPECT_EQ(log.Messages(),
+            ExpectedLog({{"2560x1440x60.hex", "w=2560, h=1440, fps=60, distance=0"},
+                         {"1280x720x60.hex", "w=1280, h=720, fps=60, distance=2156800"}},
+                        "2560x1440x60.hex", "0"));
+}
+
+// Equally close profiles: the first that the search returns wins, also at
+// distance 0, and leading zeros count as the same number.
+struct TieCase {
+  const char* label;
+  std::vector<std::string> names;
+  std::string distance;
+};
+
+void PrintTo(const TieCase& c, std::ostream* os) { *os << c.label; }
+
+class TieTest : public SelectEdidProfileTest, public ::testing::WithParamInterface<TieCase> {};
+
+TEST_P(TieTest, FirstReturnedWins) {
+  for (const std::string& name : GetParam().names) AddFile(name);
+  SetTarget(1920, 1080, 60);
+  const std::vector<std::string> order = SearchOrder();
+  ASSERT_EQ(order.size(), GetParam().names.size());
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\" + order.front());
+  EXPECT_NE(log.Messages().find("\nClosest file: " + order.front() +
+                                " (distance=" + GetParam().distance + ")\n"),
+            std::string::npos)
+      << log.Messages();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ties, TieTest,
+    ::testing::Values(
+        TieCase{"OneHertzEitherSide", {"1920x1080x61.hex", "1920x1080x59.hex"}, "1"},
+        TieCase{"ZeroDistanceTwice", {"1920x1080x60.hex", "01920x1080x0060.hex"}, "0"},
+        TieCase{"ThreeWays", {"1921x1080x60.hex", "1920x1081x60.hex", "1919x1080x60.hex"}, "1"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(SelectEdidProfileTest, LeadingZerosAreDecimal) {
+  AddFile("0800x0600x0075.hex");
+  SetTarget(800, 600, 75);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\0800x0600x0075.hex");
+  EXPECT_NE(
+      log.Messages().find("Found file: 0800x0600x0075.hex --> w=800, h=600, fps=75, distance=0\n"),
+      std::string::npos)
+      << log.Messages();
+}
+
+TEST_F(SelectEdidProfileTest, NoHexEntriesGiveBothMessages) {
+  AddFile("readme.txt");
+  SetTarget(1920, 1080, 60);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), "");
+  EXPECT_EQ(log.Messages(), "Searching in directory: " + EdidDir() +
+                                "\nNo .hex files found in directory: " + EdidDir() +
+                                "\nNo matching .hex files found.\n");
+}
+
+TEST_F(SelectEdidProfileTest, MissingDirectoryGivesBothMessages) {
+  target_.exeDir = exeDir_.path() + "\\nowhere";
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), "");
+  const std::string dir = target_.exeDir + "\\edid";
+  EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +
+                                "\nNo .hex files found in directory: " + dir +
+                                "\nNo matching .hex files found.\n");
+}
+
+TEST_F(SelectEdidProfileTest, NumbersBeyond32BitsAreSkippedWithAReason) {
+  AddFile("2147483648x1080x60.hex");
+  AddFile("1920x99999999999999999999x60.hex");
+  AddFile("2147483647x1x1.hex");  // the largest that fits
+  SetTarget(1920, 1080, 60);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2147483647x1x1.hex");
+
+  const std::string messages = log.Messages();
+  for (const char* skipped : {"2147483648x1080x60.hex", "1920x99999999999999999999x60.hex"}) {
+    EXPECT_NE(messages.find(std::string("Skipping file: ") + skipped +
+                            " (a number does not fit a 32-bit integer)\n"),
+              std::string::npos)
+        << messages;
+  }
+  // (2147483647 - 1920)^2 + 1079^2 + 59^2, beyond what 32 bits hold.
+  EXPECT_NE(messages.find("Found file: 2147483647x1x1.hex --> w=2147483647, h=1, fps=1, "
+                          "distance=4611677767800070251\n"),
+            std::string::npos)
+      << messages;
+}
+
+TEST_F(SelectEdidProfileTest, HugeDistancesRankExactly) {
+  // 65536^2 is 2^32: 32-bit arithmetic would make it 0 and prefer it to 1.
+  AddFile("65536x0x0.hex");
+  AddFile("1x0x0.hex");
+  SetTarget(0, 0, 0);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\1x0x0.hex");
+  EXPECT_NE(log.Messages().find("w=65536, h=0, fps=0, distance=4294967296\n"), std::string::npos)
+      << log.Messages();
+}
+
+TEST_F(SelectEdidProfileTest, DistanceBeyond64BitsStillRanksAndPrints) {
+  // A wish of the most negative numbers: each square nearly 2^64, the sum beyond it.
+  AddFile("2147483647x2147483647x2147483647.hex");
+  AddFile("2147483647x2147483647x0.hex");
+  SetTarget(INT32_MIN, INT32_MIN, INT32_MIN);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2147483647x2147483647x0.hex");
+  const std::string messages = log.Messages();
+  // 3 * (2^32 - 1)^2 and 2 * (2^32 - 1)^2 + 2^62
+  EXPECT_NE(messages.find("distance=55340232195358851075\n"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("\nClosest file: 2147483647x2147483647x0.hex "
+                          "(distance=41505174148666621954)\n"),
+            std::string::npos)
+      << messages;
+}
+
+TEST_F(SelectEdidProfileTest, OnlyAFarProfileIsStillChosen) {
+  AddFile("4096x4096x1000000.hex");
+  SetTarget(1, 1, 1);
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\4096x4096x1000000.hex");
+  // 4095^2 * 2 + 999999^2 exceeds the largest signed 32-bit value.
+  EXPECT_NE(log.Messages().find("(distance=1000031538051)\n"), std::string::npos) << log.Messages();
+}
+
+TEST_F(SelectEdidProfileTest, OverlongSearchPatternIsRefusedClearly) {
+  // exeDir + "\edid\*.hex" is 261 characters: two more than the buffer allows.
+  target_.exeDir = exeDir_.path() + "\\" + std::string(249 - exeDir_.path().size(), 'p');
+  const std::string dir = target_.exeDir + "\\edid";
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), "");
+  EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +
+                                "\nSearch pattern too long (261 characters, at most 259): " + dir +
+                                "\\*.hex\nNo matching .hex files found.\n");
+}
+
+TEST_F(SelectEdidProfileTest, LongestSearchPatternIsSearched) {
+  // 259 characters: still searched (the directory does not exist).
+  target_.exeDir = exeDir_.path() + "\\" + std::string(247 - exeDir_.path().size(), 'p');
+  const std::string dir = target_.exeDir + "\\edid";
+  LogCapture log;
+
+  EXPECT_EQ(SelectEdidProfile(target_), "");
+  EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +
+                                "\nNo .hex files found in directory: " + dir +
+                                "\nNo matching .hex files found.\n");
+}
+
+}  // namespace

@@ -1,0 +1,384 @@
+#include "provision/edid_rewrite.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "edid_fixtures.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr const char* kName = "TovikMonitor";
+
+class EdidRewriteTest : public ::testing::Test {
+ protected:
+  std::string Path() const { return dir_.File("1920x1080x60.hex"); }
+
+  // Everything in the directory: after any run, only the EDID file itself.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((dir_.path() + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+      const std::string name = entry.cFileName;
+      if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return names;
+  }
+
+  std::string SuccessLog(const std::string& oldName, const std::string& newName) const {
+    return "edid's monitor name is " + oldName + ".\nedid's monitor name change to " + newName +
+           ".\nSuccessfully changed EDID monitor name in file: " + Path() + "\n";
+  }
+
+  TempDir dir_;
+};
+
+const std::vector<std::string> kOnlyTheFile = {"1920x1080x60.hex"};
+
+Bytes Base() { return GeneratedBlock(1920, 1080, 60); }
+
+Bytes Extension() {
+  Bytes ext(128);
+  for (std::size_t i = 0; i < ext.size(); ++i) ext[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  return ext;
+}
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+Bytes Edited(Bytes block, const std::function<void(Bytes&)>& edit) {
+  edit(block);
+  FixChecksum(block);
+  return block;
+}
+
+void CopySlot(Bytes& block, int from, int to) {
+  std::copy_n(block.begin() + 54 + 18 * (from - 1), 18, block.begin() + 54 + 18 * (to - 1));
+}
+
+void PutName(Bytes& block, int slot, const std::string& field13) {
+  std::uint8_t* d = &block[54 + 18 * (slot - 1)];
+  d[0] = d[1] = d[2] = 0;
+  d[3] = 0xFC;
+  std::copy_n(field13.begin(), 13, d + 5);
+}
+
+// Digits of `bytes` with one of the six white-space characters after every digit.
+std::string SpacedDigits(const Bytes& bytes) {
+  const std::string hex = HexText(bytes, 1u << 20, "", "");
+  const char spaces[] = {' ', '\t', '\n', '\v', '\f', '\r'};
+  std::string out = "\r\n";  // 512 characters alone would be taken for raw bytes
+  for (std::size_t i = 0; i < hex.size(); ++i) {
+    out += hex[i];
+    out += spaces[i % 6];
+  }
+  return out;
+}
+
+// Successful rewrites: the file as found, the name given, the bytes expected
+// afterwards and the names the log shows.
+struct SuccessCase {
+  std::string label;
+  std::string file;
+  std::string monitorname;
+  Bytes expected;
+  std::string oldName;
+  std::string headerMessages;  // logged before the names when the header is wrong
+};
+
+void PrintTo(const SuccessCase& c, std::ostream* os) { *os << c.label; }
+
+std::vector<SuccessCase> SuccessCases() {
+  const Bytes base = Base();
+  const Bytes renamed = WithName(base, 3, kName);
+  std::vector<SuccessCase> cases;
+  cases.push_back(
+      {"GeneratorHexText", HexText(base, 16, "", "\r\n"), kName, renamed, "DP Virtual", ""});
+  {
+    // 16 lines of 16 digits, a blank after each digit, CR LF: 544 bytes, one block.
+    std::string text;
+    const std::string hex = HexText(base, 1u << 20, "", "");
+    for (std::size_t i = 0; i < hex.size(); ++i) {
+      text += hex[i];
+      text += ' ';
+      if (i % 16 == 15) text += "\r\n";
+    }
+    cases.push_back({"Hex544OneBlock", text, kName, renamed, "DP Virtual", ""});
+  }
+  cases.push_back({"Hex544TwoBlocks", HexText(Concat(base, Extension()), 16, "", "\r\n"), kName,
+                   Concat(renamed, Extension()), "DP Virtual", ""});
+  cases.push_back(
+      {"LowerCaseHex", HexText(base, 16, "", "\r\n", true), kName, renamed, "DP Virtual", ""});
+  {
+    std::string mixed = HexText(base, 16, " ", "\r\n", true);
+    for (std::size_t i = 0; i < mixed.size(); i += 2)
+      mixed[i] = static_cast<char>(std::toupper(mixed[i]));
+    cases.push_back({"MixedCaseHex", mixed, kName, renamed, "DP Virtual", ""});
+  }
+  cases.push_back({"WhiteSpaceInsidePairs", SpacedDigits(base), kName, renamed, "DP Virtual", ""});
+  cases.push_back({"TrailingLoneDigitDropped", HexText(base, 16, "", "\r\n") + "F", kName, renamed,
+                   "DP Virtual", ""});
+  cases.push_back({"RawWithExtension", AsText(Concat(base, Extension())), kName,
+                   Concat(renamed, Extension()), "DP Virtual", ""});
+  {
+    // Slots 1 and 2 both detailed timings, the name in slot 3.
+    const Bytes twoTimings = Edited(base, [](Bytes& b) { CopySlot(b, 1, 2); });
+    cases.push_back({"NameInSlot3AfterTwoTimings", AsText(twoTimings), kName,
+                     WithName(twoTimings, 3, kName), "DP Virtual", ""});
+  }
+  for (int slot : {1, 2, 4}) {
+    const Bytes moved = Edited(base, [slot](Bytes& b) {
+      CopySlot(b, 3, slot);
+      if (slot != 3) std::fill_n(b.begin() + 54 + 18 * 2, 18, std::uint8_t{0});
+      b[54 + 18 * 2 + 3] = 0x10;  // slot 3 becomes a dummy descriptor
+    });
+    cases.push_back({"NameInSlot" + std::to_string(slot), AsText(moved), kName,
+                     WithName(moved, slot, kName), "DP Virtual", ""});
+  }
+  {
+    const Bytes two = Edited(base, [](Bytes& b) { PutName(b, 2, "First\n       "); });
+    cases.push_back(
+        {"FirstOfTwoNameDescriptors", AsText(two), kName, WithName(two, 2, kName), "First", ""});
+  }
+  {
+    const Bytes full = Edited(base, [](Bytes& b) { PutName(b, 3, "ABCDEFGHIJKLM"); });
+    cases.push_back({"ThirteenCharacterOldName", AsText(full), kName, WithName(full, 3, kName),
+                     "ABCDEFGHIJKLM", ""});
+  }
+  {
+    const Bytes wrong = Edited(base, [](Bytes& b) {
+      b[0] = 0x01;
+      b[7] = 0x42;
+    });
+    cases.push_back({"WrongHeaderStillRenamed", AsText(wrong), kName, WithName(wrong, 3, kName),
+                     "DP Virtual",
+                     "first bytes don't match EDID version 1 headerdo not trust output (if any)."});
+  }
+  {
+    const Bytes marked = Edited(base, [](Bytes& b) { b[90 + 4] = 0x7E; });
+    cases.push_back({"DescriptorByte4Kept", AsText(marked), kName, WithName(marked, 3, kName),
+                     "DP Virtual", ""});
+  }
+  cases.push_back(
+      {"ShortNameKeepsFieldTail", AsText(base), "Abc", WithName(base, 3, "Abc"), "DP Virtual", ""});
+  // Cut to 12 characters: nothing beyond the 13-byte field changes.
+  cases.push_back({"LongNameIsCut", AsText(base), "TovikMonitorXYZ", renamed, "DP Virtual", ""});
+  return cases;
+}
+
+class RewriteSucceedsTest : public EdidRewriteTest,
+                            public ::testing::WithParamInterface<SuccessCase> {};
+
+TEST_P(RewriteSucceedsTest, WritesRawBytesWithNameAndChecksum) {
+  const SuccessCase& c = GetParam();
+  ASSERT_TRUE(WriteFileBytes(Path(), c.file));
+  LogCapture log;
+
+  EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), c.monitorname.c_str()));
+
+  const std::string newName = c.monitorname.substr(0, 12);
+  EXPECT_EQ(log.Messages(), c.headerMessages + SuccessLog(c.oldName, newName));
+  const Bytes written = AsBytes(ReadFileBytes(Path()));
+  EXPECT_EQ(written, c.expected);
+  EXPECT_EQ(BlockSum(written), 0u);
+  EXPECT_EQ(Entries(), kOnlyTheFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RewriteSucceedsTest, ::testing::ValuesIn(SuccessCases()),
+                         [](const auto& info) { return info.param.label; });
+
+TEST_F(EdidRewriteTest, SecondRunGivesTheSameBytes) {
+  ASSERT_TRUE(WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
+  ASSERT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
+  const std::string first = ReadFileBytes(Path());
+  LogCapture log;
+
+  EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
+
+  EXPECT_EQ(ReadFileBytes(Path()), first);
+  EXPECT_EQ(first.size(), 128u);
+  EXPECT_EQ(log.Messages(), SuccessLog("TovikMonitor", "TovikMonitor"));
+}
+
+TEST_F(EdidRewriteTest, OneMebibyteIsTheLargestAccepted) {
+  Bytes content = Base();
+  content.resize(1u << 20, 0x5A);
+  ASSERT_TRUE(WriteFileBytes(Path(), AsText(content)));
+  LogCapture log;
+
+  EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
+
+  const Bytes written = AsBytes(ReadFileBytes(Path()));
+  ASSERT_EQ(written.size(), content.size());
+  EXPECT_TRUE(
+      std::equal(written.begin(), written.begin() + 128, WithName(Base(), 3, kName).begin()));
+  EXPECT_TRUE(std::equal(written.begin() + 128, written.end(), content.begin() + 128));
+}
+
+// Refusals: the file as found and the log; the file must stay byte for byte.
+struct FailureCase {
+  std::string label;
+  std::string file;
+  std::string log;  // with "%s" standing for the path
+};
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.label; }
+
+std::vector<FailureCase> FailureCases() {
+  const Bytes base = Base();
+  std::vector<FailureCase> cases;
+  // 8 lines of 16 blank-separated values, LF: 384 bytes, so taken for raw bytes.
+  cases.push_back({"HexText384TakenRaw", HexText(base, 16, " ", "\n"),
+                   "first bytes don't match EDID version 1 headerdo not trust output (if any)."
+                   "change_edid_monitor_name() failed, code=0\n"});
+  cases.push_back({"Hex127Bytes", HexText(Bytes(base.begin(), base.end() - 1), 16, "", "\r\n"),
+                   "read edid file failed, expect 128, buf read 127."});
+  cases.push_back({"Hex129Bytes", HexText(Concat(base, {0x00}), 16, "", "\r\n"),
+                   "read edid file failed, expect 128, buf read 129."});
+  cases.push_back({"Hex255Bytes", HexText(Concat(base, Bytes(127, 0x11)), 16, "", "\r\n"),
+                   "read edid file failed, expect 128, buf read 255."});
+  cases.push_back({"EmptyFile", "", "read edid file failed, expect 128, buf read 0."});
+  cases.push_back({"OnlyWhiteSpace", " \r\n\t ", "read edid file failed, expect 128, buf read 0."});
+  cases.push_back({"NoNameDescriptor", AsText(Edited(base, [](Bytes& b) { b[90 + 3] = 0xFE; })),
+                   "change_edid_monitor_name() failed, code=0\n"});
+  cases.push_back({"NameTagInATiming", AsText(Edited(base, [](Bytes& b) { b[90 + 2] = 0x01; })),
+                   "change_edid_monitor_name() failed, code=0\n"});
+  cases.push_back({"LargerThanOneMebibyte", std::string((1u << 20) + 1, '0'),
+                   "read edid %s failed: the file has 1048577 bytes, more than the 1048576 an "
+                   "EDID file may have.\nread edid file failed, expect 128, buf read 0."});
+  return cases;
+}
+
+class RewriteRefusedTest : public EdidRewriteTest,
+                           public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(RewriteRefusedTest, LeavesTheFileAsItWas) {
+  const FailureCase& c = GetParam();
+  ASSERT_TRUE(WriteFileBytes(Path(), c.file));
+  LogCapture log;
+
+  EXPECT_FALSE(change_edid_monitor_name(Path().c_str(), kName));
+
+  std::string expected = c.log;
+  if (auto at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, Path());
+  EXPECT_EQ(log.Messages(), expected);
+  EXPECT_TRUE(ReadFileBytes(Path()) == c.file) << "file changed";
+  EXPECT_EQ(Entries(), kOnlyTheFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RewriteRefusedTest, ::testing::ValuesIn(FailureCases()),
+                         [](const auto& info) { return info.param.label; });
+
+TEST_F(EdidRewriteTest, MissingFileOrEmptyPathIsAFailedRead) {
+  for (const std::string& path : {Path(), std::string()}) {
+    SCOPED_TRACE(path);
+    LogCapture log;
+    EXPECT_FALSE(change_edid_monitor_name(path.c_str(), kName));
+    EXPECT_EQ(log.Messages(), "read edid file failed, expect 128, buf read 0.");
+    EXPECT_TRUE(Entries().empty());
+  }
+}
+
+TEST_F(EdidRewriteTest, NullArgumentsAreRefused) {
+  ASSERT_TRUE(WriteFileBytes(Path(), AsText(Base())));
+  const std::string path = Path();
+  for (auto [file, name] : {std::pair<const char*, const char*>{nullptr, kName},
+                            {path.c_str(), nullptr},
+                            {nullptr, nullptr}}) {
+    LogCapture log;
+    EXPECT_FALSE(change_edid_monitor_name(file, name));
+    EXPECT_EQ(log.Messages(),
+              "change_edid_monitor_name: invalid argument (filename or monitorname is null)\n");
+  }
+  EXPECT_EQ(ReadFileBytes(Path()), AsText(Base()));
+}
+
+TEST_F(EdidRewriteTest, ReadOnlyFileStaysUnchanged) {
+  const std::string original = HexText(Base(), 16, "", "\r\n");
+  ASSERT_TRUE(WriteFileBytes(Path(), original));
+  ASSERT_TRUE(SetFileAttributesA(Path().c_str(), FILE_ATTRIBUTE_READONLY));
+  LogCapture log;
+
+  const bool changed = change_edid_monitor_name(Path().c_str(), kName);
+
+  const DWORD attributes = GetFileAttributesA(Path().c_str());
+  SetFileAttributesA(Path().c_str(), FILE_ATTRIBUTE_NORMAL);  // so that TempDir can remove it
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(log.Messages(),
+            "edid's monitor name is DP Virtual.\nedid's monitor name change to "
+            "TovikMonitor.\nFailed to open EDID file for writing: " +
+                Path() + "\n");
+  EXPECT_EQ(ReadFileBytes(Path()), original);
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(Entries(), kOnlyTheFile);
+}
+
+// Another holder of the file: exclusively (not even reading is possible), or
+// letting others read but not write.
+struct HolderCase {
+  const char* label;
+  DWORD share;
+  const char* log;  // after the path is known: "%s" stands for it
+};
+
+void PrintTo(const HolderCase& c, std::ostream* os) { *os << c.label; }
+
+class HeldOpenTest : public EdidRewriteTest, public ::testing::WithParamInterface<HolderCase> {};
+
+TEST_P(HeldOpenTest, FileStaysUnchanged) {
+  const std::string original = HexText(Base(), 16, "", "\r\n");
+  ASSERT_TRUE(WriteFileBytes(Path(), original));
+  HANDLE holder = CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE, GetParam().share,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  LogCapture log;
+
+  const bool changed = change_edid_monitor_name(Path().c_str(), kName);
+  CloseHandle(holder);
+
+  EXPECT_FALSE(changed);
+  std::string expected = GetParam().log;
+  if (auto at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, Path());
+  EXPECT_EQ(log.Messages(), expected);
+  EXPECT_EQ(ReadFileBytes(Path()), original);
+  EXPECT_EQ(Entries(), kOnlyTheFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Holders, HeldOpenTest,
+    ::testing::Values(
+        HolderCase{"Exclusively", 0, "read edid file failed, expect 128, buf read 0."},
+        HolderCase{"DenyingWrites", FILE_SHARE_READ,
+                   "edid's monitor name is DP Virtual.\nedid's monitor name change to "
+                   "TovikMonitor.\nFailed to open EDID file for writing: %s\n"}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(EdidRewriteTest, ProbeShareModesAreEnforcedWithinOneProcess) {
+  // The held-open tests rely on this: a second open in the same process is
+  // refused by a share mode of 0, as it would be from another process.
+  ASSERT_TRUE(WriteFileBytes(Path(), "x"));
+  HANDLE holder = CreateFileA(Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  HANDLE second = CreateFileA(Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const DWORD error = GetLastError();
+  if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+  CloseHandle(holder);
+  EXPECT_EQ(second, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+#include "provision/target_mode.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::string kFallbackSettings =
+    "C:\\Users\\Administrator\\AppData\\Roaming\\harnfold\\store.dat";
+
+// Sets APPDATA for one test (nullopt: removes it) and puts the old value back.
+class ScopedAppData {
+ public:
+  explicit ScopedAppData(const std::optional<std::string>& value) {
+    char buffer[32768];
+    const DWORD n = GetEnvironmentVariableA("APPDATA", buffer, sizeof buffer);
+    if (n > 0 && n < sizeof buffer) saved_ = std::string(buffer, n);
+    SetEnvironmentVariableA("APPDATA", value ? value->c_str() : nullptr);
+  }
+  ~ScopedAppData() { SetEnvironmentVariableA("APPDATA", saved_ ? saved_->c_str() : nullptr); }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+class ReadTargetModeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The fallback path is never created by these tests; if some other run left
+    // a settings file there, every expectation about defaults would be void.
+    ASSERT_EQ(GetFileAttributesA(kFallbackSettings.c_str()), INVALID_FILE_ATTRIBUTES)
+        << kFallbackSettings << " exists in this Wine prefix";
+  }
+
+  std::string SettingsPath() const { return appData_.path() + "\\harnfold\\store.dat"; }
+
+  void WriteSettings(const std::string& content) {
+    ASSERT_TRUE(CreateDirectoryA((appData_.path() + "\\harnfold").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileBytes(SettingsPath(), content));
+  }
+
+  TempDir appData_;
+};
+
+struct SettingsCase {
+  const char* label;
+  const char* content;  // nullptr: no file at all
+  int width, height, fps;
+};
+
+void PrintTo(const SettingsCase& c, std::ostream* os) { *os << c.label; }
+
+class SettingsFileTest : public ReadTargetModeTest,
+                         public ::testing::WithParamInterface<SettingsCase> {};
+
+TEST_P(SettingsFileTest, ReadsValuesAndLogsInOrder) {
+  const SettingsCase& c = GetParam();
+  if (c.content) WriteSettings(c.content);
+  ScopedAppData appData(appData_.path());
+  LogCapture log;
+  TargetMode mode;
+  mode.exeDir = "C:\\kept";
+
+  ReadTargetMode(mode);
+
+  EXPECT_EQ(mode.width, c.width);
+  EXPECT_EQ(mode.height, c.height);
+  EXPECT_EQ(mode.fps, c.fps);
+  EXPECT_EQ(mode.exeDir, "C:\\kept");
+  std::string expected;
+  if (!c.content) {
+    expected = "File does not exist: " + SettingsPath() +
+               "\nReading config file: " + kFallbackSettings + "\n";
+  } else {
+    expected = "Reading config file: " + SettingsPath() + "\n";
+  }
+  expected += "Target config: width=" + std::to_string(c.width) +
+              ", height=" + std::to_string(c.height) + ", fps=" + std::to_string(c.fps) + "\n";
+  EXPECT_EQ(log.Messages(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SettingsFileTest,
+    ::testing::Values(
+        SettingsCase{"NoFileAnywhere", nullptr, 1920, 1080, 60},
+        SettingsCase{"OnlyFps", "[rpScreen]\r\nfps=30\r\n", 1920, 1080, 30},
+        SettingsCase{"AllKeys", "[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=144\r\n", 2560,
+                     1440, 144},
+        SettingsCase{"KeysInAnotherSection",
+                     "[display]\r\nwidth=2560\r\nheight=1440\r\nfps=144\r\n", 1920, 1080, 60},
+        SettingsCase{"SectionAfterAnother", "[display]\r\nwidth=1\r\n[rpScreen]\r\nheight=1200\r\n",
+                     1920, 1200, 60},
+        // Not tested for sense: a negative value is passed on as read.
+        SettingsCase{"NegativeWidth", "[rpScreen]\nwidth=-1\n", -1, 1080, 60}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(ReadTargetModeTest, DirectoryNamedStoreDatCountsAsMissing) {
+  ASSERT_TRUE(CreateDirectoryA((appData_.path() + "\\harnfold").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA(SettingsPath().c_str(), nullptr));
+  ScopedAppData appData(appData_.path());
+  LogCapture log;
+  TargetMode mode;
+
+  ReadTargetMode(mode);
+
+  EXPECT_EQ(log.Messages(), "File does not exist: " + SettingsPath() +
+                                "\nReading config file: " + kFallbackSettings +
+                                "\nTarget config: width=1920, height=1080, fps=60\n");
+}
+
+// APPDATA that cannot be used: missing, empty, or too long for 260 bytes.
+struct AppDataCase {
+  const char* label;
+  std::optional<std::string> value;
+};
+
+void PrintTo(const AppDataCase& c, std::ostream* os) { *os << c.label; }
+
+class UnusableAppDataTest : public ReadTargetModeTest,
+                            public ::testing::WithParamInterface<AppDataCase> {};
+
+TEST_P(UnusableAppDataTest, FallsBackAndSaysSoFirst) {
+  ScopedAppData appData(GetParam().value);
+  LogCapture log;
+  TargetMode mode;
+
+  ReadTargetMode(mode);
+
+  EXPECT_EQ(mode.width, 1920);
+  EXPECT_EQ(mode.height, 1080);
+  EXPECT_EQ(mode.fps, 60);
+  EXPECT_EQ(log.Messages(), "Failed to get APPDATA path.\nFile does not exist: " +
+                                kFallbackSettings + "\nReading config file: " + kFallbackSettings +
+                                "\nTarget config: width=1920, height=1080, fps=60\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, UnusableAppDataTest,
+                         ::testing::Values(AppDataCase{"Unset", std::nullopt},
+                                           AppDataCase{"Empty", std::string()},
+                                           AppDataCase{"Chars260", std::string(260, 'a')},
+                                           AppDataCase{"Chars300", std::string(300, 'a')}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(ReadTargetModeTest, LongestUsableAppDataIsUsed) {
+  // 259 characters fill the buffer with its terminator; the path built from it
+  // is too long to exist, so the fallback follows, but APPDATA itself was read.
+  const std::string value = "C:\\" + std::string(256, 'd');
+  ScopedAppData appData(value);
+  LogCapture log;
+  TargetMode mode;
+
+  ReadTargetMode(mode);
+
+  EXPECT_EQ(log.Messages(), "File does not exist: " + value + "\\harnfold\\store.dat" +
+                                "\nReading config file: " + kFallbackSettings +
+                                "\nTarget config: width=1920, height=1080, fps=60\n");
+}
+
+}  // namespace
