@@ -45,8 +45,14 @@ dp_start_wine() {
     wine cmd /c exit >/dev/null 2>&1 || true
     wineserver -w
   fi
-  wineserver -p
+  # Exits with 2 when a server for this prefix runs already; that one will do.
+  wineserver -p || true
   trap dp_stop_wine EXIT
+  # The first program after a server start brings up Wine's background
+  # services, which keep that program's standard output and error open for as
+  # long as the server lives. Start them here, on /dev/null, so that no
+  # test's output pipe is held open after the test has ended.
+  wine cmd /c exit >/dev/null 2>&1 || true
 }
 
 dp_stop_wine() {

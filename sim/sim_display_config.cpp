@@ -1,0 +1,248 @@
+// The display-configuration seam served by the simulated machine: every call
+// is one locked transaction on the state file in which timed events fire, the
+// call is counted, an injected fault may answer it, the machine answers or
+// changes as Windows would, and call-count events fire.
+#include <algorithm>
+#include <string>
+
+#include "display/display_config_api.h"
+#include "sim/sim.h"
+
+namespace displayapi {
+
+namespace {
+
+using sim::Api;
+using sim::Machine;
+
+// Far more than any real adapter has; larger counts are refused before the
+// arrays are read, as a garbage count would otherwise walk off the caller's
+// memory.
+constexpr UINT32 kMaxArrayElements = 1024;
+
+constexpr UINT32 kTopologyFlags = SDC_TOPOLOGY_INTERNAL | SDC_TOPOLOGY_CLONE | SDC_TOPOLOGY_EXTEND |
+                                  SDC_TOPOLOGY_EXTERNAL | SDC_TOPOLOGY_SUPPLIED;
+constexpr UINT32 kKnownSetFlags =
+    kTopologyFlags | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_VALIDATE | SDC_APPLY |
+    SDC_NO_OPTIMIZATION | SDC_SAVE_TO_DATABASE | SDC_ALLOW_CHANGES | SDC_PATH_PERSIST_IF_REQUIRED |
+    SDC_FORCE_MODE_ENUMERATION | SDC_ALLOW_PATH_ORDER_CHANGES | SDC_VIRTUAL_MODE_AWARE;
+
+constexpr UINT32 kQdcVirtualRefreshRateAware = 0x40;
+
+template <typename Act, typename After>
+LONG Serve(Api api, Act act, After after) {
+  return sim::UpdateMachine([&](Machine& m) {
+    sim::FireDueEvents(m, sim::NowMs());
+    ++m.callCounts[static_cast<int>(api)];
+    const std::optional<LONG> fault = sim::DueFault(m, api);
+    const LONG result = fault ? *fault : act(m);
+    after(m, result);
+    sim::FireDueEvents(m, sim::NowMs());
+    return result;
+  });
+}
+
+template <typename Act>
+LONG Serve(Api api, Act act) {
+  return Serve(api, act, [](Machine&, LONG) {});
+}
+
+// Decodes the query flags; ERROR_SUCCESS when the simulation can answer them.
+LONG CheckQueryFlags(UINT32 flags, bool* allPaths) {
+  const UINT32 kind = flags & (QDC_ALL_PATHS | QDC_ONLY_ACTIVE_PATHS | QDC_DATABASE_CURRENT);
+  const UINT32 extra = flags & ~kind;
+  if (extra & ~(QDC_VIRTUAL_MODE_AWARE | QDC_INCLUDE_HMD | kQdcVirtualRefreshRateAware)) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if (kind != QDC_ALL_PATHS && kind != QDC_ONLY_ACTIVE_PATHS && kind != QDC_DATABASE_CURRENT) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  // The database view and the virtual-mode layout of the index unions are
+  // not modelled.
+  if (kind == QDC_DATABASE_CURRENT || (extra & QDC_VIRTUAL_MODE_AWARE)) {
+    return ERROR_NOT_SUPPORTED;
+  }
+  *allPaths = kind == QDC_ALL_PATHS;
+  return ERROR_SUCCESS;
+}
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(n > 0 ? n : 0, L'\0');
+  if (n > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  }
+  return out;
+}
+
+// Copies with truncation; the destination always ends in a null.
+template <size_t N>
+void CopyName(WCHAR (&dest)[N], const std::wstring& text) {
+  const size_t n = std::min(text.size(), N - 1);
+  std::copy_n(text.data(), n, dest);
+  std::fill(dest + n, dest + N, L'\0');
+}
+
+bool SameLuid(const LUID& a, const LUID& b) {
+  return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
+}
+
+LONG CheckPacketSize(const DISPLAYCONFIG_DEVICE_INFO_HEADER& header, size_t expected) {
+  if (header.size < expected) return ERROR_INSUFFICIENT_BUFFER;
+  if (header.size != expected) return ERROR_INVALID_PARAMETER;
+  return ERROR_SUCCESS;
+}
+
+LONG AnswerDeviceInfo(const Machine& m, DISPLAYCONFIG_DEVICE_INFO_HEADER* header) {
+  switch (header->type) {
+    case DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME: {
+      if (LONG r = CheckPacketSize(*header, sizeof(DISPLAYCONFIG_SOURCE_DEVICE_NAME))) return r;
+      const sim::Source* s = sim::FindSource(m, header->id);
+      if (!SameLuid(header->adapterId, m.adapter) || !s) return ERROR_INVALID_PARAMETER;
+      auto* packet = reinterpret_cast<DISPLAYCONFIG_SOURCE_DEVICE_NAME*>(header);
+      CopyName(packet->viewGdiDeviceName, Widen(s->gdiName));
+      return ERROR_SUCCESS;
+    }
+    case DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME: {
+      if (LONG r = CheckPacketSize(*header, sizeof(DISPLAYCONFIG_TARGET_DEVICE_NAME))) return r;
+      const sim::Target* t = sim::FindTarget(m, header->id);
+      if (!SameLuid(header->adapterId, m.adapter) || !t) return ERROR_INVALID_PARAMETER;
+      if (t->nameError != ERROR_SUCCESS) return t->nameError;
+      auto* packet = reinterpret_cast<DISPLAYCONFIG_TARGET_DEVICE_NAME*>(header);
+      packet->flags.value = 0;
+      packet->flags.friendlyNameFromEdid = t->name.empty() ? 0 : 1;
+      packet->flags.edidIdsValid = 1;
+      packet->outputTechnology =
+          static_cast<DISPLAYCONFIG_VIDEO_OUTPUT_TECHNOLOGY>(t->outputTechnology);
+      packet->edidManufactureId = 0;
+      packet->edidProductCodeId = static_cast<UINT16>(t->id);
+      packet->connectorInstance = 1;
+      CopyName(packet->monitorFriendlyDeviceName, Widen(t->name));
+      CopyName(packet->monitorDevicePath, L"\\\\?\\DISPLAY#SIM" + std::to_wstring(t->id) +
+                                              L"#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}");
+      return ERROR_SUCCESS;
+    }
+    default:
+      return ERROR_NOT_SUPPORTED;
+  }
+}
+
+LONG ApplySet(Machine& m, UINT32 numPaths, const DISPLAYCONFIG_PATH_INFO* paths, UINT32 numModes,
+              const DISPLAYCONFIG_MODE_INFO* modes, UINT32 flags) {
+  if (flags & ~kKnownSetFlags) return ERROR_INVALID_PARAMETER;
+  const bool apply = flags & SDC_APPLY;
+  const bool validate = flags & SDC_VALIDATE;
+  const bool supplied = flags & SDC_USE_SUPPLIED_DISPLAY_CONFIG;
+  const UINT32 topology = flags & kTopologyFlags;
+  if (apply == validate) return ERROR_INVALID_PARAMETER;
+  if (supplied == (topology != 0)) return ERROR_INVALID_PARAMETER;
+  if ((flags & SDC_NO_OPTIMIZATION) && !apply) return ERROR_INVALID_PARAMETER;
+  if ((flags & SDC_SAVE_TO_DATABASE) && !supplied) return ERROR_INVALID_PARAMETER;
+  if ((flags & SDC_PATH_PERSIST_IF_REQUIRED) && (supplied || (topology & SDC_TOPOLOGY_SUPPLIED))) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if (numPaths > kMaxArrayElements || numModes > kMaxArrayElements) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if (flags & SDC_VIRTUAL_MODE_AWARE) return ERROR_NOT_SUPPORTED;
+
+  if (!supplied) {
+    if (topology & SDC_TOPOLOGY_SUPPLIED) return ERROR_NOT_SUPPORTED;
+    // A database topology takes no arrays at all.
+    if (numPaths || paths || numModes || modes) return ERROR_INVALID_PARAMETER;
+    if (topology != SDC_TOPOLOGY_EXTEND) return ERROR_NOT_SUPPORTED;
+    if (!apply) {
+      Machine trial = m;
+      return sim::ApplyExtendTopology(trial);
+    }
+    return sim::ApplyExtendTopology(m);
+  }
+
+  const LONG result = sim::ApplySuppliedConfig(m, paths, numPaths, modes, numModes, apply);
+  if (result == ERROR_SUCCESS && apply && (flags & SDC_SAVE_TO_DATABASE)) {
+    sim::SavedLayout saved;
+    saved.paths = m.paths;
+    for (const sim::Source& s : m.sources) {
+      if (s.mode) saved.sources.push_back(s);
+    }
+    m.database = saved;
+    ++m.databaseSaves;
+  }
+  return result;
+}
+
+}  // namespace
+
+LONG GetDisplayConfigBufferSizes(UINT32 flags, UINT32* numPathArrayElements,
+                                 UINT32* numModeInfoArrayElements) {
+  return Serve(Api::GetDisplayConfigBufferSizes, [&](Machine& m) -> LONG {
+    if (!numPathArrayElements || !numModeInfoArrayElements) return ERROR_INVALID_PARAMETER;
+    bool allPaths = false;
+    if (LONG r = CheckQueryFlags(flags, &allPaths)) return r;
+    const sim::QueryAnswer answer = sim::BuildQueryAnswer(m, allPaths);
+    *numPathArrayElements = static_cast<UINT32>(answer.paths.size());
+    *numModeInfoArrayElements = static_cast<UINT32>(answer.modes.size());
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG QueryDisplayConfig(UINT32 flags, UINT32* numPathArrayElements,
+                        DISPLAYCONFIG_PATH_INFO* pathArray, UINT32* numModeInfoArrayElements,
+                        DISPLAYCONFIG_MODE_INFO* modeInfoArray,
+                        DISPLAYCONFIG_TOPOLOGY_ID* currentTopologyId) {
+  return Serve(Api::QueryDisplayConfig, [&](Machine& m) -> LONG {
+    if (!numPathArrayElements || !numModeInfoArrayElements || !pathArray || !modeInfoArray) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    bool allPaths = false;
+    if (LONG r = CheckQueryFlags(flags, &allPaths)) return r;
+    // Only the database query reports a topology.
+    if (currentTopologyId) return ERROR_INVALID_PARAMETER;
+    const sim::QueryAnswer answer = sim::BuildQueryAnswer(m, allPaths);
+    if (answer.paths.size() > *numPathArrayElements ||
+        answer.modes.size() > *numModeInfoArrayElements) {
+      return ERROR_INSUFFICIENT_BUFFER;
+    }
+    std::copy(answer.paths.begin(), answer.paths.end(), pathArray);
+    std::copy(answer.modes.begin(), answer.modes.end(), modeInfoArray);
+    *numPathArrayElements = static_cast<UINT32>(answer.paths.size());
+    *numModeInfoArrayElements = static_cast<UINT32>(answer.modes.size());
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG DisplayConfigGetDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_HEADER* requestPacket) {
+  return Serve(Api::DisplayConfigGetDeviceInfo, [&](Machine& m) -> LONG {
+    if (!requestPacket) return ERROR_INVALID_PARAMETER;
+    return AnswerDeviceInfo(m, requestPacket);
+  });
+}
+
+LONG SetDisplayConfig(UINT32 numPathArrayElements, DISPLAYCONFIG_PATH_INFO* pathArray,
+                      UINT32 numModeInfoArrayElements, DISPLAYCONFIG_MODE_INFO* modeInfoArray,
+                      UINT32 flags) {
+  return Serve(
+      Api::SetDisplayConfig,
+      [&](Machine& m) {
+        return ApplySet(m, numPathArrayElements, pathArray, numModeInfoArrayElements, modeInfoArray,
+                        flags);
+      },
+      [&](Machine& m, LONG result) {
+        sim::RecordedSetCall call;
+        call.flags = flags;
+        call.numPathArrayElements = numPathArrayElements;
+        call.numModeInfoArrayElements = numModeInfoArrayElements;
+        if (pathArray && numPathArrayElements <= kMaxArrayElements) {
+          call.paths.assign(pathArray, pathArray + numPathArrayElements);
+        }
+        if (modeInfoArray && numModeInfoArrayElements <= kMaxArrayElements) {
+          call.modes.assign(modeInfoArray, modeInfoArray + numModeInfoArrayElements);
+        }
+        call.result = result;
+        m.setCalls.push_back(call);
+      });
+}
+
+}  // namespace displayapi

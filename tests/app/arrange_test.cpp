@@ -1,0 +1,342 @@
+#include "app/arrange.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim_fixture.h"
+#include "support/fake_wait.h"
+
+namespace {
+
+using simtest::Idle;
+using simtest::Link;
+using simtest::Monitor;
+using simtest::Shown;
+
+constexpr UINT32 kExtend = 0x84;
+constexpr UINT32 kSupplied = 0x2A0;
+
+class ArrangeTest : public simtest::SimTest {
+ protected:
+  void SetUp() override { RecordedWaits().clear(); }
+  int Arrange() {
+    std::vector<DisplayInfo> displays(2);  // stale content plays no part
+    int active = 7;
+    return ArrangeDisplays(displays, active);
+  }
+  std::vector<UINT32> SetFlags() {
+    std::vector<UINT32> flags;
+    for (const auto& c : Now().setCalls) flags.push_back(c.flags);
+    return flags;
+  }
+};
+
+sim::Machine TwoDisplays(int32_t otherX, int32_t otherY, bool virtualFirst = true) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 2560, 1440, otherX, otherY)};
+  m.paths = virtualFirst ? std::vector<sim::Path>{Link(0, 1), Link(1, 2)}
+                         : std::vector<sim::Path>{Link(1, 2), Link(0, 1)};
+  return m;
+}
+
+TEST_F(ArrangeTest, AlreadyPrimaryTouchesNothing) {
+  Use(TwoDisplays(1920, 0));
+  EXPECT_EQ(Arrange(), 0);
+  EXPECT_EQ(log_.Messages(),
+            "Available displays (retry 1):\n"
+            "[0] \\\\.\\DISPLAY1 TovikMonitor (1920x1080) [Active] [Primary]\n"
+            "[1] \\\\.\\DISPLAY2 DELL U2720Q (2560x1440) [Active]\n"
+            "Final available displays:\n"
+            "[0] \\\\.\\DISPLAY1 TovikMonitor (0,0)(1920x1080) [Active] [Primary]\n"
+            "[1] \\\\.\\DISPLAY2 DELL U2720Q (0,1920)(2560x1440) [Active]\n"
+            "Target display \"TovikMonitor\" is already primary, no change.\n");
+  EXPECT_TRUE(SetFlags().empty());
+  EXPECT_TRUE(RecordedWaits().empty());
+}
+
+TEST_F(ArrangeTest, OtherDisplayBelowOrLeftIsRearranged) {
+  struct Case {
+    const char* name;
+    sim::Machine machine;
+  } cases[] = {
+      {"below", TwoDisplays(0, 1080)},
+      {"left", TwoDisplays(-2560, 0)},
+      {"right but lower", TwoDisplays(1920, 200)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogCapture log;
+    Use(c.machine);
+    EXPECT_EQ(Arrange(), 0) << log.Messages();
+    const std::string text = log.Messages();
+    EXPECT_NE(text.find("Switching primary display to \"TovikMonitor\"...\n"
+                        "Primary display successfully set to index: 0\n"
+                        "Primary display successfully set to \"TovikMonitor\"\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(SetFlags(), std::vector<UINT32>{kSupplied});
+    const sim::Machine after = Now();
+    EXPECT_EQ(after.sources[1].mode->x, 1920) << Picture();
+    EXPECT_EQ(after.sources[1].mode->y, 0);
+    EXPECT_TRUE(RecordedWaits().empty());
+  }
+}
+
+TEST_F(ArrangeTest, TargetListedSecondIsHandedOverByItsListIndex) {
+  // The physical display is primary and listed first; the virtual one sits right of it.
+  sim::Machine m;
+  m.targets = {Monitor(1, "DELL U2720Q"), Monitor(2, "TovikMonitor")};
+  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
+  m.paths = {Link(0, 1), Link(1, 2)};
+  Use(m);
+  EXPECT_EQ(Arrange(), 0);
+  EXPECT_NE(log_.Messages().find("Primary display successfully set to index: 1\n"),
+            std::string::npos);
+  const sim::Machine after = Now();
+  EXPECT_EQ(*sim::PrimarySourceId(after), 1u) << Picture();
+  EXPECT_EQ(after.sources[0].mode->x, 1920);
+  EXPECT_EQ(after.databaseSaves, 1u);
+}
+
+TEST_F(ArrangeTest, CloneIsEndedThenTheOldListingDecides) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
+  m.paths = {Link(0, 1), Link(0, 2)};
+  Use(m);
+  EXPECT_EQ(Arrange(), 0);
+  EXPECT_EQ(log_.Messages(),
+            "Available displays (retry 1):\n"
+            "[0] \\\\.\\DISPLAY1 TovikMonitor (1920x1080) [Active] [Primary]\n"
+            "[1] \\\\.\\DISPLAY1 DELL U2720Q (1920x1080) [Active] [Primary]\n"
+            "is clone mode, forcing to Extend mode...\n"
+            "[Info] Force Extend mode success.\n"
+            "Final available displays:\n"
+            "[0] \\\\.\\DISPLAY1 TovikMonitor (0,0)(1920x1080) [Active] [Primary]\n"
+            "[1] \\\\.\\DISPLAY1 DELL U2720Q (0,0)(1920x1080) [Active] [Primary]\n"
+            "Switching primary display to \"TovikMonitor\"...\n"
+            "Primary display successfully set to index: 0\n"
+            "Primary display successfully set to \"TovikMonitor\"\n");
+  EXPECT_EQ(SetFlags(), (std::vector<UINT32>{kExtend, kSupplied}));
+  EXPECT_TRUE(RecordedWaits().empty());
+  const sim::Machine after = Now();
+  ASSERT_EQ(after.paths.size(), 2u);
+  EXPECT_NE(after.paths[0].sourceId, after.paths[1].sourceId) << Picture();
+}
+
+TEST_F(ArrangeTest, TargetIsFoundByExactNameOrInTheDeviceName) {
+  struct Case {
+    const char* name;
+    std::string monitor;
+    std::string gdiName;
+    bool found;
+  } cases[] = {
+      {"exact", "TovikMonitor", "\\\\.\\DISPLAY1", true},
+      {"longer name", "TovikMonitor2", "\\\\.\\DISPLAY1", false},
+      {"other case", "tovikmonitor", "\\\\.\\DISPLAY1", false},
+      {"device name contains it", "Generic", "\\\\.\\TovikMonitorView", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogCapture log;
+    sim::Machine m = TwoDisplays(0, 1080);
+    m.targets[0].name = c.monitor;
+    m.sources[0].gdiName = c.gdiName;
+    m.targets[1].name = "DELL U2720Q";
+    Use(m);
+    const int result = Arrange();
+    if (c.found) {
+      EXPECT_EQ(result, 0) << log.Messages();
+    } else {
+      EXPECT_EQ(result, -1);
+      EXPECT_NE(log.Messages().find("ERROR: Target display \"TovikMonitor\" not found!\n"),
+                std::string::npos)
+          << log.Messages();
+      EXPECT_TRUE(SetFlags().empty());
+    }
+  }
+}
+
+TEST_F(ArrangeTest, OneDisplayInEveryAttemptAborts) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "DELL U2720Q")};
+  m.sources = {Shown(0, 2560, 1440, 0, 0)};
+  m.paths = {Link(0, 1)};
+  Use(m);
+  EXPECT_EQ(Arrange(), -1);
+  std::string expected;
+  for (int attempt = 1; attempt <= 5; ++attempt) {
+    expected += "Available displays (retry " + std::to_string(attempt) +
+                "):\n"
+                "[0] \\\\.\\DISPLAY1 DELL U2720Q (2560x1440) [Active] [Primary]\n"
+                "only 1 display.\n"
+                "[Info] Force Extend mode success.\n";
+  }
+  expected += "ERROR: After 5 retries, still detected inactive displays, abort.\n";
+  EXPECT_EQ(log_.Messages(), expected);
+  EXPECT_EQ(RecordedWaits(), (std::vector<DWORD>(5, 1000)));
+  EXPECT_EQ(SetFlags(), (std::vector<UINT32>(5, kExtend)));
+}
+
+TEST_F(ArrangeTest, VirtualMonitorThatAppearsLaterIsMadePrimary) {
+  // The helper brings the monitor up while the loop waits: it appears after
+  // the second extend request, as a clone of the physical display.
+  sim::Machine m;
+  m.targets = {Monitor(1, "DELL U2720Q")};
+  m.sources = {Shown(0, 2560, 1440, 0, 0), Idle(1)};
+  m.paths = {Link(0, 1)};
+  sim::Event appear;
+  appear.afterApi = sim::Api::SetDisplayConfig;
+  appear.afterCall = 2;
+  appear.action = sim::EventAction::Appear;
+  appear.target = Monitor(2, "TovikMonitor");
+  appear.target.preferred = {1920, 1080, 60};
+  appear.appearAs = sim::AppearAs::Clone;
+  m.events = {appear};
+  Use(m);
+
+  EXPECT_EQ(Arrange(), 0) << log_.Messages();
+  const std::string text = log_.Messages();
+  EXPECT_NE(text.find("Available displays (retry 3):\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("is clone mode, forcing to Extend mode...\n"), std::string::npos);
+  EXPECT_EQ(RecordedWaits(), (std::vector<DWORD>{1000, 1000}));
+  const sim::Machine after = Now();
+  const auto primary = sim::PrimarySourceId(after);
+  ASSERT_TRUE(primary.has_value());
+  bool virtualIsPrimary = false;
+  for (const auto& p : after.paths)
+    if (p.sourceId == *primary && p.targetId == 2) virtualIsPrimary = true;
+  EXPECT_TRUE(virtualIsPrimary) << Picture();
+}
+
+TEST_F(ArrangeTest, ThreeRecordsInALaterAttemptOnlyRetry) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "A"), Monitor(2, "B"), Monitor(3, "TovikMonitor")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0),
+               Shown(2, 1920, 1080, 3840, 0)};
+  m.paths = {Link(0, 1), Link(1, 2), Link(2, 3)};
+  Use(m);
+  EXPECT_EQ(Arrange(), -1);
+  const std::string text = log_.Messages();
+  EXPECT_NE(text.find("only 3 display.\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("too many monitor found."), std::string::npos);
+  EXPECT_EQ(RecordedWaits().size(), 5u);
+}
+
+TEST_F(ArrangeTest, EnumerationFailureEndsTheLoopAtOnce) {
+  for (uint32_t failingQuery : {1u, 2u}) {
+    SCOPED_TRACE(failingQuery);
+    LogCapture log;
+    RecordedWaits().clear();
+    sim::Machine m;
+    m.targets = {Monitor(1, "DELL U2720Q")};
+    m.sources = {Shown(0, 2560, 1440, 0, 0)};
+    m.paths = {Link(0, 1)};
+    m.faults = {{sim::Api::QueryDisplayConfig, failingQuery, ERROR_GEN_FAILURE}};
+    Use(m);
+    EXPECT_EQ(Arrange(), -1);
+    const std::string text = log.Messages();
+    const std::string ending = "Failed to query display config.\nEnumerateDisplays failed.\n";
+    ASSERT_GE(text.size(), ending.size());
+    EXPECT_EQ(text.substr(text.size() - ending.size()), ending) << text;
+    EXPECT_EQ(RecordedWaits().size(), failingQuery - 1);
+  }
+}
+
+TEST_F(ArrangeTest, NoListedDisplayWaitsAndTriesAgain) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "Unplugged", false)};
+  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {Link(0, 1)};
+  Use(m);
+  EXPECT_EQ(Arrange(), -1);
+  std::string expected;
+  for (int i = 0; i < 5; ++i) expected += "No available displays found.\n";
+  expected += "ERROR: After 5 retries, still detected inactive displays, abort.\n";
+  EXPECT_EQ(log_.Messages(), expected);
+  EXPECT_EQ(RecordedWaits(), (std::vector<DWORD>(5, 1000)));
+  EXPECT_TRUE(SetFlags().empty());
+}
+
+TEST_F(ArrangeTest, ExtendFailureIsFatalOnlyForInactiveDisplays) {
+  // One display, every extend fails: logged, waited, retried.
+  sim::Machine one;
+  one.targets = {Monitor(1, "DELL U2720Q")};
+  one.sources = {Shown(0, 2560, 1440, 0, 0)};
+  one.paths = {Link(0, 1)};
+  one.faults = {{sim::Api::SetDisplayConfig, 0, ERROR_GEN_FAILURE}};
+  Use(one);
+  EXPECT_EQ(Arrange(), -1);
+  std::string text = log_.Messages();
+  EXPECT_NE(text.find("only 1 display.\nSetDisplayConfig (ForceExtendMode) failed: 31\n"
+                      "ForceExtendMode failed!\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(RecordedWaits().size(), 5u);
+
+  // Clone, extend fails: logged, and the same attempt goes on to the final phase.
+  LogCapture clone;
+  RecordedWaits().clear();
+  sim::Machine m;
+  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
+  m.paths = {Link(0, 1), Link(0, 2)};
+  m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_GEN_FAILURE}};
+  Use(m);
+  Arrange();
+  text = clone.Messages();
+  EXPECT_NE(text.find("is clone mode, forcing to Extend mode...\n"
+                      "SetDisplayConfig (ForceExtendMode) failed: 31\n"
+                      "ForceExtendMode failed!\n"
+                      "Final available displays:\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(RecordedWaits().empty());
+}
+
+TEST_F(ArrangeTest, InactiveDisplayIsSwitchedOnThenArranged) {
+  // Listed with a mode but not active: the loop asks for extend and waits.
+  sim::Machine m = TwoDisplays(0, 1080);
+  m.paths[1].active = false;
+  Use(m);
+  EXPECT_EQ(Arrange(), 0) << log_.Messages();
+  const std::string text = log_.Messages();
+  EXPECT_NE(text.find("[1] \\\\.\\DISPLAY2 DELL U2720Q (2560x1440) [Inactive]\n"
+                      "[Retry 1/5] Detected inactive displays, forcing Extend mode...\n"
+                      "[Info] Force Extend mode success.\n"
+                      "Available displays (retry 2):\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(RecordedWaits(), std::vector<DWORD>{500});
+
+  // The same with a failing extend ends the loop.
+  LogCapture failing;
+  RecordedWaits().clear();
+  m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_ACCESS_DENIED}};
+  Use(m);
+  EXPECT_EQ(Arrange(), -1);
+  const std::string failed = failing.Messages();
+  const std::string ending =
+      "[Retry 1/5] Detected inactive displays, forcing Extend mode...\n"
+      "SetDisplayConfig (ForceExtendMode) failed: 5\n"
+      "ForceExtendMode failed!\n";
+  ASSERT_GE(failed.size(), ending.size());
+  EXPECT_EQ(failed.substr(failed.size() - ending.size()), ending);
+  EXPECT_TRUE(RecordedWaits().empty());
+}
+
+TEST_F(ArrangeTest, FailedPrimaryChangeIsReported) {
+  sim::Machine m = TwoDisplays(0, 1080);
+  m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_GEN_FAILURE}};
+  Use(m);
+  EXPECT_EQ(Arrange(), -1);
+  const std::string text = log_.Messages();
+  EXPECT_NE(text.find("Failed to set primary display.\n"), std::string::npos) << text;
+  const std::string ending = "Failed to set primary display!\n";
+  EXPECT_EQ(text.substr(text.size() - ending.size()), ending);
+}
+
+}  // namespace

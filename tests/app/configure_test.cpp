@@ -1,0 +1,53 @@
+#include "app/configure.h"
+
+#include <gtest/gtest.h>
+
+#include "sim_fixture.h"
+#include "support/fake_wait.h"
+
+namespace {
+
+using simtest::Link;
+using simtest::Monitor;
+using simtest::Shown;
+
+class ConfigureTest : public simtest::SimTest {
+ protected:
+  void SetUp() override { RecordedWaits().clear(); }
+};
+
+TEST_F(ConfigureTest, ThreeOrMoreListedPathsChangeNothing) {
+  // Three listed records, one of them not active: the count is what matters.
+  sim::Machine m;
+  m.targets = {Monitor(1, "A"), Monitor(2, "B"), Monitor(3, "TovikMonitor")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 0, 0),
+               Shown(2, 1920, 1080, 1920, 0)};
+  m.paths = {Link(0, 1), Link(1, 2), Link(2, 3)};
+  m.paths[1].active = false;
+  Use(m);
+  EXPECT_EQ(ConfigureDisplays(), -1);
+  EXPECT_EQ(log_.Messages(), "too many monitor found.\n");
+  EXPECT_TRUE(Now().setCalls.empty());
+  EXPECT_TRUE(RecordedWaits().empty());
+}
+
+TEST_F(ConfigureTest, TwoListedPathsGoToTheArrangement) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
+  m.paths = {Link(0, 1), Link(1, 2)};
+  Use(m);
+  EXPECT_EQ(ConfigureDisplays(), 0);
+  EXPECT_NE(log_.Messages().find("is already primary, no change.\n"), std::string::npos);
+}
+
+TEST_F(ConfigureTest, FailedFirstListingIsLoggedAndTheLoopStillRuns) {
+  sim::Machine m;  // no display at all
+  Use(m);
+  EXPECT_EQ(ConfigureDisplays(), -1);
+  EXPECT_EQ(log_.Messages(),
+            "No displays detected.\nEnumerateDisplays failed.\n"
+            "No displays detected.\nEnumerateDisplays failed.\n");
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "sandbox.h"
+#include "sim_fixture.h"
+#include "support/log_capture.h"
+
+namespace {
+
+using simtest::Idle;
+using simtest::Link;
+using simtest::Monitor;
+using simtest::Shown;
+
+constexpr UINT32 kSupplied = 0x2A0;
+
+sim::Machine Physical(uint32_t n) {
+  sim::Machine m;
+  for (uint32_t i = 0; i < n; ++i) {
+    m.targets.push_back(Monitor(i + 1, "DELL P24" + std::to_string(i)));
+    m.sources.push_back(Shown(i, 1920, 1080, static_cast<int32_t>(1920 * i), 0));
+    m.paths.push_back(Link(i, i + 1));
+  }
+  return m;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { box_.Install("displayprep-sim.exe"); }
+
+  RunResult Run(const std::vector<std::wstring>& args = {}) {
+    RunResult r = box_.Run("displayprep-sim.exe", args);
+    EXPECT_TRUE(r.started) << "error " << r.startError;
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    // Standard output is in text mode, as on Windows: lines end in CR LF.
+    r.output = StripLogPrefixes(r.output);
+    return r;
+  }
+  std::string LogText() const { return StripLogPrefixes(ReadFileBytes(box_.LogFile())); }
+
+  Sandbox box_;
+};
+
+TEST_F(EndToEnd, ThreeDisplaysWithArgumentsAreLeftAlone) {
+  box_.UseMachine(Physical(3));
+  const RunResult r =
+      box_.Run("displayprep-sim.exe", {L"--force", L"/primary", L"extra argument"});
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_EQ(r.output, "too many monitor found.\r\n") << "the bare message, no prefix";
+  const std::string raw = ReadFileBytes(box_.LogFile());
+  EXPECT_TRUE(std::regex_match(
+      raw, std::regex(R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: too many monitor found\.\r\n)")))
+      << raw;
+  EXPECT_TRUE(box_.Machine().setCalls.empty());
+
+  const std::string trace = ReadFileBytes("c:\\dp.log");
+  const std::string line =
+      "logpath " + box_.appdata() + ", len " + std::to_string(box_.appdata().size()) + " .\n";
+  EXPECT_NE(trace.find(line), std::string::npos) << trace;
+}
+
+TEST_F(EndToEnd, WithoutAppDataTheLogLiesBesideTheProgram) {
+  box_.UseMachine(Physical(3));
+  const RunResult r = box_.Run("displayprep-sim.exe", {}, false);
+  EXPECT_EQ(r.exitCode, 0u);
+  EXPECT_EQ(StripLogPrefixes(ReadFileBytes(box_.File("display.log"))), "too many monitor found.\n");
+  EXPECT_EQ(GetFileAttributesA((box_.appdata() + "\\harnfold").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(EndToEnd, VirtualMonitorAlreadyPrimary) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 2560, 1440, 1920, 0)};
+  m.paths = {Link(0, 1), Link(1, 2)};
+  box_.UseMachine(m);
+  const RunResult r = Run();
+  EXPECT_NE(r.output.find("Target display \"TovikMonitor\" is already primary, no change.\n"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(LogText(), r.output) << "console and file carry the same messages";
+  EXPECT_TRUE(box_.Machine().setCalls.empty());
+}
+
+TEST_F(EndToEnd, VirtualMonitorRightOfAPhysicalPrimaryIsSwitched) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "DELL U2720Q"), Monitor(2, "TovikMonitor")};
+  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
+  m.paths = {Link(0, 1), Link(1, 2)};
+  box_.UseMachine(m);
+  const RunResult r = Run();
+  EXPECT_NE(r.output.find("Primary display successfully set to \"TovikMonitor\"\n"),
+            std::string::npos)
+      << r.output;
+  const sim::Machine after = box_.Machine();
+  ASSERT_EQ(after.setCalls.size(), 1u);
+  EXPECT_EQ(after.setCalls[0].flags, kSupplied);
+  EXPECT_EQ(after.databaseSaves, 1u);
+  EXPECT_EQ(sim::PrimarySourceId(after), std::optional<uint32_t>(1u));
+  EXPECT_EQ(after.sources[0].mode->x, 1920);
+  const std::string picture = sim::RenderDesktop(after);
+  EXPECT_NE(picture.find("TovikMonitor"), std::string::npos) << picture;
+}
+
+TEST_F(EndToEnd, CloneIsExtendedAndArranged) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "DELL U2720Q"), Monitor(2, "TovikMonitor")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
+  m.paths = {Link(0, 1), Link(0, 2)};
+  box_.UseMachine(m);
+  const RunResult r = Run();
+  EXPECT_NE(r.output.find("is clone mode, forcing to Extend mode...\n"), std::string::npos);
+  EXPECT_NE(r.output.find("Primary display successfully set to \"TovikMonitor\"\n"),
+            std::string::npos)
+      << r.output;
+  const sim::Machine after = box_.Machine();
+  ASSERT_EQ(after.paths.size(), 2u);
+  EXPECT_NE(after.paths[0].sourceId, after.paths[1].sourceId) << sim::RenderDesktop(after);
+  const auto primary = sim::PrimarySourceId(after);
+  ASSERT_TRUE(primary.has_value());
+  for (const auto& p : after.paths) {
+    if (p.targetId == 2) EXPECT_EQ(p.sourceId, *primary) << sim::RenderDesktop(after);
+  }
+}
+
+TEST_F(EndToEnd, TargetThatNeverAppearsAbortsAfterFiveAttempts) {
+  box_.UseMachine(Physical(1));
+  const RunResult r = Run();
+  EXPECT_NE(r.output.find("Available displays (retry 5):\n"), std::string::npos);
+  const std::string ending = "ERROR: After 5 retries, still detected inactive displays, abort.\n";
+  ASSERT_GE(r.output.size(), ending.size());
+  EXPECT_EQ(r.output.substr(r.output.size() - ending.size()), ending);
+  EXPECT_EQ(box_.Machine().setCalls.size(), 5u);
+}
+
+}  // namespace

@@ -1,0 +1,342 @@
+// The simulated stack answers the read-side calls as Windows does.
+#include <set>
+#include <utility>
+
+#include "sim_test_util.h"
+
+namespace {
+
+using simcheck::BuiltIn;
+using simcheck::Idle;
+using simcheck::Link;
+using simcheck::Monitor;
+using simcheck::RunQuery;
+using simcheck::Shown;
+
+class QueryTest : public simcheck::SimStateTest {};
+
+sim::Machine UnavailableActive() {
+  // A path still active on a monitor that was pulled, next to a healthy one,
+  // plus a disconnected connector that was never active.
+  sim::Machine m;
+  m.targets = {Monitor(10, "Gone", 1920, 1080, false), Monitor(11, "Here"),
+               Monitor(12, "Spare", 1280, 720, false)};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0), Idle(2)};
+  m.paths = {Link(0, 10), Link(1, 11)};
+  return m;
+}
+
+struct Shape {
+  const char* name;
+  sim::Machine machine;
+  size_t active;
+  size_t all;
+  size_t modes;
+};
+
+TEST_F(QueryTest, PathsAndModesAreLaidOutAsWindowsDoes) {
+  const Shape cases[] = {
+      {"one-display", BuiltIn("one-display"), 1, 1, 2},
+      {"two-extend-primary", BuiltIn("two-extend-primary"), 2, 4, 4},
+      {"two-clone", BuiltIn("two-clone"), 2, 4, 3},
+      {"two-one-inactive", BuiltIn("two-one-inactive"), 1, 4, 2},
+      {"three-displays", BuiltIn("three-displays"), 3, 9, 6},
+      {"no-display", BuiltIn("no-display"), 0, 0, 0},
+      {"unavailable", UnavailableActive(), 2, 9, 4},
+  };
+  for (const Shape& c : cases) {
+    SCOPED_TRACE(c.name);
+    Use(c.machine);
+    const simcheck::Query all = RunQuery(QDC_ALL_PATHS);
+    const simcheck::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+    ASSERT_EQ(all.sizesResult, ERROR_SUCCESS);
+    ASSERT_EQ(active.sizesResult, ERROR_SUCCESS);
+    ASSERT_EQ(all.result, ERROR_SUCCESS);
+    ASSERT_EQ(active.result, ERROR_SUCCESS);
+    // The sizes say exactly what the query then fills.
+    EXPECT_EQ(all.sizedPaths, all.paths.size());
+    EXPECT_EQ(all.sizedModes, all.modes.size());
+    EXPECT_EQ(active.sizedPaths, active.paths.size());
+    EXPECT_EQ(all.paths.size(), c.all);
+    EXPECT_EQ(active.paths.size(), c.active);
+    EXPECT_EQ(all.modes.size(), c.modes);
+    EXPECT_EQ(active.modes.size(), c.modes);
+
+    std::set<std::pair<UINT32, UINT32>> combos;
+    for (size_t i = 0; i < all.paths.size(); ++i) {
+      const DISPLAYCONFIG_PATH_INFO& p = all.paths[i];
+      SCOPED_TRACE("path " + std::to_string(i));
+      EXPECT_TRUE(combos.insert({p.sourceInfo.id, p.targetInfo.id}).second)
+          << "every source-and-target combination once";
+      const sim::Target* target = sim::FindTarget(c.machine, p.targetInfo.id);
+      ASSERT_NE(target, nullptr);
+      EXPECT_EQ(p.targetInfo.targetAvailable != FALSE, target->available);
+      EXPECT_EQ(p.sourceInfo.adapterId.LowPart, c.machine.adapter.LowPart);
+      if (i < c.active) {
+        // Active paths first, identical to the active-only answer.
+        EXPECT_EQ(p.flags, static_cast<UINT32>(DISPLAYCONFIG_PATH_ACTIVE));
+        EXPECT_EQ(memcmp(&p, &active.paths[i], sizeof p), 0);
+        ASSERT_LT(p.sourceInfo.modeInfoIdx, all.modes.size());
+        ASSERT_LT(p.targetInfo.modeInfoIdx, all.modes.size());
+        const DISPLAYCONFIG_MODE_INFO& sm = all.modes[p.sourceInfo.modeInfoIdx];
+        const DISPLAYCONFIG_MODE_INFO& tm = all.modes[p.targetInfo.modeInfoIdx];
+        EXPECT_EQ(sm.infoType, DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE);
+        EXPECT_EQ(sm.id, p.sourceInfo.id);
+        const sim::SourceMode& want = *sim::FindSource(c.machine, sm.id)->mode;
+        EXPECT_EQ(sm.sourceMode.width, want.width);
+        EXPECT_EQ(sm.sourceMode.position.x, want.x);
+        EXPECT_EQ(sm.sourceMode.position.y, want.y);
+        EXPECT_EQ(tm.infoType, DISPLAYCONFIG_MODE_INFO_TYPE_TARGET);
+        EXPECT_EQ(tm.id, p.targetInfo.id);
+        EXPECT_EQ(tm.targetMode.targetVideoSignalInfo.vSyncFreq.Numerator, 60u);
+      } else {
+        EXPECT_EQ(p.flags, 0u);
+        EXPECT_EQ(p.sourceInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+        EXPECT_EQ(p.targetInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+      }
+    }
+    EXPECT_EQ(combos.size(), c.machine.sources.size() * c.machine.targets.size());
+  }
+}
+
+TEST_F(QueryTest, ClonedTargetsShareOneSourceMode) {
+  Use(BuiltIn("two-clone"));
+  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  ASSERT_EQ(q.paths.size(), 2u);
+  EXPECT_EQ(q.paths[0].sourceInfo.id, q.paths[1].sourceInfo.id);
+  EXPECT_EQ(q.paths[0].sourceInfo.modeInfoIdx, q.paths[1].sourceInfo.modeInfoIdx);
+  EXPECT_NE(q.paths[0].targetInfo.modeInfoIdx, q.paths[1].targetInfo.modeInfoIdx);
+}
+
+TEST_F(QueryTest, OddSourceModeIndexesAreWrittenAsScripted) {
+  sim::Machine m = BuiltIn("two-extend-physical-primary");
+  m.paths[0].sourceModeIdx = 99;  // out of range
+  m.paths[1].sourceModeIdx = 1;   // the first path's target mode
+  Use(m);
+  const simcheck::Query q = RunQuery(QDC_ALL_PATHS);
+  ASSERT_EQ(q.result, ERROR_SUCCESS);
+  EXPECT_EQ(q.paths[0].sourceInfo.modeInfoIdx, 99u);
+  EXPECT_EQ(q.paths[1].sourceInfo.modeInfoIdx, 1u);
+  EXPECT_EQ(q.modes[1].infoType, DISPLAYCONFIG_MODE_INFO_TYPE_TARGET);
+  EXPECT_EQ(q.modes.size(), 4u) << "the modes themselves are still all there";
+}
+
+TEST_F(QueryTest, OneTargetOnTwoActivePathsIsListedTwice) {
+  sim::Machine m;
+  m.targets = {Monitor(7, "Twice")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
+  m.paths = {Link(0, 7), Link(1, 7)};
+  Use(m);
+  const simcheck::Query q = RunQuery(QDC_ALL_PATHS);
+  ASSERT_EQ(q.paths.size(), 2u);
+  EXPECT_EQ(q.paths[0].targetInfo.id, 7u);
+  EXPECT_EQ(q.paths[1].targetInfo.id, 7u);
+  EXPECT_EQ(q.paths[1].flags, static_cast<UINT32>(DISPLAYCONFIG_PATH_ACTIVE));
+}
+
+TEST_F(QueryTest, APathScriptedAsNotActiveIsListedWithItsModesAfterTheActiveOnes) {
+  sim::Machine m = BuiltIn("two-extend-physical-primary");
+  m.paths[0].active = false;  // the physical display, half switched on
+  Use(m);
+  const simcheck::Query all = RunQuery(QDC_ALL_PATHS);
+  ASSERT_EQ(all.result, ERROR_SUCCESS);
+  ASSERT_EQ(all.paths.size(), 4u);
+  EXPECT_EQ(all.paths[0].targetInfo.id, 0x1101u);
+  EXPECT_EQ(all.paths[0].flags, static_cast<UINT32>(DISPLAYCONFIG_PATH_ACTIVE));
+  const DISPLAYCONFIG_PATH_INFO& listed = all.paths[1];
+  EXPECT_EQ(listed.targetInfo.id, 0x1100u);
+  EXPECT_EQ(listed.flags, 0u);
+  EXPECT_EQ(listed.targetInfo.statusFlags, 0u);
+  ASSERT_LT(listed.sourceInfo.modeInfoIdx, all.modes.size());
+  EXPECT_EQ(all.modes[listed.sourceInfo.modeInfoIdx].sourceMode.position.x, 0);
+  EXPECT_EQ(all.paths[2].sourceInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+
+  const simcheck::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  ASSERT_EQ(active.paths.size(), 1u);
+  EXPECT_EQ(active.paths[0].targetInfo.id, 0x1101u);
+  EXPECT_EQ(active.modes.size(), 2u) << "no modes for the path left out";
+  EXPECT_FALSE(sim::PrimarySourceId(m).has_value()) << "the source at (0,0) is not active";
+  EXPECT_NE(sim::RenderDesktop(m).find(
+                "listed on \\\\.\\DISPLAY1 1920x1080 at (0,0) without being active"),
+            std::string::npos)
+      << sim::RenderDesktop(m);
+}
+
+TEST_F(QueryTest, SmallBuffersAreRefusedAndCountsKept) {
+  Use(BuiltIn("two-extend-primary"));
+  struct Case {
+    UINT32 paths, modes;
+  };
+  for (const Case c : {Case{3, 4}, Case{4, 3}, Case{0, 0}}) {
+    std::vector<DISPLAYCONFIG_PATH_INFO> paths(8);
+    std::vector<DISPLAYCONFIG_MODE_INFO> modes(8);
+    UINT32 numPaths = c.paths, numModes = c.modes;
+    EXPECT_EQ(displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths.data(), &numModes,
+                                             modes.data(), nullptr),
+              ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(numPaths, c.paths);
+    EXPECT_EQ(numModes, c.modes);
+  }
+  // A larger buffer is fine; the counts come back as used.
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths(10);
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes(10);
+  UINT32 numPaths = 10, numModes = 10;
+  EXPECT_EQ(displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths.data(), &numModes,
+                                           modes.data(), nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(numPaths, 4u);
+  EXPECT_EQ(numModes, 4u);
+}
+
+TEST_F(QueryTest, BadArgumentsAreRefused) {
+  Use(BuiltIn("one-display"));
+  UINT32 numPaths = 8, numModes = 8;
+  DISPLAYCONFIG_PATH_INFO paths[8];
+  DISPLAYCONFIG_MODE_INFO modes[8];
+  DISPLAYCONFIG_TOPOLOGY_ID topology{};
+  struct Case {
+    const char* what;
+    UINT32 flags;
+    LONG expected;
+  };
+  const Case flagCases[] = {
+      {"no kind", 0, ERROR_INVALID_PARAMETER},
+      {"two kinds", QDC_ALL_PATHS | QDC_ONLY_ACTIVE_PATHS, ERROR_INVALID_PARAMETER},
+      {"unknown bit", QDC_ALL_PATHS | 0x100, ERROR_INVALID_PARAMETER},
+      {"database view", QDC_DATABASE_CURRENT, ERROR_NOT_SUPPORTED},
+      {"virtual modes", QDC_ALL_PATHS | QDC_VIRTUAL_MODE_AWARE, ERROR_NOT_SUPPORTED},
+  };
+  for (const Case& c : flagCases) {
+    SCOPED_TRACE(c.what);
+    UINT32 p = 0, m = 0;
+    EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(c.flags, &p, &m), c.expected);
+    EXPECT_EQ(displayapi::QueryDisplayConfig(c.flags, &numPaths, paths, &numModes, modes, nullptr),
+              c.expected);
+  }
+  EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, nullptr, &numModes),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &numPaths, nullptr),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(
+      displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, nullptr, &numModes, modes, nullptr),
+      ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(
+      displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths, &numModes, nullptr, nullptr),
+      ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(
+      displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths, &numModes, modes, &topology),
+      ERROR_INVALID_PARAMETER)
+      << "only the database query reports a topology";
+  EXPECT_EQ(Now().CallCount(sim::Api::QueryDisplayConfig), 8u) << "refused calls count too";
+}
+
+// ---- DisplayConfigGetDeviceInfo ----
+
+DISPLAYCONFIG_TARGET_DEVICE_NAME TargetNameRequest(const sim::Machine& m, UINT32 id) {
+  DISPLAYCONFIG_TARGET_DEVICE_NAME r{};
+  r.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
+  r.header.size = sizeof r;
+  r.header.adapterId = m.adapter;
+  r.header.id = id;
+  return r;
+}
+
+DISPLAYCONFIG_SOURCE_DEVICE_NAME SourceNameRequest(const sim::Machine& m, UINT32 id) {
+  DISPLAYCONFIG_SOURCE_DEVICE_NAME r{};
+  r.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
+  r.header.size = sizeof r;
+  r.header.adapterId = m.adapter;
+  r.header.id = id;
+  return r;
+}
+
+TEST_F(QueryTest, DeviceNamesAnswerForEveryTargetAndSource) {
+  static_assert(sizeof(DISPLAYCONFIG_TARGET_DEVICE_NAME) == 420);
+  static_assert(sizeof(DISPLAYCONFIG_SOURCE_DEVICE_NAME) == 84);
+  const sim::Machine m = BuiltIn("two-one-inactive");  // the virtual one is inactive
+  Use(m);
+  for (const sim::Target& t : m.targets) {
+    auto r = TargetNameRequest(m, t.id);
+    ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(r.monitorFriendlyDeviceName),
+              std::wstring(t.name.begin(), t.name.end()));
+  }
+  auto dell = TargetNameRequest(m, 0x1100);
+  displayapi::DisplayConfigGetDeviceInfo(&dell.header);
+  EXPECT_EQ(std::wstring(dell.monitorFriendlyDeviceName), L"DELL U2720Q");
+  for (const sim::Source& s : m.sources) {
+    auto r = SourceNameRequest(m, s.id);
+    ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(r.viewGdiDeviceName), L"\\\\.\\DISPLAY" + std::to_wstring(s.id + 1));
+  }
+}
+
+TEST_F(QueryTest, DeviceInfoRequestsAreValidated) {
+  sim::Machine m = BuiltIn("one-display");
+  m.targets.push_back(Monitor(0x2000, "Broken EDID"));
+  m.targets.back().nameError = ERROR_GEN_FAILURE;
+  Use(m);
+  struct Case {
+    const char* what;
+    UINT32 type;
+    UINT32 size;
+    LUID adapter;
+    UINT32 id;
+    LONG expected;
+  };
+  const LUID a = m.adapter;
+  const LUID other{a.LowPart + 1, a.HighPart};
+  const UINT32 kTarget = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
+  const UINT32 kSource = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
+  const Case cases[] = {
+      {"target name", kTarget, 420, a, 0x1100, ERROR_SUCCESS},
+      {"target packet too small", kTarget, 84, a, 0x1100, ERROR_INSUFFICIENT_BUFFER},
+      {"target packet too large", kTarget, 424, a, 0x1100, ERROR_INVALID_PARAMETER},
+      {"unknown target", kTarget, 420, a, 0x1101, ERROR_INVALID_PARAMETER},
+      {"a source id as target", kTarget, 420, a, 0, ERROR_INVALID_PARAMETER},
+      {"other adapter", kTarget, 420, other, 0x1100, ERROR_INVALID_PARAMETER},
+      {"scripted name failure", kTarget, 420, a, 0x2000, ERROR_GEN_FAILURE},
+      {"source name", kSource, 84, a, 0, ERROR_SUCCESS},
+      {"source packet too small", kSource, 80, a, 0, ERROR_INSUFFICIENT_BUFFER},
+      {"source packet too large", kSource, 420, a, 0, ERROR_INVALID_PARAMETER},
+      {"unknown source", kSource, 84, a, 1, ERROR_INVALID_PARAMETER},
+      {"other adapter source", kSource, 84, other, 0, ERROR_INVALID_PARAMETER},
+      {"preferred mode", DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_PREFERRED_MODE, 420, a, 0x1100,
+       ERROR_NOT_SUPPORTED},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // Room for the largest packet whatever the header claims.
+    DISPLAYCONFIG_TARGET_DEVICE_NAME packet{};
+    memset(&packet, 0xAB, sizeof packet);
+    packet.header.type = static_cast<DISPLAYCONFIG_DEVICE_INFO_TYPE>(c.type);
+    packet.header.size = c.size;
+    packet.header.adapterId = c.adapter;
+    packet.header.id = c.id;
+    EXPECT_EQ(displayapi::DisplayConfigGetDeviceInfo(&packet.header), c.expected);
+  }
+  EXPECT_EQ(displayapi::DisplayConfigGetDeviceInfo(nullptr), ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(QueryTest, LongNamesAreCutAndTerminated) {
+  sim::Machine m = BuiltIn("one-display");
+  m.targets[0].name = std::string(100, 'N');
+  Use(m);
+  auto r = TargetNameRequest(m, m.targets[0].id);
+  memset(r.monitorFriendlyDeviceName, 0xFF, sizeof r.monitorFriendlyDeviceName);
+  ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(r.monitorFriendlyDeviceName), std::wstring(63, L'N'));
+}
+
+TEST_F(QueryTest, NamesOutsideAsciiArriveAsUtf16) {
+  sim::Machine m = BuiltIn("one-display");
+  m.targets[0].name =
+      "\xC3\x9C"
+      "ber 4K \xE2\x82\xAC";  // "Über 4K €" in UTF-8
+  Use(m);
+  auto r = TargetNameRequest(m, m.targets[0].id);
+  ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(r.monitorFriendlyDeviceName), L"\u00DCber 4K \u20AC");
+}
+
+}  // namespace

@@ -1,0 +1,393 @@
+// SetDisplayConfig on the simulated machine: the extend topology, supplied
+// configurations, the database, and what is refused.
+#include "sim_test_util.h"
+
+namespace {
+
+using simcheck::BuiltIn;
+using simcheck::Idle;
+using simcheck::Link;
+using simcheck::Monitor;
+using simcheck::RunQuery;
+using simcheck::Shown;
+
+constexpr UINT32 kExtend = SDC_APPLY | SDC_TOPOLOGY_EXTEND;  // 0x84
+constexpr UINT32 kSuppliedSaved =
+    SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE;  // 0x2A0
+
+class SetTest : public simcheck::SimStateTest {};
+
+// Where each active target ends up: target id -> (source id, x, y, width).
+struct Placement {
+  uint32_t target;
+  uint32_t source;
+  int32_t x, y;
+  uint32_t width;
+};
+
+std::vector<Placement> Placements(const sim::Machine& m) {
+  std::vector<Placement> out;
+  for (const sim::Path& p : m.paths) {
+    const sim::SourceMode& mode = *sim::FindSource(m, p.sourceId)->mode;
+    out.push_back(Placement{p.targetId, p.sourceId, mode.x, mode.y, mode.width});
+  }
+  return out;
+}
+
+std::string Describe(const std::vector<Placement>& placements) {
+  std::string out;
+  for (const Placement& p : placements) {
+    out += "target " + std::to_string(p.target) + " on source " + std::to_string(p.source) +
+           " at (" + std::to_string(p.x) + "," + std::to_string(p.y) + ") width " +
+           std::to_string(p.width) + "\n";
+  }
+  return out;
+}
+
+TEST_F(SetTest, ExtendGivesEveryAvailableTargetItsOwnSourceInARow) {
+  struct Case {
+    const char* what;
+    sim::Machine before;
+    std::string expected;
+  };
+  sim::Machine stacked;
+  stacked.targets = {Monitor(1, "A"), Monitor(2, "B", 1280, 1024)};
+  stacked.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1280, 1024, 0, 1080)};
+  stacked.paths = {Link(0, 1), Link(1, 2)};
+
+  sim::Machine leftOfPrimary = stacked;
+  leftOfPrimary.sources[1].mode = sim::SourceMode{1280, 1024, -1280, 0};
+
+  sim::Machine primaryRightmost;  // the primary is right of the others
+  primaryRightmost.targets = {Monitor(1, "A"), Monitor(2, "B", 1280, 1024),
+                              Monitor(3, "C", 800, 600)};
+  primaryRightmost.sources = {Shown(0, 1920, 1080, -3200, 0), Shown(1, 1280, 1024, 0, 0),
+                              Shown(2, 800, 600, -1280, 0)};
+  primaryRightmost.paths = {Link(0, 1), Link(1, 2), Link(2, 3)};
+
+  sim::Machine pulled;  // an active path on a monitor that is gone
+  pulled.targets = {Monitor(1, "A"), Monitor(2, "Gone", 1920, 1080, false),
+                    Monitor(3, "New", 1024, 768)};
+  pulled.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
+  pulled.paths = {Link(0, 1), Link(1, 2)};
+
+  sim::Machine halfOn = BuiltIn("two-extend-physical-primary");
+  halfOn.paths[1].active = false;
+
+  const Case cases[] = {
+      {"a path listed but not active is switched on where it is", halfOn,
+       "target 4352 on source 0 at (0,0) width 1920\n"
+       "target 4353 on source 1 at (1920,0) width 2560\n"},
+      {"clone splits, the new source takes the preferred mode", BuiltIn("two-clone"),
+       "target 4352 on source 0 at (0,0) width 1920\n"
+       "target 4353 on source 1 at (1920,0) width 2560\n"},
+      {"inactive target joins on the free source", BuiltIn("two-one-inactive"),
+       "target 4352 on source 0 at (0,0) width 1920\n"
+       "target 4353 on source 1 at (1920,0) width 2560\n"},
+      {"already extended stays as it is", BuiltIn("two-extend-primary"),
+       "target 4352 on source 0 at (2560,0) width 1920\n"
+       "target 4353 on source 1 at (0,0) width 2560\n"},
+      {"stacked becomes a row", stacked,
+       "target 1 on source 0 at (0,0) width 1920\ntarget 2 on source 1 at (1920,0) width 1280\n"},
+      {"left of the primary moves right of it", leftOfPrimary,
+       "target 1 on source 0 at (0,0) width 1920\ntarget 2 on source 1 at (1920,0) width 1280\n"},
+      {"the primary stays first", primaryRightmost,
+       "target 1 on source 0 at (1280,0) width 1920\n"
+       "target 2 on source 1 at (0,0) width 1280\n"
+       "target 3 on source 2 at (3200,0) width 800\n"},
+      {"gone target dropped, new one gets the freed source", pulled,
+       "target 1 on source 0 at (0,0) width 1920\ntarget 3 on source 1 at (1920,0) width 1024\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use(c.before);
+    ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+    const sim::Machine after = Now();
+    EXPECT_EQ(Describe(Placements(after)), c.expected) << sim::RenderDesktop(after);
+    EXPECT_EQ(sim::CheckMachine(after), "");
+    for (const sim::Path& p : after.paths) EXPECT_TRUE(p.active);
+  }
+}
+
+TEST_F(SetTest, ExtendWithNothingConnectedFailsAndChangesNothing) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "Gone", 1920, 1080, false)};
+  m.sources = {Idle(0)};
+  Use(m);
+  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_GEN_FAILURE);
+  const sim::Machine after = Now();
+  EXPECT_TRUE(after.paths.empty());
+  ASSERT_EQ(after.setCalls.size(), 1u);
+  EXPECT_EQ(after.setCalls[0].result, ERROR_GEN_FAILURE);
+}
+
+TEST_F(SetTest, ExtendGrowsASourceWhenAllAreTaken) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "A"), Monitor(2, "B")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {Link(0, 1), Link(0, 2)};
+  Use(m);
+  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+  const sim::Machine after = Now();
+  ASSERT_EQ(after.sources.size(), 2u);
+  EXPECT_EQ(after.sources[1].gdiName, "\\\\.\\DISPLAY2");
+  EXPECT_EQ(
+      Describe(Placements(after)),
+      "target 1 on source 0 at (0,0) width 1920\ntarget 2 on source 1 at (1920,0) width 1920\n");
+}
+
+// The product's way of making display `index` primary: query the active
+// paths, put the chosen one first, lay the sources out in a row.
+struct Layout {
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+};
+
+Layout RowWithFirst(size_t index) {
+  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  EXPECT_EQ(q.result, ERROR_SUCCESS);
+  Layout l{{q.paths[index]}, q.modes};
+  for (size_t i = 0; i < q.paths.size(); ++i) {
+    if (i != index) l.paths.push_back(q.paths[i]);
+  }
+  LONG x = 0;
+  for (const auto& p : l.paths) {
+    auto& mode = l.modes[p.sourceInfo.modeInfoIdx];
+    mode.sourceMode.position = {x, 0};
+    x += static_cast<LONG>(mode.sourceMode.width);
+  }
+  return l;
+}
+
+TEST_F(SetTest, SuppliedLayoutIsAppliedSavedAndRecordedAsGiven) {
+  Use(BuiltIn("two-extend-physical-primary"));
+  Layout l = RowWithFirst(1);  // TovikMonitor first
+  ASSERT_EQ(displayapi::SetDisplayConfig(static_cast<UINT32>(l.paths.size()), l.paths.data(),
+                                         static_cast<UINT32>(l.modes.size()), l.modes.data(),
+                                         kSuppliedSaved),
+            ERROR_SUCCESS);
+  const sim::Machine after = Now();
+  EXPECT_EQ(Describe(Placements(after)),
+            "target 4353 on source 1 at (0,0) width 2560\n"
+            "target 4352 on source 0 at (2560,0) width 1920\n")
+      << sim::RenderDesktop(after);
+  ASSERT_EQ(after.setCalls.size(), 1u);
+  const sim::RecordedSetCall& call = after.setCalls[0];
+  EXPECT_EQ(call.flags, kSuppliedSaved);
+  EXPECT_EQ(call.result, ERROR_SUCCESS);
+  ASSERT_EQ(call.paths.size(), l.paths.size());
+  ASSERT_EQ(call.modes.size(), l.modes.size());
+  for (size_t i = 0; i < l.paths.size(); ++i) {
+    EXPECT_EQ(memcmp(&call.paths[i], &l.paths[i], sizeof l.paths[i]), 0) << "path " << i;
+  }
+  for (size_t i = 0; i < l.modes.size(); ++i) {
+    EXPECT_EQ(memcmp(&call.modes[i], &l.modes[i], sizeof l.modes[i]), 0) << "mode " << i;
+  }
+  EXPECT_EQ(after.databaseSaves, 1u);
+  ASSERT_TRUE(after.database.has_value());
+  ASSERT_EQ(after.database->paths.size(), 2u);
+  EXPECT_EQ(after.database->paths[0].targetId, 0x1101u);
+  ASSERT_EQ(after.database->sources.size(), 2u);
+  // The path order given is the new priority order.
+  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  ASSERT_EQ(q.paths.size(), 2u);
+  EXPECT_EQ(q.paths[0].targetInfo.id, 0x1101u);
+}
+
+TEST_F(SetTest, WithoutSaveToDatabaseNothingIsSaved) {
+  Use(BuiltIn("two-extend-physical-primary"));
+  Layout l = RowWithFirst(1);
+  ASSERT_EQ(
+      displayapi::SetDisplayConfig(2, l.paths.data(), static_cast<UINT32>(l.modes.size()),
+                                   l.modes.data(), SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG),
+      ERROR_SUCCESS);
+  const sim::Machine after = Now();
+  EXPECT_EQ(*sim::PrimarySourceId(after), 1u);
+  EXPECT_EQ(after.databaseSaves, 0u);
+  EXPECT_FALSE(after.database.has_value());
+}
+
+TEST_F(SetTest, InactivePathsInTheArrayAreIgnored) {
+  Use(BuiltIn("two-one-inactive"));
+  const simcheck::Query q = RunQuery(QDC_ALL_PATHS);
+  ASSERT_EQ(q.result, ERROR_SUCCESS);
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths = q.paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes = q.modes;
+  ASSERT_EQ(
+      displayapi::SetDisplayConfig(static_cast<UINT32>(paths.size()), paths.data(),
+                                   static_cast<UINT32>(modes.size()), modes.data(), kSuppliedSaved),
+      ERROR_SUCCESS);
+  EXPECT_EQ(Describe(Placements(Now())), "target 4352 on source 0 at (0,0) width 1920\n");
+}
+
+TEST_F(SetTest, UnsoundSuppliedLayoutsAreRefusedAndChangeNothing) {
+  using Edit = void (*)(Layout&);
+  struct Case {
+    const char* what;
+    Edit edit;
+  };
+  const Case cases[] = {
+      {"overlapping sources",
+       [](Layout& l) { l.modes[l.paths[1].sourceInfo.modeInfoIdx].sourceMode.position.x = 100; }},
+      {"two sources at (0,0)",
+       [](Layout& l) {
+         l.modes[l.paths[1].sourceInfo.modeInfoIdx].sourceMode.position = {0, 0};
+       }},
+      {"no source at (0,0)",
+       [](Layout& l) {
+         for (auto& m : l.modes) {
+           if (m.infoType == DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE) m.sourceMode.position.x += 10;
+         }
+       }},
+      {"unknown target", [](Layout& l) { l.paths[1].targetInfo.id = 0x9999; }},
+      {"unknown source", [](Layout& l) { l.paths[1].sourceInfo.id = 7; }},
+      {"other adapter", [](Layout& l) { l.paths[0].targetInfo.adapterId.LowPart ^= 1; }},
+      {"source mode index out of range", [](Layout& l) { l.paths[1].sourceInfo.modeInfoIdx = 9; }},
+      {"source mode index invalid",
+       [](Layout& l) { l.paths[1].sourceInfo.modeInfoIdx = DISPLAYCONFIG_PATH_MODE_IDX_INVALID; }},
+      {"source mode index at a target mode",
+       [](Layout& l) { l.paths[1].sourceInfo.modeInfoIdx = l.paths[1].targetInfo.modeInfoIdx; }},
+      {"source mode of another source",
+       [](Layout& l) { l.paths[1].sourceInfo.modeInfoIdx = l.paths[0].sourceInfo.modeInfoIdx; }},
+      {"target mode of another target",
+       [](Layout& l) { l.paths[1].targetInfo.modeInfoIdx = l.paths[0].targetInfo.modeInfoIdx; }},
+      {"one target on two paths",
+       [](Layout& l) { l.paths[1].targetInfo.id = l.paths[0].targetInfo.id; }},
+      {"no active path",
+       [](Layout& l) {
+         for (auto& p : l.paths) p.flags = 0;
+       }},
+      {"source without size",
+       [](Layout& l) { l.modes[l.paths[1].sourceInfo.modeInfoIdx].sourceMode.width = 0; }},
+  };
+  sim::Machine start = BuiltIn("two-extend-physical-primary");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use(start);
+    const std::string before = sim::MachineToJson(Now());
+    Layout l = RowWithFirst(1);
+    c.edit(l);
+    EXPECT_EQ(displayapi::SetDisplayConfig(static_cast<UINT32>(l.paths.size()), l.paths.data(),
+                                           static_cast<UINT32>(l.modes.size()), l.modes.data(),
+                                           kSuppliedSaved),
+              ERROR_INVALID_PARAMETER);
+    sim::Machine after = Now();
+    ASSERT_EQ(after.setCalls.size(), 1u);
+    EXPECT_EQ(after.setCalls[0].result, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(after.databaseSaves, 0u);
+    // Apart from the counts and the record, the machine is as it was.
+    after.setCalls.clear();
+    sim::Machine expected;
+    ASSERT_TRUE(sim::MachineFromJson(before, &expected, nullptr));
+    expected.callCounts = after.callCounts;
+    EXPECT_EQ(sim::MachineToJson(after), sim::MachineToJson(expected));
+  }
+}
+
+TEST_F(SetTest, UnavailableTargetCannotBeMadeActive) {
+  sim::Machine m = BuiltIn("two-extend-physical-primary");
+  Use(m);
+  Layout l = RowWithFirst(0);
+  m.targets[1].available = false;  // pulled after the query
+  Use(m);
+  EXPECT_EQ(displayapi::SetDisplayConfig(2, l.paths.data(), static_cast<UINT32>(l.modes.size()),
+                                         l.modes.data(), kSuppliedSaved),
+            ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(SetTest, CloneSourcesShareOneSourceMode) {
+  // Two paths on one source with one mode apply as a clone; two different
+  // modes for one source are a contradiction.
+  Use(BuiltIn("two-clone"));
+  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths = q.paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes = q.modes;
+  EXPECT_EQ(displayapi::SetDisplayConfig(2, paths.data(), static_cast<UINT32>(modes.size()),
+                                         modes.data(), kSuppliedSaved),
+            ERROR_SUCCESS);
+  EXPECT_EQ(Now().paths.size(), 2u);
+  modes.push_back(modes[paths[1].sourceInfo.modeInfoIdx]);
+  modes.back().sourceMode.width = 1280;
+  paths[1].sourceInfo.modeInfoIdx = static_cast<UINT32>(modes.size() - 1);
+  EXPECT_EQ(displayapi::SetDisplayConfig(2, paths.data(), static_cast<UINT32>(modes.size()),
+                                         modes.data(), kSuppliedSaved),
+            ERROR_INVALID_PARAMETER);
+}
+
+TEST_F(SetTest, FlagCombinationsAreCheckedAsWindowsDoes) {
+  struct Case {
+    const char* what;
+    UINT32 flags;
+    bool withArrays;
+    LONG expected;
+    bool changes;
+  };
+  const Case cases[] = {
+      {"no flags", 0, false, ERROR_INVALID_PARAMETER, false},
+      {"apply alone", SDC_APPLY, false, ERROR_INVALID_PARAMETER, false},
+      {"apply and validate", SDC_APPLY | SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, false,
+       ERROR_INVALID_PARAMETER, false},
+      {"topology without apply", SDC_TOPOLOGY_EXTEND, false, ERROR_INVALID_PARAMETER, false},
+      {"extend with arrays", kExtend, true, ERROR_INVALID_PARAMETER, false},
+      {"extend saved to the database", kExtend | SDC_SAVE_TO_DATABASE, false,
+       ERROR_INVALID_PARAMETER, false},
+      {"supplied and a topology", kSuppliedSaved | SDC_TOPOLOGY_EXTEND, true,
+       ERROR_INVALID_PARAMETER, false},
+      {"supplied without arrays", kSuppliedSaved, false, ERROR_INVALID_PARAMETER, false},
+      {"no optimisation without apply", SDC_VALIDATE | SDC_NO_OPTIMIZATION | SDC_TOPOLOGY_EXTEND,
+       false, ERROR_INVALID_PARAMETER, false},
+      {"unknown bit", kExtend | 0x10000, false, ERROR_INVALID_PARAMETER, false},
+      {"clone topology", SDC_APPLY | SDC_TOPOLOGY_CLONE, false, ERROR_NOT_SUPPORTED, false},
+      {"database topology", SDC_APPLY | SDC_USE_DATABASE_CURRENT, false, ERROR_NOT_SUPPORTED,
+       false},
+      {"virtual-mode-aware", kSuppliedSaved | SDC_VIRTUAL_MODE_AWARE, true, ERROR_NOT_SUPPORTED,
+       false},
+      {"validate extend", SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, false, ERROR_SUCCESS, false},
+      {"validate supplied", SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, true, ERROR_SUCCESS,
+       false},
+      {"extend", kExtend, false, ERROR_SUCCESS, true},
+      {"extend with extras", kExtend | SDC_ALLOW_CHANGES | SDC_NO_OPTIMIZATION, false,
+       ERROR_SUCCESS, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use(BuiltIn("two-clone"));
+    std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+    std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+    if (c.withArrays) {
+      // A valid extend layout, so that only the flags can be at fault.
+      Use(BuiltIn("two-extend-physical-primary"));
+      const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+      paths = q.paths;
+      modes = q.modes;
+      Use(BuiltIn("two-clone"));
+    }
+    EXPECT_EQ(displayapi::SetDisplayConfig(static_cast<UINT32>(paths.size()),
+                                           paths.empty() ? nullptr : paths.data(),
+                                           static_cast<UINT32>(modes.size()),
+                                           modes.empty() ? nullptr : modes.data(), c.flags),
+              c.expected);
+    const sim::Machine after = Now();
+    EXPECT_EQ(after.paths[0].sourceId != after.paths[1].sourceId, c.changes)
+        << sim::RenderDesktop(after);
+    ASSERT_EQ(after.setCalls.size(), 1u);
+    EXPECT_EQ(after.setCalls[0].flags, c.flags);
+    EXPECT_EQ(after.setCalls[0].result, c.expected);
+    EXPECT_EQ(after.setCalls[0].paths.size(), paths.size());
+  }
+}
+
+TEST_F(SetTest, AbsurdCountsAreRefusedWithoutReadingTheArrays) {
+  Use(BuiltIn("one-display"));
+  DISPLAYCONFIG_PATH_INFO path{};
+  DISPLAYCONFIG_MODE_INFO mode{};
+  EXPECT_EQ(displayapi::SetDisplayConfig(0x7FFFFFFF, &path, 1, &mode, kSuppliedSaved),
+            ERROR_INVALID_PARAMETER);
+  const sim::Machine after = Now();
+  ASSERT_EQ(after.setCalls.size(), 1u);
+  EXPECT_EQ(after.setCalls[0].numPathArrayElements, 0x7FFFFFFFu);
+  EXPECT_TRUE(after.setCalls[0].paths.empty());
+  EXPECT_EQ(after.setCalls[0].modes.size(), 1u);
+}
+
+}  // namespace

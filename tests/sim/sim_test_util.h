@@ -1,0 +1,103 @@
+// Shared pieces of the simulated display stack's own tests: a state file in a
+// fresh directory, small builders for machines, and the seam called the way a
+// program calls it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "display/display_config_api.h"
+#include "sim/sim.h"
+#include "support/temp_dir.h"
+
+namespace simcheck {
+
+inline sim::Target Monitor(uint32_t id, std::string name, uint32_t w = 1920, uint32_t h = 1080,
+                           bool available = true) {
+  sim::Target t;
+  t.id = id;
+  t.name = std::move(name);
+  t.preferred = sim::DisplayMode{w, h, 60};
+  t.available = available;
+  return t;
+}
+
+inline sim::Source Shown(uint32_t id, uint32_t w, uint32_t h, int32_t x, int32_t y) {
+  sim::Source s;
+  s.id = id;
+  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
+  s.mode = sim::SourceMode{w, h, x, y};
+  return s;
+}
+
+inline sim::Source Idle(uint32_t id) {
+  sim::Source s;
+  s.id = id;
+  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
+  return s;
+}
+
+inline sim::Path Link(uint32_t source, uint32_t target) {
+  sim::Path p;
+  p.sourceId = source;
+  p.targetId = target;
+  return p;
+}
+
+inline sim::Machine BuiltIn(const char* name) {
+  std::optional<sim::Machine> m = sim::BuiltInMachine(name);
+  EXPECT_TRUE(m.has_value()) << name;
+  return m.value_or(sim::Machine{});
+}
+
+struct Query {
+  LONG sizesResult = -1;
+  LONG result = -1;
+  UINT32 sizedPaths = 0, sizedModes = 0;
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+};
+
+// Asks for the sizes, then queries with arrays of exactly that size (never
+// null: one spare element that the answer must not count).
+inline Query RunQuery(UINT32 flags) {
+  Query q;
+  q.sizesResult = displayapi::GetDisplayConfigBufferSizes(flags, &q.sizedPaths, &q.sizedModes);
+  if (q.sizesResult != ERROR_SUCCESS) return q;
+  q.paths.resize(q.sizedPaths + 1);
+  q.modes.resize(q.sizedModes + 1);
+  UINT32 numPaths = q.sizedPaths, numModes = q.sizedModes;
+  q.result = displayapi::QueryDisplayConfig(flags, &numPaths, q.paths.data(), &numModes,
+                                            q.modes.data(), nullptr);
+  q.paths.resize(q.result == ERROR_SUCCESS ? numPaths : 0);
+  q.modes.resize(q.result == ERROR_SUCCESS ? numModes : 0);
+  return q;
+}
+
+class SimStateTest : public ::testing::Test {
+ protected:
+  void SetUp() override { sim::SetStatePath(StateFile()); }
+  void TearDown() override { sim::SetStatePath(std::wstring()); }
+
+  std::wstring StateFile() const { return dir_.wpath() + L"\\state.json"; }
+
+  void Use(const sim::Machine& machine) {
+    std::string error;
+    ASSERT_TRUE(sim::SaveMachine(machine, &error)) << error;
+  }
+
+  sim::Machine Now() {
+    sim::Machine m;
+    std::string error;
+    EXPECT_TRUE(sim::LoadMachine(&m, &error)) << error;
+    return m;
+  }
+
+  std::string Picture() { return sim::RenderDesktop(Now()); }
+
+  TempDir dir_;
+};
+
+}  // namespace simcheck
