@@ -10,7 +10,7 @@ constexpr std::size_t kMaxMessage = kLogMessageBufferSize - 1;
 
 enum class Length { None, Char, Short, Long, LongLong, Size, Max, PtrDiff, LongDouble, Wide };
 
-struct Spec {
+struct Conversion {
   std::string flags;
   int width = -1;      // -1: none
   int precision = -1;  // -1: none
@@ -20,10 +20,10 @@ struct Spec {
 
 // Rebuilds a conversion for the C runtime from parsed pieces, with the length
 // modifier normalised, so both runtimes see a directive they agree on.
-std::string Directive(const Spec& spec, const char* lengthAndConversion) {
-  std::string d = "%" + spec.flags;
-  if (spec.width >= 0) d += std::to_string(spec.width);
-  if (spec.precision >= 0) d += "." + std::to_string(spec.precision);
+std::string Directive(const Conversion& field, const char* lengthAndConversion) {
+  std::string d = "%" + field.flags;
+  if (field.width >= 0) d += std::to_string(field.width);
+  if (field.precision >= 0) d += "." + std::to_string(field.precision);
   d += lengthAndConversion;
   return d;
 }
@@ -43,40 +43,40 @@ void AppendFormatted(std::string& out, const std::string& directive, Args... arg
 }
 
 // Pads already-converted text to the field width, as %s would.
-void AppendPadded(std::string& out, const std::string& text, const Spec& spec) {
-  std::size_t pad = spec.width > 0 && static_cast<std::size_t>(spec.width) > text.size()
-                        ? static_cast<std::size_t>(spec.width) - text.size()
+void AppendPadded(std::string& out, const std::string& text, const Conversion& field) {
+  std::size_t pad = field.width > 0 && static_cast<std::size_t>(field.width) > text.size()
+                        ? static_cast<std::size_t>(field.width) - text.size()
                         : 0;
-  if (!spec.leftAlign) out.append(pad, ' ');
+  if (!field.leftAlign) out.append(pad, ' ');
   out += text;
-  if (spec.leftAlign) out.append(pad, ' ');
+  if (field.leftAlign) out.append(pad, ' ');
 }
 
-void AppendWideString(std::string& out, const wchar_t* text, const Spec& spec,
+void AppendWideString(std::string& out, const wchar_t* text, const Conversion& field,
                       WideToNarrowFn toNarrow) {
   if (text == nullptr) {
     std::string null = "(null)";
-    if (spec.precision >= 0 && null.size() > static_cast<std::size_t>(spec.precision))
-      null.resize(static_cast<std::size_t>(spec.precision));
-    AppendPadded(out, null, spec);
+    if (field.precision >= 0 && null.size() > static_cast<std::size_t>(field.precision))
+      null.resize(static_cast<std::size_t>(field.precision));
+    AppendPadded(out, null, field);
     return;
   }
   std::size_t length = std::wcslen(text);
-  if (spec.precision >= 0 && length > static_cast<std::size_t>(spec.precision))
-    length = static_cast<std::size_t>(spec.precision);
+  if (field.precision >= 0 && length > static_cast<std::size_t>(field.precision))
+    length = static_cast<std::size_t>(field.precision);
   std::string narrow = toNarrow ? toNarrow(text, length) : std::string();
-  AppendPadded(out, narrow, spec);
+  AppendPadded(out, narrow, field);
 }
 
-void AppendNarrowString(std::string& out, const char* text, const Spec& spec) {
+void AppendNarrowString(std::string& out, const char* text, const Conversion& field) {
   std::string value = text ? text : "(null)";
-  if (spec.precision >= 0 && value.size() > static_cast<std::size_t>(spec.precision))
-    value.resize(static_cast<std::size_t>(spec.precision));
-  AppendPadded(out, value, spec);
+  if (field.precision >= 0 && value.size() > static_cast<std::size_t>(field.precision))
+    value.resize(static_cast<std::size_t>(field.precision));
+  AppendPadded(out, value, field);
 }
 
-bool IsWideText(const Spec& spec) {
-  return spec.length == Length::Long || spec.length == Length::Wide;
+bool IsWideText(const Conversion& field) {
+  return field.length == Length::Long || field.length == Length::Wide;
 }
 
 }  // namespace
@@ -98,82 +98,82 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       ++p;
       continue;
     }
-    Spec spec;
+    Conversion field;
     while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') {
-      if (*p == '-') spec.leftAlign = true;
-      spec.flags += *p++;
+      if (*p == '-') field.leftAlign = true;
+      field.flags += *p++;
     }
     if (*p == '*') {
       int w = va_arg(ap, int);
       if (w < 0) {
-        spec.leftAlign = true;
-        spec.flags += '-';
+        field.leftAlign = true;
+        field.flags += '-';
         w = -w;
       }
-      spec.width = w;
+      field.width = w;
       ++p;
     } else {
       while (*p >= '0' && *p <= '9')
-        spec.width = (spec.width < 0 ? 0 : spec.width) * 10 + (*p++ - '0');
+        field.width = (field.width < 0 ? 0 : field.width) * 10 + (*p++ - '0');
     }
     if (*p == '.') {
       ++p;
-      spec.precision = 0;
+      field.precision = 0;
       if (*p == '*') {
         int prec = va_arg(ap, int);
-        spec.precision = prec < 0 ? -1 : prec;
+        field.precision = prec < 0 ? -1 : prec;
         ++p;
       } else {
-        while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+        while (*p >= '0' && *p <= '9') field.precision = field.precision * 10 + (*p++ - '0');
       }
     }
     switch (*p) {
       case 'h':
         ++p;
-        spec.length = Length::Short;
+        field.length = Length::Short;
         if (*p == 'h') {
           ++p;
-          spec.length = Length::Char;
+          field.length = Length::Char;
         }
         break;
       case 'l':
         ++p;
-        spec.length = Length::Long;
+        field.length = Length::Long;
         if (*p == 'l') {
           ++p;
-          spec.length = Length::LongLong;
+          field.length = Length::LongLong;
         }
         break;
       case 'L':
         ++p;
-        spec.length = Length::LongDouble;
+        field.length = Length::LongDouble;
         break;
       case 'z':
         ++p;
-        spec.length = Length::Size;
+        field.length = Length::Size;
         break;
       case 'j':
         ++p;
-        spec.length = Length::Max;
+        field.length = Length::Max;
         break;
       case 't':
         ++p;
-        spec.length = Length::PtrDiff;
+        field.length = Length::PtrDiff;
         break;
       case 'w':
         ++p;
-        spec.length = Length::Wide;
+        field.length = Length::Wide;
         break;
       case 'I':
         if (p[1] == '6' && p[2] == '4') {
           p += 3;
-          spec.length = Length::LongLong;
+          field.length = Length::LongLong;
         } else if (p[1] == '3' && p[2] == '2') {
           p += 3;
-          spec.length = Length::None;
+          field.length = Length::None;
         } else {
           ++p;
-          spec.length = Length::Size;
+          field.length = Length::Size;
         }
         break;
       default:
@@ -189,7 +189,7 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 'd':
       case 'i': {
         long long v = 0;
-        switch (spec.length) {
+        switch (field.length) {
           case Length::Char:
             v = static_cast<signed char>(va_arg(ap, int));
             break;
@@ -213,7 +213,7 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
             v = va_arg(ap, int);
             break;
         }
-        AppendFormatted(out, Directive(spec, "lld"), v);
+        AppendFormatted(out, Directive(field, "lld"), v);
         break;
       }
       case 'u':
@@ -221,7 +221,7 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 'x':
       case 'X': {
         unsigned long long v = 0;
-        switch (spec.length) {
+        switch (field.length) {
           case Length::Char:
             v = static_cast<unsigned char>(va_arg(ap, unsigned));
             break;
@@ -246,21 +246,21 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
             break;
         }
         const char ll[] = {'l', 'l', conversion, '\0'};
-        AppendFormatted(out, Directive(spec, ll), v);
+        AppendFormatted(out, Directive(field, ll), v);
         break;
       }
       case 'c':
       case 'C': {
         // %lc, %wc and (Microsoft) %C take a wide character.
-        if (conversion == 'C' || IsWideText(spec)) {
+        if (conversion == 'C' || IsWideText(field)) {
           wchar_t w[2] = {static_cast<wchar_t>(va_arg(ap, int)), L'\0'};
-          Spec s = spec;
+          Conversion s = field;
           s.precision = -1;
           std::string narrow = toNarrow ? toNarrow(w, 1) : std::string();
           if (w[0] == L'\0') narrow.assign(1, '\0');
           AppendPadded(out, narrow, s);
         } else {
-          Spec s = spec;
+          Conversion s = field;
           s.precision = -1;
           AppendPadded(out, std::string(1, static_cast<char>(va_arg(ap, int))), s);
         }
@@ -269,10 +269,10 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 's':
       case 'S':
         // %ls, %ws and (Microsoft) %S take a wide string in a narrow format.
-        if (conversion == 'S' || IsWideText(spec))
-          AppendWideString(out, va_arg(ap, const wchar_t*), spec, toNarrow);
+        if (conversion == 'S' || IsWideText(field))
+          AppendWideString(out, va_arg(ap, const wchar_t*), field, toNarrow);
         else
-          AppendNarrowString(out, va_arg(ap, const char*), spec);
+          AppendNarrowString(out, va_arg(ap, const char*), field);
         break;
       case 'f':
       case 'F':
@@ -282,10 +282,10 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
       case 'G':
       case 'a':
       case 'A': {
-        double v = spec.length == Length::LongDouble ? static_cast<double>(va_arg(ap, long double))
-                                                     : va_arg(ap, double);
+        double v = field.length == Length::LongDouble ? static_cast<double>(va_arg(ap, long double))
+                                                      : va_arg(ap, double);
         const char conv[] = {conversion, '\0'};
-        AppendFormatted(out, Directive(spec, conv), v);
+        AppendFormatted(out, Directive(field, conv), v);
         break;
       }
       case 'p': {
@@ -294,7 +294,7 @@ std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn 
         std::snprintf(
             digits, sizeof digits, "%016llX",
             static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(va_arg(ap, void*))));
-        Spec s = spec;
+        Conversion s = field;
         s.precision = -1;
         AppendPadded(out, digits, s);
         break;
