@@ -14,6 +14,7 @@ using simtest::Idle;
 using simtest::Link;
 using simtest::Monitor;
 using simtest::Shown;
+using simtest::Unplugged;
 
 constexpr UINT32 kExtend = 0x84;
 constexpr UINT32 kSupplied = 0x2A0;
@@ -248,7 +249,7 @@ TEST_F(ArrangeTest, EnumerationFailureEndsTheLoopAtOnce) {
 
 TEST_F(ArrangeTest, NoListedDisplayWaitsAndTriesAgain) {
   sim::Machine m;
-  m.targets = {Monitor(1, "Unplugged", false)};
+  m.targets = {Unplugged(1, "Unplugged")};
   m.sources = {Shown(0, 1920, 1080, 0, 0)};
   m.paths = {Link(0, 1)};
   Use(m);

@@ -12,6 +12,7 @@ using simtest::Idle;
 using simtest::Link;
 using simtest::Monitor;
 using simtest::Shown;
+using simtest::Unplugged;
 
 class EnumerateTest : public simtest::SimTest {
  protected:
@@ -108,7 +109,7 @@ TEST_F(EnumerateTest, WhichPathsBecomeRecords) {
   {
     // A path to a target with nothing plugged in is passed over.
     sim::Machine m;
-    m.targets = {Monitor(1, "Gone", false), Monitor(2, "Here")};
+    m.targets = {Unplugged(1, "Gone"), Monitor(2, "Here")};
     m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
     m.paths = {Link(0, 1), Link(1, 2)};
     cases.push_back({"unavailable target", m, {L"Here"}, {1}});
@@ -240,7 +241,7 @@ TEST_F(EnumerateTest, AppendsAfterExistingRecordsAndCountsOnlyItsOwn) {
 
 TEST_F(EnumerateTest, NothingQualifyingIsStillASuccess) {
   sim::Machine m;
-  m.targets = {Monitor(1, "Gone", false)};
+  m.targets = {Unplugged(1, "Gone")};
   m.sources = {Shown(0, 1920, 1080, 0, 0)};
   m.paths = {Link(0, 1)};
   Use(m);

@@ -8,39 +8,16 @@
 
 #include "sim/sim.h"
 #include "support/log_capture.h"
+#include "support/sim_builders.h"
 #include "support/temp_dir.h"
 
 namespace simtest {
 
-inline sim::Target Monitor(uint32_t id, std::string name, bool available = true) {
-  sim::Target t;
-  t.id = id;
-  t.name = std::move(name);
-  t.available = available;
-  return t;
-}
-
-inline sim::Source Shown(uint32_t id, uint32_t w, uint32_t h, int32_t x, int32_t y) {
-  sim::Source s;
-  s.id = id;
-  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
-  s.mode = sim::SourceMode{w, h, x, y};
-  return s;
-}
-
-inline sim::Source Idle(uint32_t id) {
-  sim::Source s;
-  s.id = id;
-  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
-  return s;
-}
-
-inline sim::Path Link(uint32_t source, uint32_t target) {
-  sim::Path p;
-  p.sourceId = source;
-  p.targetId = target;
-  return p;
-}
+using simbuild::Idle;
+using simbuild::Link;
+using simbuild::Monitor;
+using simbuild::Shown;
+using simbuild::Unplugged;
 
 class SimTest : public ::testing::Test {
  protected:

@@ -46,8 +46,7 @@ class EndToEnd : public ::testing::Test {
 
 TEST_F(EndToEnd, ThreeDisplaysWithArgumentsAreLeftAlone) {
   box_.UseMachine(Physical(3));
-  const RunResult r =
-      box_.Run("displayprep-sim.exe", {L"--force", L"/primary", L"extra argument"});
+  const RunResult r = box_.Run("displayprep-sim.exe", {L"--force", L"/primary", L"extra argument"});
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(r.output, "too many monitor found.\r\n") << "the bare message, no prefix";
   const std::string raw = ReadFileBytes(box_.LogFile());
@@ -121,7 +120,9 @@ TEST_F(EndToEnd, CloneIsExtendedAndArranged) {
   const auto primary = sim::PrimarySourceId(after);
   ASSERT_TRUE(primary.has_value());
   for (const auto& p : after.paths) {
-    if (p.targetId == 2) EXPECT_EQ(p.sourceId, *primary) << sim::RenderDesktop(after);
+    if (p.targetId == 2) {
+      EXPECT_EQ(p.sourceId, *primary) << sim::RenderDesktop(after);
+    }
   }
 }
 
