@@ -21,7 +21,10 @@ constexpr UINT32 kSupplied = 0x2A0;
 
 class ArrangeTest : public simtest::SimTest {
  protected:
-  void SetUp() override { RecordedWaits().clear(); }
+  void SetUp() override {
+    SimTest::SetUp();
+    RecordedWaits().clear();
+  }
   int Arrange() {
     std::vector<DisplayInfo> displays(2);  // stale content plays no part
     int active = 7;

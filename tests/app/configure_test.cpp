@@ -13,7 +13,10 @@ using simtest::Shown;
 
 class ConfigureTest : public simtest::SimTest {
  protected:
-  void SetUp() override { RecordedWaits().clear(); }
+  void SetUp() override {
+    SimTest::SetUp();
+    RecordedWaits().clear();
+  }
 };
 
 TEST_F(ConfigureTest, ThreeOrMoreListedPathsChangeNothing) {

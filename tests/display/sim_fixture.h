@@ -8,7 +8,7 @@
 
 #include "sim/sim.h"
 #include "support/log_capture.h"
-#include "support/sim_builders.h"
+#include "support/sim_support.h"
 #include "support/temp_dir.h"
 
 namespace simtest {
@@ -19,22 +19,9 @@ using simbuild::Monitor;
 using simbuild::Shown;
 using simbuild::Unplugged;
 
-class SimTest : public ::testing::Test {
+// The simulated machine plus the log pointed at a file of the test's own.
+class SimTest : public simbuild::SimStateTest {
  protected:
-  void Use(const sim::Machine& machine) {
-    sim::SetStatePath(dir_.File("sim-state.json"));
-    std::string error;
-    ASSERT_TRUE(sim::SaveMachine(machine, &error)) << error;
-  }
-  sim::Machine Now() {
-    sim::Machine m;
-    std::string error;
-    EXPECT_TRUE(sim::LoadMachine(&m, &error)) << error;
-    return m;
-  }
-  std::string Picture() { return sim::RenderDesktop(Now()); }
-
-  TempDir dir_;
   LogCapture log_;
 };
 

@@ -10,7 +10,7 @@
 
 #include "display/display_config_api.h"
 #include "sim/sim.h"
-#include "support/sim_builders.h"
+#include "support/sim_support.h"
 #include "support/temp_dir.h"
 
 namespace simcheck {
@@ -50,28 +50,6 @@ inline Query RunQuery(UINT32 flags) {
   return q;
 }
 
-class SimStateTest : public ::testing::Test {
- protected:
-  void SetUp() override { sim::SetStatePath(StateFile()); }
-  void TearDown() override { sim::SetStatePath(std::wstring()); }
-
-  std::wstring StateFile() const { return dir_.wpath() + L"\\state.json"; }
-
-  void Use(const sim::Machine& machine) {
-    std::string error;
-    ASSERT_TRUE(sim::SaveMachine(machine, &error)) << error;
-  }
-
-  sim::Machine Now() {
-    sim::Machine m;
-    std::string error;
-    EXPECT_TRUE(sim::LoadMachine(&m, &error)) << error;
-    return m;
-  }
-
-  std::string Picture() { return sim::RenderDesktop(Now()); }
-
-  TempDir dir_;
-};
+using simbuild::SimStateTest;
 
 }  // namespace simcheck

@@ -1,11 +1,16 @@
-// Small builders for simulated machines, shared by every test that sets one
-// up. Header only: the tests that use it link the simulated stack.
+// What every test that sets up a simulated machine shares: small builders and
+// a fixture that keeps the machine in a state file of the test's own. Header
+// only: the tests that use it link the simulated stack.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
+#include "sim/sim.h"
 #include "sim/sim_machine.h"
+#include "support/temp_dir.h"
 
 namespace simbuild {
 
@@ -45,5 +50,30 @@ inline sim::Path Link(uint32_t source, uint32_t target) {
   p.targetId = target;
   return p;
 }
+
+// The machine lives in a fresh directory for the length of one test.
+class SimStateTest : public ::testing::Test {
+ protected:
+  void SetUp() override { sim::SetStatePath(StateFile()); }
+  void TearDown() override { sim::SetStatePath(std::wstring()); }
+
+  std::wstring StateFile() const { return dir_.wpath() + L"\\state.json"; }
+
+  void Use(const sim::Machine& machine) {
+    std::string error;
+    ASSERT_TRUE(sim::SaveMachine(machine, &error)) << error;
+  }
+
+  sim::Machine Now() {
+    sim::Machine m;
+    std::string error;
+    EXPECT_TRUE(sim::LoadMachine(&m, &error)) << error;
+    return m;
+  }
+
+  std::string Picture() { return sim::RenderDesktop(Now()); }
+
+  TempDir dir_;
+};
 
 }  // namespace simbuild
