@@ -103,9 +103,17 @@ RunResult RunProgram(const RunOptions& options) {
   startup.hStdInput = nullptr;
   startup.hStdOutput = output.h;
   startup.hStdError = output.h;
+  // The program and whatever it starts run in one job: the job tells when the
+  // last of them has ended, and closing it ends any that overstay.
+  Handle job{CreateJobObjectW(nullptr, nullptr)};
+  if (job.h != nullptr && options.waitForDescendants) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job.h, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                      CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                      CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
                       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
                       &startup, &process)) {
     result.startError = GetLastError();
@@ -115,15 +123,34 @@ RunResult RunProgram(const RunOptions& options) {
   result.started = true;
   Handle processHandle{process.hProcess};
   Handle threadHandle{process.hThread};
+  const bool inJob = job.h != nullptr && AssignProcessToJobObject(job.h, process.hProcess);
+  ResumeThread(process.hThread);
   CloseHandle(output.h);
   output.h = nullptr;
 
+  const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
   if (WaitForSingleObject(process.hProcess, options.timeoutMs) != WAIT_OBJECT_0) {
     result.timedOut = true;
     TerminateProcess(process.hProcess, 1);
     WaitForSingleObject(process.hProcess, 5000);
   }
   GetExitCodeProcess(process.hProcess, &result.exitCode);
+  if (inJob) {
+    for (;;) {
+      JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+      if (!QueryInformationJobObject(job.h, JobObjectBasicAccountingInformation, &info, sizeof info,
+                                     nullptr))
+        break;
+      result.processesStarted = info.TotalProcesses;
+      if (info.ActiveProcesses == 0 || !options.waitForDescendants) break;
+      if (GetTickCount64() >= deadline) {
+        result.timedOut = true;
+        TerminateJobObject(job.h, 1);
+        break;
+      }
+      Sleep(10);
+    }
+  }
 
   Handle reader;
   reader.h =

@@ -18,12 +18,17 @@ struct RunOptions {
   // Changes to the caller's environment: a value sets, nullopt removes.
   std::map<std::wstring, std::optional<std::wstring>> environment;
   DWORD timeoutMs = 120000;
+  // Also wait for every process the program started (it never waits for them
+  // itself), so that what they leave behind is complete when RunProgram returns.
+  // Whatever still runs at the timeout is ended.
+  bool waitForDescendants = true;
 };
 
 struct RunResult {
   bool started = false;
-  DWORD startError = 0;  // GetLastError when not started
-  bool timedOut = false;
+  DWORD startError = 0;                // GetLastError when not started
+  bool timedOut = false;               // the program, or a process it started, was ended
+  unsigned long processesStarted = 0;  // the program and everything it started
   DWORD exitCode = 0;
   std::string output;  // standard output and standard error, as bytes
 };

@@ -12,6 +12,7 @@
 
 #include "display/display_config_api.h"
 #include "sim/sim.h"
+#include "sim/sim_text.h"
 
 namespace {
 
@@ -48,24 +49,6 @@ class UsageError {
  private:
   std::string message_;
 };
-
-std::string ToUtf8(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string out(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  out.resize(n - 1);
-  return out;
-}
-
-std::wstring ToWide(const std::string& text) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 1) return {};
-  std::wstring out(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, out.data(), n);
-  out.resize(n - 1);
-  return out;
-}
 
 void Print(const std::string& text) {
   fwrite(text.data(), 1, text.size(), stdout);
@@ -241,7 +224,7 @@ int Run(const std::vector<std::string>& args) {
   size_t i = 0;
   if (i < args.size() && args[i] == "--state") {
     if (i + 1 >= args.size()) throw UsageError("--state needs a file");
-    sim::SetStatePath(ToWide(args[i + 1]));
+    sim::SetStatePath(sim::FromUtf8(args[i + 1]));
     i += 2;
   }
   if (i >= args.size() || args[i] == "help" || args[i] == "--help") {
@@ -263,7 +246,7 @@ int Run(const std::vector<std::string>& args) {
       m = *built;
       m.createdAtMs = sim::NowMs();
     } else {
-      FILE* f = _wfopen(ToWide(args[i]).c_str(), L"rb");
+      FILE* f = _wfopen(sim::FromUtf8(args[i]).c_str(), L"rb");
       if (!f) return Fail("\"" + args[i] + "\" is neither a built-in machine nor a readable file");
       std::string text;
       char buffer[4096];
@@ -369,7 +352,7 @@ int main() {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv) return Fail("cannot read the command line");
   std::vector<std::string> args;
-  for (int k = 1; k < argc; ++k) args.push_back(ToUtf8(argv[k]));
+  for (int k = 1; k < argc; ++k) args.push_back(sim::ToUtf8(argv[k]));
   LocalFree(argv);
   try {
     return Run(args);

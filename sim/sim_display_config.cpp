@@ -7,6 +7,7 @@
 
 #include "display/display_config_api.h"
 #include "sim/sim.h"
+#include "sim/sim_text.h"
 
 namespace displayapi {
 
@@ -66,17 +67,6 @@ LONG CheckQueryFlags(UINT32 flags, bool* allPaths) {
   return ERROR_SUCCESS;
 }
 
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(n > 0 ? n : 0, L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  }
-  return out;
-}
-
 // Copies with truncation; the destination always ends in a null.
 template <size_t N>
 void CopyName(WCHAR (&dest)[N], const std::wstring& text) {
@@ -102,7 +92,7 @@ LONG AnswerDeviceInfo(const Machine& m, DISPLAYCONFIG_DEVICE_INFO_HEADER* header
       const sim::Source* s = sim::FindSource(m, header->id);
       if (!SameLuid(header->adapterId, m.adapter) || !s) return ERROR_INVALID_PARAMETER;
       auto* packet = reinterpret_cast<DISPLAYCONFIG_SOURCE_DEVICE_NAME*>(header);
-      CopyName(packet->viewGdiDeviceName, Widen(s->gdiName));
+      CopyName(packet->viewGdiDeviceName, sim::FromUtf8(s->gdiName));
       return ERROR_SUCCESS;
     }
     case DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME: {
@@ -119,7 +109,7 @@ LONG AnswerDeviceInfo(const Machine& m, DISPLAYCONFIG_DEVICE_INFO_HEADER* header
       packet->edidManufactureId = 0;
       packet->edidProductCodeId = static_cast<UINT16>(t->id);
       packet->connectorInstance = 1;
-      CopyName(packet->monitorFriendlyDeviceName, Widen(t->name));
+      CopyName(packet->monitorFriendlyDeviceName, sim::FromUtf8(t->name));
       CopyName(packet->monitorDevicePath, L"\\\\?\\DISPLAY#SIM" + std::to_wstring(t->id) +
                                               L"#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}");
       return ERROR_SUCCESS;

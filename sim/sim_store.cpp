@@ -10,6 +10,7 @@
 #include <string>
 
 #include "sim/sim.h"
+#include "sim/sim_text.h"
 
 namespace sim {
 
@@ -18,18 +19,6 @@ namespace {
 std::wstring& PathOverride() {
   static std::wstring path;
   return path;
-}
-
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
-  }
-  return out;
 }
 
 void Complain(const std::string& message) {
@@ -174,7 +163,7 @@ ReadResult ReadMachine(const std::wstring& path, Machine* machine, std::string* 
   return ReadResult::Ok;
 }
 
-std::string Where(const std::wstring& path) { return "state file " + Narrow(path) + ": "; }
+std::string Where(const std::wstring& path) { return "state file " + ToUtf8(path) + ": "; }
 
 }  // namespace
 

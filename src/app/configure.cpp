@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/arrange.h"
+#include "app/provision.h"
 #include "display/enumerate.h"
 #include "log/log.h"
 
@@ -13,10 +14,9 @@ int ConfigureDisplays() {
 
   // Every listed path counts here, active or not.
   const auto listed = displays.size();
-  if (listed < 2) {
-    // Provisioning of the virtual monitor belongs here; it is not built yet,
-    // so a machine without a second display goes straight to the arrangement.
-  }
+  // The virtual monitor shows up only in the loop's own listings: nothing is
+  // listed again here, and the helper is given its time by the loop's waits.
+  if (listed < 2) ProvisionVirtualMonitor();
   if (listed < 3) return ArrangeDisplays(displays, activeCount);
 
   LogMessage("too many monitor found.\n");

@@ -4,31 +4,66 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "run_program.h"
 #include "sim/sim.h"
+#include "sim/start_record.h"
 #include "support/temp_dir.h"
+
+// One EDID profile in the deployment's edid folder, made by edidgen.
+struct Profile {
+  std::uint32_t width, height, fps;
+  bool raw = false;
+};
 
 class Sandbox {
  public:
-  Sandbox();
+  // The programs go into `deployment` below the sandbox (empty: the sandbox
+  // itself), or into `directory` when given in full (a drive root, say);
+  // APPDATA always lies inside the sandbox.
+  explicit Sandbox(const std::string& deployment = "");
+  static Sandbox At(const std::string& directory);
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
 
-  // Copies a program from the build's bin directory into the sandbox.
+  // Copies a program from the build's bin directory into the deployment.
   void Install(const std::string& program);
   void UseMachine(const sim::Machine& machine);
   sim::Machine Machine() const;
+
+  // Writes "edid\WxHxF.hex" for each profile (hex text or raw bytes).
+  void WriteProfiles(const std::vector<Profile>& profiles);
+  // Writes %APPDATA%\harnfold\store.dat asking for this mode.
+  void WriteSettings(int width, int height, int fps);
+  // Every file below the deployment's edid folder, name -> bytes.
+  std::map<std::string, std::string> EdidFiles() const;
+
+  // An environment variable for the runs (nullopt removes it).
+  void SetEnv(const std::wstring& name, std::optional<std::wstring> value);
 
   // Runs an installed program with APPDATA set to appdata() (or removed).
   RunResult Run(const std::string& program, const std::vector<std::wstring>& arguments = {},
                 bool withAppData = true);
 
-  std::string dir() const { return dir_.path(); }
-  std::string appdata() const { return dir_.File("appdata"); }
+  // How the helper was started, one record per start.
+  std::vector<sim::StartRecord> HelperStarts() const;
+
+  std::string dir() const { return deployment_; }
+  std::string appdata() const { return root_.File("appdata"); }
   std::string LogFile() const { return appdata() + "\\harnfold\\log\\display.log"; }
-  std::string File(const std::string& name) const { return dir_.File(name); }
+  std::string File(const std::string& name) const { return deployment_ + "\\" + name; }
 
  private:
-  TempDir dir_;
+  struct Outside {};
+  Sandbox(Outside, const std::string& directory);
+
+  TempDir root_;
+  std::string deployment_;
+  bool outside_ = false;  // the deployment is not below root_: emptied at the end
+  std::map<std::wstring, std::optional<std::wstring>> environment_;
 };

@@ -1,0 +1,74 @@
+#include "sim/start_record.h"
+
+#include <shellapi.h>
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+
+#include "sim/sim_text.h"
+
+namespace sim {
+
+StartRecord CurrentStart() {
+  StartRecord r;
+  r.processId = GetCurrentProcessId();
+  const wchar_t* line = GetCommandLineW();
+  r.commandLine = ToUtf8(line);
+  int argc = 0;
+  if (wchar_t** argv = CommandLineToArgvW(line, &argc)) {
+    for (int i = 0; i < argc; ++i) r.arguments.push_back(ToUtf8(argv[i]));
+    LocalFree(argv);
+  }
+  std::wstring cwd(32768, L'\0');
+  const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data());
+  cwd.resize(n < cwd.size() ? n : 0);
+  r.currentDirectory = ToUtf8(cwd);
+  return r;
+}
+
+std::wstring StartRecordFileBesideProgram() {
+  std::wstring module(32768, L'\0');
+  const DWORD n = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+  module.resize(n < module.size() ? n : 0);
+  const std::size_t dot = module.find_last_of(L'.');
+  const std::size_t slash = module.find_last_of(L"\\/");
+  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) module.resize(dot);
+  return module + L".starts";
+}
+
+bool AppendStartRecord(const std::wstring& file, const StartRecord& record) {
+  const nlohmann::json j = {{"processId", record.processId},
+                            {"commandLine", record.commandLine},
+                            {"arguments", record.arguments},
+                            {"currentDirectory", record.currentDirectory}};
+  const std::string line = j.dump() + "\n";
+  // One append-only write, so that records of programs started at once never mix.
+  HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(h);
+  return ok && written == line.size();
+}
+
+std::vector<StartRecord> ReadStartRecords(const std::wstring& file) {
+  std::vector<StartRecord> records;
+  std::ifstream in(std::filesystem::path(file), std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    if (!j.is_object()) continue;
+    StartRecord r;
+    r.processId = j.value("processId", 0ul);
+    r.commandLine = j.value("commandLine", std::string());
+    r.arguments = j.value("arguments", std::vector<std::string>());
+    r.currentDirectory = j.value("currentDirectory", std::string());
+    records.push_back(std::move(r));
+  }
+  return records;
+}
+
+}  // namespace sim

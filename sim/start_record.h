@@ -1,0 +1,32 @@
+// How a simulated program was started, kept for the tests and the demo: the
+// stand-ins for the programs displayprep launches append one record per
+// start to a file beside themselves, so that a test can check the command
+// line and the current directory the launch really produced.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct StartRecord {
+  unsigned long processId = 0;
+  std::string commandLine;             // GetCommandLineW, UTF-8
+  std::vector<std::string> arguments;  // CommandLineToArgvW, the program's own name first
+  std::string currentDirectory;
+};
+
+// The running process's record.
+StartRecord CurrentStart();
+
+// "<executable without .exe>.starts" beside the running program.
+std::wstring StartRecordFileBesideProgram();
+
+// One JSON object per line, appended. False when the file cannot be written.
+bool AppendStartRecord(const std::wstring& file, const StartRecord& record);
+
+// Every record in the file, oldest first; empty when the file is missing.
+// Lines that are not records are skipped.
+std::vector<StartRecord> ReadStartRecords(const std::wstring& file);
+
+}  // namespace sim

@@ -1,0 +1,39 @@
+#include "app/provision.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "app/target_monitor.h"
+#include "log/log.h"
+#include "provision/edid_profile.h"
+#include "provision/edid_rewrite.h"
+#include "provision/kex_launch.h"
+#include "provision/target_mode.h"
+
+std::string ModuleDirectoryInPlace(const char* buffer, std::size_t capacity) {
+  // A cut module name may fill the buffer with no terminator: never look
+  // further than the buffer itself.
+  const char* end = std::find(buffer, buffer + capacity, '\0');
+  std::string path(buffer, end);
+  const std::size_t separator = path.find_last_of("\\/");
+  if (separator != std::string::npos) path.resize(separator);
+  return path;
+}
+
+void ProvisionVirtualMonitor() {
+  TargetMode mode;
+  ReadTargetMode(mode);
+
+  char module[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, module, MAX_PATH);
+  mode.exeDir = ModuleDirectoryInPlace(module, sizeof module);
+
+  const std::string best_hex = SelectEdidProfile(mode);
+  if (!best_hex.empty()) LogMessage("Selected hex file: %s\n", best_hex.c_str());
+
+  // Neither result changes what follows: a failed rewrite still starts the
+  // helper with the file as it is, and the arrangement runs in any case.
+  change_edid_monitor_name(best_hex.c_str(), TargetMonitorName.c_str());
+  LaunchKexWithHex(best_hex);
+}
