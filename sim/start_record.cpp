@@ -1,7 +1,8 @@
 #include "sim/start_record.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,7 @@
 #include "app/configure.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "sim_fixture.h"
 #include "support/fake_wait.h"
@@ -44,13 +45,24 @@ TEST_F(ConfigureTest, TwoListedPathsGoToTheArrangement) {
   EXPECT_NE(log_.Messages().find("is already primary, no change.\n"), std::string::npos);
 }
 
-TEST_F(ConfigureTest, FailedFirstListingIsLoggedAndTheLoopStillRuns) {
+TEST_F(ConfigureTest, FailedFirstListingProvisionsThenTheLoopEndsAtOnce) {
+  // The settings come from a folder of the test's own; this program's folder
+  // has no edid profiles, so nothing is chosen and no helper is started.
+  const std::string appdata = dir_.File("appdata");
+  ASSERT_TRUE(SetEnvironmentVariableA("APPDATA", appdata.c_str()));
   sim::Machine m;  // no display at all
   Use(m);
   EXPECT_EQ(ConfigureDisplays(), -1);
-  EXPECT_EQ(log_.Messages(),
-            "No displays detected.\nEnumerateDisplays failed.\n"
-            "No displays detected.\nEnumerateDisplays failed.\n");
+  SetEnvironmentVariableA("APPDATA", nullptr);
+  const std::string failed = "No displays detected.\nEnumerateDisplays failed.\n";
+  const std::string log = log_.Messages();
+  EXPECT_EQ(log.rfind(failed + "File does not exist: " + appdata + "\\harnfold\\store.dat\n", 0),
+            0u)
+      << log;
+  const std::string provisioned = "LaunchKexWithHex: best_hex is empty, skip launching.\n" + failed;
+  ASSERT_GE(log.size(), provisioned.size());
+  EXPECT_EQ(log.substr(log.size() - provisioned.size()), provisioned) << log;
+  EXPECT_TRUE(RecordedWaits().empty());
 }
 
 }  // namespace

@@ -1,0 +1,142 @@
+// The helper launch for real: wkex.exe (the simulated helper, which records
+// how it was started) copied into directories of the test's making, started
+// through the product's launch, its recorded command line and current
+// directory compared with what the log says.
+#include "provision/kex_launch.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "common/exe_dir.h"
+#include "common/quote.h"
+#include "sim/sim_text.h"
+#include "sim/start_record.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(QuoteIfContainsSpace, OnlyASpaceQuotesAndNothingIsEscaped) {
+  const struct {
+    std::string text, want;
+  } cases[] = {
+      {"", ""},
+      {"C:\\Tools\\wkex.exe", "C:\\Tools\\wkex.exe"},
+      {"C:\\My Tools\\wkex.exe", "\"C:\\My Tools\\wkex.exe\""},
+      {" ", "\" \""},
+      {"a\tb", "a\tb"},
+      {"a\"b c", "\"a\"b c\""},
+      {"C:\\my dir\\", "\"C:\\my dir\\\""},
+      {"\"already quoted\"", "\"\"already quoted\"\""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(QuoteIfContainsSpace(c.text), c.want) << c.text;
+    const std::wstring wide(c.text.begin(), c.text.end());
+    EXPECT_EQ(QuoteIfContainsSpace(wide), std::wstring(c.want.begin(), c.want.end()));
+  }
+}
+
+// What a launch is given, and what it must log and start. "<D>" stands for
+// the executable directory the case uses.
+struct LaunchCase {
+  const char* name;
+  const char* directory;  // below the test's folder; "" for no directory at all
+  bool helper;            // wkex.exe stands in it
+  std::string best_hex;
+  std::string log;
+  std::string commandLine;  // as the helper saw it; empty: nothing may start
+};
+
+std::string Expand(std::string text, const std::string& d) {
+  for (std::size_t at; (at = text.find("<D>")) != std::string::npos;) text.replace(at, 3, d);
+  return text;
+}
+
+const LaunchCase kCases[] = {
+    {"PlainPaths", "tools", true, "<D>\\edid\\1920x1080x60.hex",
+     "Launching wkex.exe with command: <D>\\wkex.exe /d <D>\\edid\\1920x1080x60.hex\n"
+     "wkex.exe launched successfully from <D>\\wkex.exe\n",
+     "<D>\\wkex.exe /d <D>\\edid\\1920x1080x60.hex"},
+    {"SpaceInTheDirectoryOnly", "my tools", true, "C:\\edid\\a.hex",
+     "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d C:\\edid\\a.hex\n"
+     "wkex.exe launched successfully from <D>\\wkex.exe\n",
+     "\"<D>\\wkex.exe\" /d C:\\edid\\a.hex"},
+    {"SpaceInTheProfileOnly", "tools", true, "C:\\my edid\\a.hex",
+     "Launching wkex.exe with command: <D>\\wkex.exe /d \"C:\\my edid\\a.hex\"\n"
+     "wkex.exe launched successfully from <D>\\wkex.exe\n",
+     "<D>\\wkex.exe /d \"C:\\my edid\\a.hex\""},
+    {"QuoteInTheProfilePassesUnescaped", "tools", true, "C:\\e\\a\"b.hex",
+     "Launching wkex.exe with command: <D>\\wkex.exe /d C:\\e\\a\"b.hex\n"
+     "wkex.exe launched successfully from <D>\\wkex.exe\n",
+     "<D>\\wkex.exe /d C:\\e\\a\"b.hex"},
+    {"TrailingBackslashPassesUnescaped", "my tools", true, "C:\\my dir\\",
+     "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"C:\\my dir\\\"\n"
+     "wkex.exe launched successfully from <D>\\wkex.exe\n",
+     "\"<D>\\wkex.exe\" /d \"C:\\my dir\\\""},
+    {"TabIsNoSpace", "tools", true, "C:\\a\tb.hex",
+     "Launching wkex.exe with command: <D>\\wkex.exe /d C:\\a\tb.hex\n"
+     "wkex.exe launched successfully from <D>\\wkex.exe\n",
+     "<D>\\wkex.exe /d C:\\a\tb.hex"},
+    {"EmptyProfileWithTheHelperPresent", "tools", true, "",
+     "LaunchKexWithHex: best_hex is empty, skip launching.\n", ""},
+    {"NoExecutableDirectory", "", true, "C:\\edid\\a.hex",
+     "LaunchKexWithHex: failed to get executable directory, skip launching kex.exe\n", ""},
+    {"HelperMissing", "tools", false, "C:\\edid\\a.hex",
+     "Launching wkex.exe with command: <D>\\wkex.exe /d C:\\edid\\a.hex\n"
+     "Failed to launch wkex.exe from path \"<D>\\wkex.exe\", GetLastError=2\n",
+     ""},
+};
+
+class KexLaunch : public ::testing::TestWithParam<LaunchCase> {};
+
+TEST_P(KexLaunch, LogsAndStartsExactlySo) {
+  const LaunchCase& c = GetParam();
+  TempDir root;
+  const std::string d = *c.directory ? root.File(c.directory) : "";
+  if (!d.empty()) {
+    ASSERT_TRUE(CreateDirectoryA(d.c_str(), nullptr));
+  }
+  if (c.helper && !d.empty()) {
+    const std::string from = GetExecutableDirectory() + "\\wkex.exe";
+    ASSERT_TRUE(CopyFileA(from.c_str(), (d + "\\wkex.exe").c_str(), FALSE)) << GetLastError();
+  }
+
+  LogCapture log;
+  const bool started = LaunchKexFromDirectory(d, Expand(c.best_hex, d));
+  EXPECT_EQ(started, !c.commandLine.empty());
+  EXPECT_EQ(log.Messages(), Expand(c.log, d));
+
+  const std::wstring records = sim::FromUtf8(d + "\\wkex.starts");
+  if (c.commandLine.empty()) {
+    EXPECT_TRUE(sim::ReadStartRecords(records).empty());
+    return;
+  }
+  // The launch does not wait; the helper records its start first thing.
+  std::vector<sim::StartRecord> starts;
+  for (int i = 0; i < 3000 && starts.empty(); ++i) {
+    starts = sim::ReadStartRecords(records);
+    if (starts.empty()) Sleep(10);
+  }
+  ASSERT_EQ(starts.size(), 1u) << "the helper never recorded its start";
+  if (HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, starts[0].processId)) {
+    WaitForSingleObject(h, 30000);
+    CloseHandle(h);
+  }
+  EXPECT_EQ(starts[0].commandLine, Expand(c.commandLine, d));
+  EXPECT_EQ(starts[0].currentDirectory, d);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KexLaunch, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(KexLaunch, DriveRootDirectory) {
+  // A program in a drive's root: the directory is "C:", the helper "C:\wkex.exe"
+  // (absent there, so the launch fails and names the path it tried).
+  LogCapture log;
+  EXPECT_FALSE(LaunchKexFromDirectory("C:", "C:\\edid\\a.hex"));
+  EXPECT_EQ(log.Messages(),
+            "Launching wkex.exe with command: C:\\wkex.exe /d C:\\edid\\a.hex\n"
+            "Failed to launch wkex.exe from path \"C:\\wkex.exe\", GetLastError=2\n");
+}
+
+}  // namespace
