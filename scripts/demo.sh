@@ -5,7 +5,8 @@
 # simulated helper wkex.exe, an edid folder made by edidgen, store.dat in its
 # own APPDATA), shows the simulated desktop, runs the program, then shows its
 # console output, its log, the desktop afterwards, the renamed EDID file and
-# every display-configuration change it asked for.
+# every display-configuration change it asked for; and the companion program
+# (a recorder in its place) started in the console user's session.
 #
 #   scripts/demo.sh
 set -euo pipefail
@@ -17,10 +18,11 @@ dp_start_wine
 
 demo=$DP_ROOT/build/demo
 rm -rf "$demo"
-mkdir -p "$demo/appdata/harnfold" "$demo/edid"
+mkdir -p "$demo/appdata/harnfold" "$demo/edid" "$demo/rent_protect"
 for program in displayprep-sim.exe wkex.exe dpsim.exe dprun.exe edidgen.exe; do
   cp "$DP_BUILD/bin/$program" "$demo/"
 done
+cp "$DP_BUILD/bin/dprecord.exe" "$demo/rent_protect/zanbyprotect.exe"
 cd "$demo"
 win() { winepath -w "$1" 2>/dev/null; }
 run() { wine "$@" 2>/dev/null | tr -d '\r'; }
@@ -35,7 +37,8 @@ run dpsim.exe init one-display >/dev/null
 printf '\n=== The simulated machine before the run: one physical display\n\n'
 run dpsim.exe show
 printf '\n=== The deployment\n\n'
-(cd "$demo" && ls -1 displayprep-sim.exe wkex.exe edid/* appdata/harnfold/store.dat)
+(cp "$DP_BUILD/bin/dprecord.exe" "$demo/rent_protect/zanbyprotect.exe"
+cd "$demo" && ls -1 displayprep-sim.exe wkex.exe edid/* appdata/harnfold/store.dat)
 printf '\n=== displayprep-sim.exe (console output)\n\n'
 run dprun.exe --env "APPDATA=$(win "$demo/appdata")" --cwd "$(win "$demo")" -- \
   "$(win "$demo/displayprep-sim.exe")"
@@ -61,3 +64,6 @@ cat wkex.starts
 
 printf '\n=== What displayprep asked of the display configuration\n\n'
 run dpsim.exe calls
+
+printf '\n=== How the companion program was started (rent_protect/zanbyprotect.starts)\n\n'
+cat rent_protect/zanbyprotect.starts

@@ -26,6 +26,13 @@ StartRecord CurrentStart() {
   const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data());
   cwd.resize(n < cwd.size() ? n : 0);
   r.currentDirectory = ToUtf8(cwd);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  GetStartupInfoW(&startup);
+  if (startup.lpDesktop != nullptr) r.desktop = ToUtf8(startup.lpDesktop);
+  r.startupFlags = startup.dwFlags;
+  r.showWindow = startup.wShowWindow;
+  r.hasProbeVariable = GetEnvironmentVariableW(kProbeVariable, nullptr, 0) > 0;
   return r;
 }
 
@@ -40,10 +47,11 @@ std::wstring StartRecordFileBesideProgram() {
 }
 
 bool AppendStartRecord(const std::wstring& file, const StartRecord& record) {
-  const nlohmann::json j = {{"processId", record.processId},
-                            {"commandLine", record.commandLine},
-                            {"arguments", record.arguments},
-                            {"currentDirectory", record.currentDirectory}};
+  const nlohmann::json j = {
+      {"processId", record.processId},   {"commandLine", record.commandLine},
+      {"arguments", record.arguments},   {"currentDirectory", record.currentDirectory},
+      {"desktop", record.desktop},       {"startupFlags", record.startupFlags},
+      {"showWindow", record.showWindow}, {"hasProbeVariable", record.hasProbeVariable}};
   const std::string line = j.dump() + "\n";
   // One append-only write, so that records of programs started at once never mix.
   HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -67,6 +75,10 @@ std::vector<StartRecord> ReadStartRecords(const std::wstring& file) {
     r.commandLine = j.value("commandLine", std::string());
     r.arguments = j.value("arguments", std::vector<std::string>());
     r.currentDirectory = j.value("currentDirectory", std::string());
+    r.desktop = j.value("desktop", std::string());
+    r.startupFlags = j.value("startupFlags", 0ul);
+    r.showWindow = j.value("showWindow", 0u);
+    r.hasProbeVariable = j.value("hasProbeVariable", false);
     records.push_back(std::move(r));
   }
   return records;

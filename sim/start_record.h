@@ -14,7 +14,15 @@ struct StartRecord {
   std::string commandLine;             // GetCommandLineW, UTF-8
   std::vector<std::string> arguments;  // CommandLineToArgvW, the program's own name first
   std::string currentDirectory;
+  std::string desktop;             // the start-up record's lpDesktop, as the launcher passed it
+  unsigned long startupFlags = 0;  // its dwFlags
+  unsigned showWindow = 0;         // its wShowWindow
+  // The variable kProbeVariable, which a test sets in the launching program's
+  // environment only: present when the program inherited that environment.
+  bool hasProbeVariable = false;
 };
+
+inline constexpr const wchar_t* kProbeVariable = L"DP_LAUNCHER_ONLY";
 
 // The running process's record.
 StartRecord CurrentStart();

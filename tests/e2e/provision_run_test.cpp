@@ -104,6 +104,7 @@ class ProvisionRun : public ::testing::Test {
 TEST_F(ProvisionRun, TypicalRunOnOnePhysicalDisplay) {
   Sandbox box;
   Deploy(box);
+  box.InstallCompanion();
   box.UseMachine(OnePhysicalDisplay());
   box.WriteProfiles(kProfiles);
   box.WriteSettings(2560, 1440, 60);
@@ -163,7 +164,11 @@ TEST_F(ProvisionRun, TypicalRunOnOnePhysicalDisplay) {
       "Primary display successfully set to \"TovikMonitor\"",
   };
   want.insert(want.end(), rest.begin(), rest.end());
-  EXPECT_EQ(log, Joined(want));
+  // Then the companion, in the console user's session; the message has no line end.
+  const std::vector<sim::StartRecord> companion = box.CompanionStarts();
+  ASSERT_EQ(companion.size(), 1u);
+  EXPECT_EQ(log, Joined(want) + "create process success, command_line:" + box.Companion() +
+                     ", process_id:" + std::to_string(companion[0].processId) + ".");
 
   // The desktop afterwards: the virtual monitor primary at its own mode, the
   // physical display to its right, the layout saved once.

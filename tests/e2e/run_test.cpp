@@ -44,14 +44,27 @@ class EndToEnd : public ::testing::Test {
   Sandbox box_;
 };
 
+// No companion stands beside the program in these runs: each ends with the
+// two launches' not-found lines.
+std::string NoCompanion(const Sandbox& box, const std::string& eol) {
+  const std::string c = box.Companion();
+  return "Target executable not found: " + c + "create user process failed. " + eol +
+         "Target executable not found: " + c + eol;
+}
+
 TEST_F(EndToEnd, ThreeDisplaysWithArgumentsAreLeftAlone) {
   box_.UseMachine(Physical(3));
   const RunResult r = box_.Run("displayprep-sim.exe", {L"--force", L"/primary", L"extra argument"});
   EXPECT_EQ(r.exitCode, 0u);
-  EXPECT_EQ(r.output, "too many monitor found.\r\n") << "the bare message, no prefix";
+  EXPECT_EQ(r.output, "too many monitor found.\r\n" + NoCompanion(box_, "\r\n"))
+      << "the bare messages, no prefix";
   const std::string raw = ReadFileBytes(box_.LogFile());
-  EXPECT_TRUE(std::regex_match(
-      raw, std::regex(R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: too many monitor found\.\r\n)")))
+  const std::string prefix = R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )";
+  const std::string c = std::regex_replace(box_.Companion(), std::regex(R"(\\)"), R"(\\)");
+  EXPECT_TRUE(std::regex_match(raw, std::regex(prefix + R"(too many monitor found\.\r\n)" + prefix +
+                                               "Target executable not found: " + c + prefix +
+                                               R"(create user process failed\. \r\n)" + prefix +
+                                               "Target executable not found: " + c + R"(\r\n)")))
       << raw;
   EXPECT_TRUE(box_.Machine().setCalls.empty());
 
@@ -65,7 +78,8 @@ TEST_F(EndToEnd, WithoutAppDataTheLogLiesBesideTheProgram) {
   box_.UseMachine(Physical(3));
   const RunResult r = box_.Run("displayprep-sim.exe", {}, false);
   EXPECT_EQ(r.exitCode, 0u);
-  EXPECT_EQ(StripLogPrefixes(ReadFileBytes(box_.File("display.log"))), "too many monitor found.\n");
+  EXPECT_EQ(StripLogPrefixes(ReadFileBytes(box_.File("display.log"))),
+            "too many monitor found.\n" + NoCompanion(box_, "\n"));
   EXPECT_EQ(GetFileAttributesA((box_.appdata() + "\\harnfold").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -130,7 +144,8 @@ TEST_F(EndToEnd, TargetThatNeverAppearsAbortsAfterFiveAttempts) {
   box_.UseMachine(Physical(1));
   const RunResult r = Run();
   EXPECT_NE(r.output.find("Available displays (retry 5):\n"), std::string::npos);
-  const std::string ending = "ERROR: After 5 retries, still detected inactive displays, abort.\n";
+  const std::string ending = "ERROR: After 5 retries, still detected inactive displays, abort.\n" +
+                             NoCompanion(box_, "\n");
   ASSERT_GE(r.output.size(), ending.size());
   EXPECT_EQ(r.output.substr(r.output.size() - ending.size()), ending);
   EXPECT_EQ(box_.Machine().setCalls.size(), 5u);

@@ -33,9 +33,12 @@ Sandbox::~Sandbox() {
     std::filesystem::remove_all(entry.path(), ignored);
 }
 
-void Sandbox::Install(const std::string& program) {
+void Sandbox::Install(const std::string& program, const std::string& as) {
   const std::string from = GetExecutableDirectory() + "\\" + program;
-  if (!CopyFileA(from.c_str(), File(program).c_str(), FALSE))
+  const std::string to = File(as.empty() ? program : as);
+  std::error_code ignored;
+  std::filesystem::create_directories(std::filesystem::path(to).parent_path(), ignored);
+  if (!CopyFileA(from.c_str(), to.c_str(), FALSE))
     ADD_FAILURE() << "cannot copy " << from << " (error " << GetLastError() << ")";
 }
 
@@ -92,13 +95,17 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   RunOptions options;
   options.program = Wide(File(program));
   options.arguments = arguments;
-  options.workingDirectory = Wide(root_.path());
+  options.workingDirectory = Wide(workingDirectory());
   options.environment = environment_;
   options.environment[L"APPDATA"] =
       withAppData ? std::optional<std::wstring>(Wide(appdata())) : std::nullopt;
   // The simulated stack finds its state beside the program unless told otherwise.
   options.environment[L"DPSIM_STATE"] = std::nullopt;
   return RunProgram(options);
+}
+
+std::vector<sim::StartRecord> Sandbox::CompanionStarts() const {
+  return sim::ReadStartRecords(sim::FromUtf8(File("rent_protect\\zanbyprotect.starts")));
 }
 
 std::vector<sim::StartRecord> Sandbox::HelperStarts() const {

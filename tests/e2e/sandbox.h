@@ -31,8 +31,11 @@ class Sandbox {
   Sandbox(const Sandbox&) = delete;
   Sandbox& operator=(const Sandbox&) = delete;
 
-  // Copies a program from the build's bin directory into the deployment.
-  void Install(const std::string& program);
+  // Copies a program from the build's bin directory into the deployment,
+  // under another name (a path below the deployment) when `as` is given.
+  void Install(const std::string& program, const std::string& as = "");
+  // The recorder in place of the companion program.
+  void InstallCompanion() { Install("dprecord.exe", "rent_protect\\zanbyprotect.exe"); }
   void UseMachine(const sim::Machine& machine);
   sim::Machine Machine() const;
 
@@ -50,10 +53,14 @@ class Sandbox {
   RunResult Run(const std::string& program, const std::vector<std::wstring>& arguments = {},
                 bool withAppData = true);
 
-  // How the helper was started, one record per start.
+  // How the helper and the companion were started, one record per start.
   std::vector<sim::StartRecord> HelperStarts() const;
+  std::vector<sim::StartRecord> CompanionStarts() const;
+  std::string Companion() const { return File("rent_protect\\zanbyprotect.exe"); }
 
   std::string dir() const { return deployment_; }
+  // Where the runs start: the sandbox itself, not the deployment.
+  std::string workingDirectory() const { return root_.path(); }
   std::string appdata() const { return root_.File("appdata"); }
   std::string LogFile() const { return appdata() + "\\harnfold\\log\\display.log"; }
   std::string File(const std::string& name) const { return deployment_ + "\\" + name; }

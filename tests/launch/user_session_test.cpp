@@ -1,0 +1,237 @@
+// The user-session launch through the session seam: every way it can end,
+// what it logs, what it hands the system and that it releases all it took.
+#include "launch/user_session.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <filesystem>
+
+#include "launch/direct.h"
+#include "support/fake_session.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using fakesession::Call;
+
+WTS_SESSION_INFOW Session(DWORD id, WTS_CONNECTSTATE_CLASS state = WTSActive) {
+  WTS_SESSION_INFOW s = {};
+  s.SessionId = id;
+  s.State = state;
+  return s;
+}
+
+fakesession::Script NoConsole(DWORD error = 0) {
+  fakesession::Script s;
+  s.consoleSession = 0xFFFFFFFF;
+  s.consoleError = error;
+  return s;
+}
+
+struct LaunchCase {
+  const char* name;
+  fakesession::Script script;
+  bool companion;       // rent_protect\zanbyprotect.exe exists
+  const char* dirName;  // the executable directory below the test's folder
+  std::string log;      // "<C>" stands for the companion path
+  bool result;
+  DWORD session;  // asked for a token, when it got that far
+};
+
+std::vector<LaunchCase> Cases() {
+  auto failing = [](Call call, DWORD error) {
+    fakesession::Script s;
+    s.failures[call] = error;
+    return s;
+  };
+  fakesession::Script explorer = NoConsole(1008);
+  explorer.processes = {{10, L"svchost.exe", 0}, {77, L"explorer.exe", 3}};
+  fakesession::Script winlogon = NoConsole();
+  winlogon.processes = {{9, L"winlogon.exe", 1}, {11, L"csrss.exe", 1}};
+  fakesession::Script neither = NoConsole();
+  neither.processes = {{9, L"services.exe", 0}};
+  fakesession::Script noSnapshot = NoConsole();
+  noSnapshot.processes = {{77, L"explorer.exe", 3}};
+  noSnapshot.failures[Call::CreateToolhelp32Snapshot] = ERROR_NOT_ENOUGH_MEMORY;
+  const std::string ok = "create process success, command_line:<C>, process_id:4242.";
+  return {
+      {"ConsoleSession", {}, true, "app", ok, true, 1},
+      {"SpaceInTheDirectory",
+       {},
+       true,
+       "my app",
+       "create process success, command_line:\"<C>\", process_id:4242.",
+       true,
+       1},
+      {"CompanionMissing", {}, false, "app", "Target executable not found: <C>", false, 0xFFFFFFFF},
+      {"QueryUserTokenFails", failing(Call::WTSQueryUserToken, ERROR_NO_TOKEN), true, "app",
+       "WTSQueryUserToken failed. Error: 1008", false, 1},
+      {"DuplicateTokenFails", failing(Call::DuplicateTokenEx, ERROR_ACCESS_DENIED), true, "app",
+       "DuplicateTokenEx failed. Error: 5", false, 1},
+      {"EnvironmentBlockFails", failing(Call::CreateEnvironmentBlock, ERROR_PRIVILEGE_NOT_HELD),
+       true, "app", "CreateEnvironmentBlock failed. Error: 1314", false, 1},
+      {"CreateProcessFails", failing(Call::CreateProcessAsUserW, ERROR_FILE_NOT_FOUND), true, "app",
+       "CreateProcessAsUser failed. Error: 2", false, 1},
+      {"NoConsoleExplorerFound", explorer, true, "app",
+       "Failed to get active session ID. Error: 1008current session id=3, pid=77" + ok, true, 3},
+      {"NoConsoleOnlyWinlogon", winlogon, true, "app",
+       "Failed to get active session ID. Error: 0current session id=1, pid=9" + ok, true, 1},
+      {"NoConsoleNeither", neither, true, "app",
+       "Failed to get active session ID. Error: 0can not find explorer or winlogon.", false,
+       0xFFFFFFFF},
+      {"NoConsoleNoSnapshot", noSnapshot, true, "app",
+       "Failed to get active session ID. Error: 0can not find explorer or winlogon.", false,
+       0xFFFFFFFF},
+  };
+}
+
+class UserSessionLaunch : public ::testing::TestWithParam<LaunchCase> {};
+
+TEST_P(UserSessionLaunch, LogsReleasesAndHandsOver) {
+  const LaunchCase& c = GetParam();
+  TempDir root;
+  const std::filesystem::path dir = std::filesystem::path(root.wpath()) / c.dirName;
+  std::filesystem::create_directories(dir / "rent_protect");
+  const std::wstring companion = (dir / "rent_protect" / "zanbyprotect.exe").wstring();
+  if (c.companion) {
+    ASSERT_TRUE(WriteFileBytes(std::filesystem::path(companion).string(), "MZ"));
+  }
+
+  fakesession::Reset(c.script);
+  LogCapture log;
+  EXPECT_EQ(LaunchProtectInUserSessionFrom(dir.wstring()), c.result);
+
+  std::string want = c.log;
+  const std::string narrow = std::filesystem::path(companion).string();
+  for (std::size_t at; (at = want.find("<C>")) != std::string::npos;) want.replace(at, 3, narrow);
+  EXPECT_EQ(log.Messages(), want);
+  EXPECT_EQ(fakesession::QueriedSession(), c.session);
+  EXPECT_TRUE(fakesession::Unreleased().empty())
+      << "left: " << ::testing::PrintToString(fakesession::Unreleased());
+  EXPECT_EQ(fakesession::BadReleases(), 0);
+  if (!c.companion) {
+    EXPECT_EQ(fakesession::CallCount(Call::WTSGetActiveConsoleSessionId), 0);
+    return;
+  }
+  // A console session means no search.
+  if (c.script.consoleSession != 0xFFFFFFFF) {
+    EXPECT_EQ(fakesession::CallCount(Call::CreateToolhelp32Snapshot), 0);
+  }
+
+  for (const fakesession::Duplication& d : fakesession::Duplications()) {
+    EXPECT_EQ(d.access, static_cast<DWORD>(MAXIMUM_ALLOWED));
+    EXPECT_EQ(d.level, SecurityIdentification);
+    EXPECT_EQ(d.type, TokenPrimary);
+  }
+  for (const fakesession::Creation& k : fakesession::Creations()) {
+    const std::wstring quoted =
+        companion.find(L' ') == std::wstring::npos ? companion : L"\"" + companion + L"\"";
+    EXPECT_EQ(k.commandLine, quoted);
+    EXPECT_TRUE(k.applicationNameNull);
+    EXPECT_FALSE(k.inheritHandles);
+    EXPECT_EQ(k.creationFlags, static_cast<DWORD>(CREATE_UNICODE_ENVIRONMENT));
+    EXPECT_NE(k.environment, nullptr);
+    EXPECT_TRUE(k.currentDirectoryNull);
+    EXPECT_EQ(k.cb, 104u);
+    EXPECT_EQ(k.desktop, L"winsta0\\default");
+    EXPECT_EQ(k.startupFlags, static_cast<DWORD>(STARTF_USESHOWWINDOW));
+    EXPECT_EQ(k.showWindow, SW_SHOW);
+  }
+  EXPECT_EQ(fakesession::Creations().size(),
+            c.result || c.script.failures.count(Call::CreateProcessAsUserW) ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UserSessionLaunch, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct ChoiceCase {
+  const char* name;
+  std::vector<ListedSession> sessions;
+  std::vector<SnapshotProcess> processes;
+  DWORD session, process;  // 0xFFFFFFFF: nothing chosen
+  std::string log;
+};
+
+const ChoiceCase kChoices[] = {
+    {"ListedActiveSessionsTheLastWins",
+     {{1, true}, {2, true}},
+     {{10, L"explorer.exe", 2}, {11, L"explorer.exe", 1}, {12, L"notepad.exe", 1}},
+     1,
+     11,
+     "current session id=2, pid=10current session id=1, pid=11"},
+    {"InactiveOrUnlistedSessionsAreNotTaken",
+     {{1, false}, {2, true}},
+     {{10, L"explorer.exe", 1}, {11, L"explorer.exe", 5}},
+     0xFFFFFFFF,
+     0xFFFFFFFF,
+     ""},
+    {"EmptyListTheLowestSessionWins",
+     {},
+     {{10, L"explorer.exe", 4},
+      {11, L"explorer.exe", 2},
+      {12, L"explorer.exe", 3},
+      {13, L"explorer.exe", 2},
+      {14, L"explorer.exe", 0}},
+     0,
+     14,
+     "current session id=4, pid=10current session id=2, pid=11current session id=0, pid=14"},
+    {"NamesCompareWithoutCase",
+     {},
+     {{10, L"EXPLORER.EXE", 1}, {11, L"Explorer.exe.bak", 0}, {12, L"xexplorer.exe", 0}},
+     1,
+     10,
+     "current session id=1, pid=10"},
+    {"FailedSessionLookupIsPassedOver",
+     {},
+     {{10, L"explorer.exe", std::nullopt}, {11, L"explorer.exe", 6}},
+     6,
+     11,
+     "current session id=6, pid=11"},
+};
+
+class SessionChoiceRule : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(SessionChoiceRule, ChoosesAndLogs) {
+  const ChoiceCase& c = GetParam();
+  LogCapture log;
+  const SessionChoice choice = ChooseSession(L"explorer.exe", c.sessions, c.processes);
+  EXPECT_EQ(choice.sessionId, c.session);
+  EXPECT_EQ(choice.processId, c.process);
+  EXPECT_EQ(choice.chosen(), c.session != 0xFFFFFFFF);
+  EXPECT_EQ(log.Messages(), c.log);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SessionChoiceRule, ::testing::ValuesIn(kChoices),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FindSessionByProcessName, GathersThroughTheSeamAndReleasesBoth) {
+  fakesession::Script s = NoConsole();
+  s.sessions = {Session(1), Session(2, WTSDisconnected), Session(3)};
+  s.processes = {{20, L"explorer.exe", 3}, {21, L"explorer.exe", 2}, {22, L"cmd.exe", 1}};
+  fakesession::Reset(s);
+  LogCapture log;
+  const SessionChoice choice = FindSessionByProcessName(L"explorer.exe");
+  EXPECT_EQ(choice.sessionId, 3u);
+  EXPECT_EQ(choice.processId, 20u);
+  EXPECT_EQ(log.Messages(), "current session id=3, pid=20");
+  // Only the processes of that name are asked for their session.
+  EXPECT_EQ(fakesession::CallCount(Call::ProcessIdToSessionId), 2);
+  EXPECT_EQ(fakesession::HandedOut(), 2) << "the session list and the snapshot";
+  EXPECT_TRUE(fakesession::Unreleased().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DirectLaunch, UnknownExecutableDirectoryLooksAtTheDriveRoot) {
+  // The path is tested as it stands, relative to the current drive's root,
+  // where no companion stands.
+  LogCapture log;
+  EXPECT_FALSE(LaunchProtectDirectFrom(""));
+  EXPECT_EQ(log.Messages(), "Target executable not found: \\rent_protect\\zanbyprotect.exe\n");
+}
+
+}  // namespace
