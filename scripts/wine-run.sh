@@ -13,14 +13,15 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-out=$(mktemp)
-trap 'rm -f "$out"' EXIT
-wine "$@" >"$out" 2>&1 </dev/null
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+wine "$@" >"$out" 2>"$err" </dev/null
 rc=$?
-if [ "$rc" -ne 0 ] && [ ! -s "$out" ]; then
+if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
   echo "wine-run.sh: $1 ended with code $rc before any output; starting it once more" >&2
-  wine "$@" >"$out" 2>&1 </dev/null
+  wine "$@" >"$out" 2>"$err" </dev/null
   rc=$?
 fi
 cat "$out"
+cat "$err" >&2
 exit "$rc"
