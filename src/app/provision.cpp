@@ -2,24 +2,14 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "app/target_monitor.h"
+#include "common/code_page.h"
+#include "common/module_dir.h"
 #include "log/log.h"
 #include "provision/edid_profile.h"
 #include "provision/edid_rewrite.h"
 #include "provision/kex_launch.h"
 #include "provision/target_mode.h"
-
-std::string ModuleDirectoryInPlace(const char* buffer, std::size_t capacity) {
-  // A cut module name may fill the buffer with no terminator: never look
-  // further than the buffer itself.
-  const char* end = std::find(buffer, buffer + capacity, '\0');
-  std::string path(buffer, end);
-  const std::size_t separator = path.find_last_of("\\/");
-  if (separator != std::string::npos) path.resize(separator);
-  return path;
-}
 
 void ProvisionVirtualMonitor() {
   TargetMode mode;
@@ -27,7 +17,7 @@ void ProvisionVirtualMonitor() {
 
   char module[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, module, MAX_PATH);
-  mode.exeDir = ModuleDirectoryInPlace(module, sizeof module);
+  mode.exeDir = ModuleDirectoryInPlace(module, sizeof module, AnsiEncoding());
 
   const std::string best_hex = SelectEdidProfile(mode);
   if (!best_hex.empty()) LogMessage("Selected hex file: %s\n", best_hex.c_str());

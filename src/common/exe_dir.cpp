@@ -2,37 +2,12 @@
 
 #include <windows.h>
 
-namespace {
-
-template <typename Char>
-std::basic_string<Char> DirectoryOf(const Char* buffer, std::uint32_t result,
-                                    std::uint32_t capacity) {
-  // 0 is failure; a result of the full capacity means the name was cut and
-  // the buffer may hold no terminator.
-  if (buffer == nullptr || result == 0 || result >= capacity) return {};
-  for (std::uint32_t i = result; i > 0; --i) {
-    const Char c = buffer[i - 1];
-    if (c == Char('\\') || c == Char('/')) return std::basic_string<Char>(buffer, i - 1);
-  }
-  return {};
-}
-
-}  // namespace
-
-std::string DirectoryFromModuleName(const char* buffer, std::uint32_t result,
-                                    std::uint32_t capacity) {
-  return DirectoryOf(buffer, result, capacity);
-}
-
-std::wstring DirectoryFromModuleName(const wchar_t* buffer, std::uint32_t result,
-                                     std::uint32_t capacity) {
-  return DirectoryOf(buffer, result, capacity);
-}
+#include "common/code_page.h"
 
 std::string GetExecutableDirectory() {
   char buffer[MAX_PATH] = {};
   const DWORD result = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return DirectoryFromModuleName(buffer, result, MAX_PATH);
+  return DirectoryFromModuleName(buffer, result, MAX_PATH, AnsiEncoding());
 }
 
 std::wstring GetExecutableDirectoryW() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/code_page.h"
 #include "display/display_config_api.h"
 #include "log/log.h"
 
@@ -36,8 +37,11 @@ bool SetPrimaryDisplay(int index) {
     LogMessage("Failed to get display config buffer sizes.\n");
     return false;
   }
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths(pathCount);
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes(modeCount);
+  // Never empty arrays: with no active path the query must still get arrays
+  // to answer into (it refuses null ones), so that the index check below
+  // decides.
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths(std::max<UINT32>(pathCount, 1));
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes(std::max<UINT32>(modeCount, 1));
   if (displayapi::QueryDisplayConfig(QDC_ONLY_ACTIVE_PATHS, &pathCount, paths.data(), &modeCount,
                                      modes.data(), nullptr) != ERROR_SUCCESS) {
     LogMessage("Failed to query display config.\n");
@@ -88,9 +92,12 @@ bool SetPrimaryDisplay(int index) {
 void LogSystemError(long errorCode) {
   wchar_t* text = nullptr;
   const DWORD length =
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr,
-                     static_cast<DWORD>(errorCode), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                     reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+      // No arguments are passed: a text with inserts ("%1") keeps them as written.
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, static_cast<DWORD>(errorCode),
+                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
+                     0, nullptr);
   if (length == 0 || text == nullptr) {
     if (text != nullptr) LocalFree(text);
     return;
@@ -103,9 +110,10 @@ void LogSystemError(long errorCode) {
 std::string FormatSystemErrorLine(long errorCode, const wchar_t* systemText) {
   std::string line = FormatLogString("Error %ld: %ws\n", errorCode, systemText);
   // The line must fit a 512-byte buffer with its terminator. A longer system
-  // text is cut, and the cut line still ends the log line it started.
+  // text is cut between two characters, and the cut line still ends the log
+  // line it started.
   if (line.size() > kErrorLineBufferSize - 1) {
-    line.resize(kErrorLineBufferSize - 2);
+    line.resize(WholeCharacterLength(line, kErrorLineBufferSize - 2, AnsiEncoding()));
     line += '\n';
   }
   return line;

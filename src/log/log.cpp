@@ -7,22 +7,30 @@
 #include <cstdio>
 #include <optional>
 
+#include "common/code_page.h"
 #include "common/exe_dir.h"
+#include "common/narrow_text.h"
 #include "log/log_format.h"
 
 namespace {
 
 // Characters without a narrow form become the code page's default character,
-// so one unusual monitor name costs one character, never the whole line.
+// so one unusual monitor name costs one character, never the whole line. The
+// flags are ones the code page accepts: UTF-8 and a few others refuse every
+// flag but 0, which would turn every name into empty text.
 std::string WideToAnsi(const wchar_t* text, std::size_t length) {
   if (length == 0) return {};
+  const UINT codePage = GetACP();
+  const DWORD flags = WideConversionFlags(codePage);
   const int wideLength = static_cast<int>(length);
-  int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, nullptr, 0,
-                                 nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(codePage, flags, text, wideLength, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return {};
   std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, wideLength, narrow.data(), size, nullptr,
-                      nullptr);
+  const int written =
+      WideCharToMultiByte(codePage, flags, text, wideLength, narrow.data(), size, nullptr, nullptr);
+  // Only what was written: unwritten bytes would end the message early.
+  narrow.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return narrow;
 }
 
@@ -77,7 +85,7 @@ std::string GetLogFilePath() {
 std::string FormatLogString(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  std::string text = FormatLogText(format, args, &WideToAnsi);
+  std::string text = FormatLogText(format, args, &WideToAnsi, AnsiEncoding());
   va_end(args);
   return text;
 }
@@ -87,7 +95,7 @@ void LogMessage(const char* format, ...) {
 
   std::va_list args;
   va_start(args, format);
-  const std::string message = FormatLogText(format, args, &WideToAnsi);
+  const std::string message = FormatLogText(format, args, &WideToAnsi, AnsiEncoding());
   va_end(args);
 
   OutputDebugStringA(message.c_str());

@@ -6,19 +6,40 @@
 #include <cstddef>
 #include <string>
 
-// Converts a wide string argument (%ws, %ls, %S) to narrow text. The program
+#include "common/narrow_text.h"
+
+// Converts a wide string argument (%ws, %ls) to narrow text. The program
 // hands in a converter to the ANSI code page; tests may hand in their own.
 using WideToNarrowFn = std::string (*)(const wchar_t* text, std::size_t length);
 
 // Room for a message, terminator included; longer output is cut to one less.
 inline constexpr std::size_t kLogMessageBufferSize = 2048;
 
-// printf-style formatting in the Microsoft runtime's dialect, so that a build
-// with mingw-w64 and one with MSVC give the same bytes. Wide strings never
-// reach the C runtime: they go through `toNarrow`, character by character
-// loss instead of a lost message. The result holds at most 2047 bytes and
-// stops at the first NUL the formatting produced.
-std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn toNarrow);
+// The integer sizes a directive can ask for: none, l, z.
+enum class LogIntSize { kInt, kLong, kSize };
+
+// Where the formatter takes its arguments from, one per directive, in order:
+// the caller's va_list, or (for fuzzing) any other source.
+struct LogArguments {
+  void* context = nullptr;
+  long long (*nextSigned)(void* context, LogIntSize size) = nullptr;
+  unsigned long long (*nextUnsigned)(void* context, LogIntSize size) = nullptr;
+  const char* (*nextNarrow)(void* context) = nullptr;
+  const wchar_t* (*nextWide)(void* context) = nullptr;
+};
+
+// printf-style formatting of the directives the program's messages use:
+// %d %i %u with no size, l or z; %s; %ls and %ws (wide text in a narrow
+// format, as the Microsoft runtime reads %ws); %%; each with the flags
+// - + space # 0, a width and a precision. Anything else is copied as written
+// and takes no argument. Wide strings go through `toNarrow`, never the C
+// runtime, so both compilers give the same bytes. The result stops at the
+// first NUL the formatting produced and holds at most 2047 bytes, cut between
+// two characters of `encoding`.
+std::string FormatLogText(const char* format, const LogArguments& args, WideToNarrowFn toNarrow,
+                          const NarrowEncoding& encoding = {});
+std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn toNarrow,
+                          const NarrowEncoding& encoding = {});
 
 // "[MM/DD-hh:mm:ss.mmm]: " from local-time fields.
 std::string FormatLogPrefix(int month, int day, int hour, int minute, int second, int milliseconds);

@@ -6,7 +6,25 @@
 #include <cstring>
 #include <string>
 
+#include "common/narrow_text.h"
+
 namespace {
+
+// Code page 932's lead bytes: 0x81-0x9F and 0xE0-0xFC.
+NarrowEncoding ShiftJis() {
+  NarrowEncoding e;
+  for (int b = 0x81; b <= 0x9F; ++b) e.leadByte[b] = true;
+  for (int b = 0xE0; b <= 0xFC; ++b) e.leadByte[b] = true;
+  return e;
+}
+NarrowEncoding Utf8() {
+  NarrowEncoding e;
+  e.utf8 = true;
+  return e;
+}
+
+// "表" in code page 932: its second byte is the backslash's.
+const std::string kHyo = "\x95\x5C";
 
 TEST(ExecutableDirectory, RuleOverWhatTheModuleNameCallLeft) {
   struct Case {
@@ -35,13 +53,66 @@ TEST(ExecutableDirectory, RuleOverWhatTheModuleNameCallLeft) {
   }
 }
 
-TEST(ExecutableDirectory, CutBufferWithoutTerminatorIsNeverReadPast) {
-  // Exactly `capacity` characters and no terminator after them: a reader that
-  // looked for a NUL would run off the end of the array.
-  char buffer[8];
-  std::memcpy(buffer, "C:\\abcde", 8);
-  EXPECT_EQ(DirectoryFromModuleName(buffer, 8, 8), "");
-  EXPECT_EQ(DirectoryFromModuleName(buffer, 7, 8), "C:");
+TEST(ExecutableDirectory, DoubleByteCharactersAreNotSeparators) {
+  const struct {
+    std::string name, want;
+  } cases[] = {
+      {"C:\\tools\\" + kHyo + ".exe", "C:\\tools"},
+      {"C:\\" + kHyo + "\\a.exe", "C:\\" + kHyo},
+      {"C:\\" + kHyo + kHyo + ".exe", "C:"},
+      {kHyo + ".exe", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto n = static_cast<std::uint32_t>(c.name.size());
+    EXPECT_EQ(DirectoryFromModuleName(c.name.c_str(), n, 260, ShiftJis()), c.want);
+    char buffer[260] = {};
+    std::memcpy(buffer, c.name.data(), c.name.size());
+    const std::string inPlace = c.want.empty() ? c.name : c.want;
+    EXPECT_EQ(ModuleDirectoryInPlace(buffer, sizeof buffer, ShiftJis()), inPlace);
+  }
+  // In UTF-8 and single-byte code pages every backslash byte is one.
+  const std::string utf8 = "C:\\\xE8\xA1\xA8\\a.exe";
+  EXPECT_EQ(
+      DirectoryFromModuleName(utf8.c_str(), static_cast<std::uint32_t>(utf8.size()), 260, Utf8()),
+      "C:\\\xE8\xA1\xA8");
+}
+
+TEST(ModuleDirectoryInPlace, FirstZeroByteThenLastSeparator) {
+  const struct {
+    std::string buffer;  // padded with zero bytes to the buffer's size
+    std::string want;
+  } cases[] = {
+      {"C:\\Tools\\displayprep.exe", "C:\\Tools"},
+      {"C:\\program.exe", "C:"},
+      {"C:/a\\b/c.exe", "C:/a\\b"},
+      // Without a separator the whole module path stays, empty after a failure.
+      {"program.exe", "program.exe"},
+      {"", ""},
+      // Only the text up to the first zero byte counts.
+      {std::string("C:\\a.exe\0D:\\b\\c.exe", 19), "C:"},
+  };
+  for (const auto& c : cases) {
+    char buffer[260] = {};
+    std::memcpy(buffer, c.buffer.data(), c.buffer.size());
+    EXPECT_EQ(ModuleDirectoryInPlace(buffer, sizeof buffer), c.want) << c.buffer;
+  }
+}
+
+// Both rules over a buffer that holds no terminator, with text right behind
+// it that a search for a terminator (or a reader of the whole array) would
+// run into and take a separator from.
+TEST(ModuleDirectory, BufferWithoutTerminatorIsNeverReadPast) {
+  struct {
+    char buffer[12];
+    char after[12];
+  } memory;
+  std::memcpy(memory.buffer, "C:\\dir\\cut.e", 12);
+  std::memcpy(memory.after, "\\beyond.exe", 12);
+  EXPECT_EQ(ModuleDirectoryInPlace(memory.buffer, sizeof memory.buffer), "C:\\dir");
+  // The helpers' rule reads only `result` characters: 11 of 12.
+  EXPECT_EQ(DirectoryFromModuleName(memory.buffer, 11, 12), "C:\\dir");
+  EXPECT_EQ(DirectoryFromModuleName(memory.buffer, 12, 12), "") << "cut: nothing trusted";
 }
 
 TEST(ExecutableDirectory, MatchesTheRunningProgram) {
@@ -55,6 +126,42 @@ TEST(ExecutableDirectory, MatchesTheRunningProgram) {
 
   const std::wstring wdir = GetExecutableDirectoryW();
   EXPECT_EQ(std::wstring(dir.begin(), dir.end()), wdir);  // ASCII build path
+}
+
+TEST(NarrowText, CutsOnlyBetweenCharacters) {
+  const std::string sjis = "ab" + kHyo + "c" + kHyo;  // a b [95 5C] c [95 5C]
+  const std::string utf8 =
+      "a\xE8\xA1\xA8"
+      "b";  // a [E8 A1 A8] b
+  const struct {
+    const char* what;
+    std::string text;
+    NarrowEncoding encoding;
+    std::size_t limit, want;
+  } cases[] = {
+      {"fits", sjis, ShiftJis(), 7, 7},
+      {"single-byte cuts anywhere", sjis, NarrowEncoding{}, 3, 3},
+      {"before a lead byte", sjis, ShiftJis(), 2, 2},
+      {"inside a double-byte character", sjis, ShiftJis(), 3, 2},
+      {"after it", sjis, ShiftJis(), 4, 4},
+      {"inside the last one", sjis, ShiftJis(), 6, 5},
+      {"UTF-8 inside a character", utf8, Utf8(), 3, 1},
+      {"UTF-8 after it", utf8, Utf8(), 4, 4},
+      {"UTF-8 before it", utf8, Utf8(), 1, 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WholeCharacterLength(c.text, c.limit, c.encoding), c.want) << c.what;
+  }
+}
+
+TEST(NarrowText, ConversionFlagsTheCodePageAccepts) {
+  // Windows refuses WC_NO_BEST_FIT_CHARS (ERROR_INVALID_FLAGS) for these.
+  for (unsigned cp : {42u, 50220u, 50221u, 50222u, 50225u, 50227u, 50229u, 52936u, 54936u, 57002u,
+                      57006u, 57011u, 65000u, 65001u})
+    EXPECT_EQ(WideConversionFlags(cp), 0u) << cp;
+  for (unsigned cp : {437u, 850u, 874u, 932u, 936u, 949u, 950u, 1250u, 1252u, 1258u, 20127u, 28591u,
+                      57001u, 57012u})
+    EXPECT_EQ(WideConversionFlags(cp), static_cast<unsigned>(WC_NO_BEST_FIT_CHARS)) << cp;
 }
 
 }  // namespace

@@ -193,9 +193,10 @@ TEST_F(TopologyTest, QueryFailuresAreReported) {
 
 std::string SystemText(DWORD code) {
   wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text), 0,
-                 nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
+      0, nullptr);
   std::string narrow;
   for (const wchar_t* p = text; p && *p; ++p) narrow += static_cast<char>(*p);
   if (text) LocalFree(text);
@@ -210,6 +211,30 @@ TEST_F(TopologyTest, RejectedLayoutLogsTheSystemText) {
   const std::string text = SystemText(ERROR_INVALID_PARAMETER);
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(log_.Messages(), "Failed to set primary display.\nError 87: " + text + "\n");
+}
+
+TEST_F(TopologyTest, SystemTextWithAnInsertIsLoggedAsWritten) {
+  // No arguments go with the request: the insert stays "%1" instead of the
+  // text being refused (or arguments that do not exist being read).
+  const std::string text = SystemText(ERROR_BAD_EXE_FORMAT);
+  ASSERT_NE(text.find("%1"), std::string::npos) << "this code's text has an insert: " << text;
+  sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
+  m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_BAD_EXE_FORMAT}};
+  Use(m);
+  EXPECT_FALSE(SetPrimaryDisplay(0));
+  EXPECT_EQ(log_.Messages(), "Failed to set primary display.\nError 193: " + text + "\n");
+}
+
+TEST_F(TopologyTest, NoActivePathIsAnInvalidIndexNotAFailedQuery) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "A")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {Link(0, 1)};
+  m.paths[0].active = false;
+  Use(m);
+  EXPECT_FALSE(SetPrimaryDisplay(0));
+  EXPECT_EQ(log_.Messages(), "Invalid display index.\n");
+  EXPECT_TRUE(Now().setCalls.empty());
 }
 
 TEST_F(TopologyTest, ErrorWithoutSystemTextLogsOneLine) {

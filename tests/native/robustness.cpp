@@ -52,10 +52,11 @@ void LogFormatting(std::mt19937& rng) {
   for (int i = 0; i < 2000; ++i) {
     const int width = int(rng() % 3000);
     const int precision = int(rng() % 3000);
-    std::string a = Format("%*.*s|%ws|%d", width, precision, narrow.c_str(),
+    const std::string directive = "%" + std::to_string(width) + "." + std::to_string(precision);
+    std::string a = Format((directive + "s|%ws|%d").c_str(), narrow.c_str(),
                            wide.c_str() + rng() % 5000, int(rng()));
-    std::string b = Format("%-*ls%zu%lu%ld%%", width, wide.c_str(), std::size_t(rng()),
-                           (unsigned long)rng(), (long)rng());
+    std::string b = Format(("%-" + std::to_string(width) + "ls%zu%lu%ld%%").c_str(), wide.c_str(),
+                           std::size_t(rng()), (unsigned long)rng(), (long)rng());
     CHECK(a.size() <= 2047 && b.size() <= 2047);
   }
   CHECK(Format("%s", narrow.c_str()).size() == 2047);

@@ -13,6 +13,7 @@ CXX=${CXX:-g++}
   -I"$root/src" -I"$root/tools/edidgen" \
   "$root/tests/native/robustness.cpp" \
   "$root/src/log/log_format.cpp" \
+  "$root/src/common/narrow_text.cpp" \
   "$root/src/provision/edid_codec.cpp" \
   "$root/src/provision/edid_file.cpp" \
   "$root/src/provision/profile_name.cpp" \
