@@ -73,6 +73,34 @@ bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& bytes) {
   return FlushFileBuffers(file) != 0;
 }
 
+// Puts `temporary` in the original's place. ReplaceFileW keeps what belongs
+// to the original rather than to its bytes (attributes, security descriptor,
+// other streams); where it refuses (a file system without support for it, the
+// original gone meanwhile) the plain rename still replaces in one step. Either
+// leaves the original whole when it fails.
+bool PutInPlace(const std::wstring& path, const std::wstring& temporary) {
+  // Replacing means deleting the original: when someone holds it without
+  // letting it be deleted, give up before trying (Wine's ReplaceFileW would
+  // leave a file of its own behind in the directory).
+  {
+    FileHandle deletable(CreateFileW(path.c_str(), DELETE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!deletable.valid() && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+  }
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (!ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                    nullptr, nullptr) &&
+      !MoveFileExW(temporary.c_str(), path.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return false;
+  }
+  // Not every ReplaceFileW carries the attributes over (Wine's does not).
+  if (attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(path.c_str()) != attributes)
+    SetFileAttributesW(path.c_str(), attributes);
+  return true;
+}
+
 ReplaceResult ReplaceFileContents(const std::string& filename,
                                   const std::vector<std::uint8_t>& bytes) {
   const std::wstring path = FileApiWide(filename);
@@ -84,9 +112,7 @@ ReplaceResult ReplaceFileContents(const std::string& filename,
 
   const bool written = WriteAll(file.get(), bytes);
   const bool closed = file.Close();
-  if (!written || !closed ||
-      !MoveFileExW(temporary.c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!written || !closed || !PutInPlace(path, temporary)) {
     DeleteFileW(temporary.c_str());
     return ReplaceResult::kWriteFailed;
   }

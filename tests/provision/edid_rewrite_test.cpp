@@ -362,8 +362,24 @@ INSTANTIATE_TEST_SUITE_P(
         HolderCase{"Exclusively", 0, "read edid file failed, expect 128, buf read 0."},
         HolderCase{"DenyingWrites", FILE_SHARE_READ,
                    "edid's monitor name is DP Virtual.\nedid's monitor name change to "
-                   "TovikMonitor.\nFailed to open EDID file for writing: %s\n"}),
+                   "TovikMonitor.\nFailed to open EDID file for writing: %s\n"},
+        // Writing is allowed, replacing is not: the new content is written in
+        // full beside the file, then cannot take its place and is removed.
+        HolderCase{"DenyingReplacement", FILE_SHARE_READ | FILE_SHARE_WRITE,
+                   "edid's monitor name is DP Virtual.\nedid's monitor name change to "
+                   "TovikMonitor.\nFailed to write modified EDID content to file: %s\n"}),
     [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(EdidRewriteTest, TheFileKeepsItsAttributes) {
+  ASSERT_TRUE(WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
+  const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+  ASSERT_TRUE(SetFileAttributesA(Path().c_str(), attributes));
+  LogCapture log;
+  EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
+  EXPECT_EQ(GetFileAttributesA(Path().c_str()), attributes);
+  EXPECT_EQ(ReadFileBytes(Path()), AsText(WithName(Base(), 3, kName)));
+  EXPECT_EQ(Entries(), kOnlyTheFile);
+}
 
 TEST_F(EdidRewriteTest, ProbeShareModesAreEnforcedWithinOneProcess) {
   // The held-open tests rely on this: a second open in the same process is
