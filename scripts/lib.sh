@@ -8,7 +8,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Gecko or Mono install prompts on a machine without a display.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-DP_PACKAGES=(mingw-w64 wine wine64 cmake make edid-decode nlohmann-json3-dev googletest)
+DP_PACKAGES=(mingw-w64 wine wine64 cmake make edid-decode nlohmann-json3-dev googletest locales)
 
 dp_log() { printf '==> %s\n' "$*" >&2; }
 

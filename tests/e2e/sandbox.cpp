@@ -10,7 +10,14 @@
 #include "support/log_capture.h"
 
 namespace {
-std::wstring Wide(const std::string& s) { return std::filesystem::path(s).wstring(); }
+// Narrow paths here are in the ANSI code page, as the program's own are (the
+// standard library would read them as UTF-8).
+std::wstring Wide(const std::string& s) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1) MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, out.data(), n);
+  return out;
+}
 }  // namespace
 
 Sandbox::Sandbox(const std::string& deployment)
@@ -37,7 +44,7 @@ void Sandbox::Install(const std::string& program, const std::string& as) {
   const std::string from = GetExecutableDirectory() + "\\" + program;
   const std::string to = File(as.empty() ? program : as);
   std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(to).parent_path(), ignored);
+  std::filesystem::create_directories(std::filesystem::path(Wide(to)).parent_path(), ignored);
   if (!CopyFileA(from.c_str(), to.c_str(), FALSE))
     ADD_FAILURE() << "cannot copy " << from << " (error " << GetLastError() << ")";
 }
@@ -81,7 +88,8 @@ std::map<std::string, std::string> Sandbox::EdidFiles() const {
   std::error_code ignored;
   for (const auto& entry : std::filesystem::directory_iterator(Wide(File("edid")), ignored)) {
     if (entry.is_regular_file(ignored))
-      files[entry.path().filename().string()] = ReadFileBytes(entry.path().string());
+      files[entry.path().filename().string()] =
+          ReadFileBytes(File("edid\\") + entry.path().filename().string());
   }
   return files;
 }
@@ -105,10 +113,10 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
 }
 
 std::vector<sim::StartRecord> Sandbox::CompanionStarts() const {
-  return sim::ReadStartRecords(sim::FromUtf8(File("rent_protect\\zanbyprotect.starts")));
+  return sim::ReadStartRecords(Wide(File("rent_protect\\zanbyprotect.starts")));
 }
 
 std::vector<sim::StartRecord> Sandbox::HelperStarts() const {
   // Complete by now: RunProgram waits for what the program started as well.
-  return sim::ReadStartRecords(sim::FromUtf8(File("wkex.starts")));
+  return sim::ReadStartRecords(Wide(File("wkex.starts")));
 }

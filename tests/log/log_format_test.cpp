@@ -85,6 +85,23 @@ TEST(LogFormat, CutsAt2047Bytes) {
   EXPECT_EQ(Format("%s", std::string(2046, 'y').c_str()).size(), 2046u);
 }
 
+TEST(LogFormat, CutNeverSplitsACharacter) {
+  NarrowEncoding shiftJis;
+  for (int b = 0x81; b <= 0x9F; ++b) shiftJis.leadByte[b] = true;
+  NarrowEncoding utf8;
+  utf8.utf8 = true;
+  std::va_list none{};
+  // A double-byte character across the 2047th byte is left out whole; a
+  // stray lead byte would swallow the next line's first character.
+  const std::string dbcs = std::string(2046, 'a') + "\x95\x5C" + "tail";
+  EXPECT_EQ(FormatLogText(dbcs.c_str(), none, nullptr, shiftJis), std::string(2046, 'a'));
+  EXPECT_EQ(FormatLogText(dbcs.c_str(), none, nullptr), dbcs.substr(0, 2047)) << "single-byte";
+  const std::string multi = std::string(2045, 'a') + "\xE8\xA1\xA8" + "tail";
+  EXPECT_EQ(FormatLogText(multi.c_str(), none, nullptr, utf8), std::string(2045, 'a'));
+  const std::string fits = std::string(2045, 'a') + "\x95\x5C";
+  EXPECT_EQ(FormatLogText(fits.c_str(), none, nullptr, shiftJis), fits);
+}
+
 TEST(LogFormat, WideTextOutsideTheCodePageKeepsTheRestOfTheMessage) {
   EXPECT_EQ(Format("name %ws, id %d\n", L"\u65E5\u672C Monitor", 7), "name ?? Monitor, id 7\n");
 }

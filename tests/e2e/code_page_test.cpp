@@ -1,0 +1,93 @@
+// The whole run on a system whose ANSI code page is not a Western one: a
+// double-byte page (932, where the second byte of some characters is the
+// backslash's) and UTF-8 (65001). Run through CTest with the Unix locale that
+// makes Wine choose that code page (tests/e2e/CMakeLists.txt); the paths and
+// the monitor name hold characters of that page.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "sandbox.h"
+#include "sim/sim_text.h"
+#include "sim_fixture.h"
+#include "support/log_capture.h"
+
+namespace {
+
+using simtest::Link;
+using simtest::Monitor;
+using simtest::Shown;
+
+std::string Ansi(const std::wstring& text) {
+  const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string out(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+struct PageCase {
+  UINT codePage;
+  std::wstring directory;  // the deployment's folder name
+  std::wstring program;    // what the operator renamed displayprep-sim.exe to
+  std::wstring monitor;    // the physical display's name
+};
+
+const PageCase kPages[] = {
+    // 表 is 95 5C in code page 932: a byte scan from the end of the module
+    // name would take its second byte for the last separator.
+    {932, L"\u8868\u793A\u30C4\u30FC\u30EB", L"\u8868\u793A.exe",
+     L"\u6771\u829D\u30E2\u30CB\u30BF\u30FC"},
+    {65001, L"\u092A\u094D\u0930\u0926\u0930\u094D\u0936\u0928", L"\u0926\u0930.exe",
+     L"\u092E\u0949\u0928\u093F\u091F\u0930"},
+};
+
+TEST(CodePage, RunWithPathsAndNamesOfTheSystemCodePage) {
+  const char* wanted = std::getenv("DP_TEST_CODE_PAGE");
+  ASSERT_NE(wanted, nullptr) << "run through ctest, which sets the locale and DP_TEST_CODE_PAGE";
+  ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(wanted))) << "the locale did not take";
+  const PageCase* c = nullptr;
+  for (const PageCase& p : kPages)
+    if (p.codePage == GetACP()) c = &p;
+  ASSERT_NE(c, nullptr);
+
+  const std::string folder = Ansi(c->directory);
+  ASSERT_EQ(sim::FromUtf8(sim::ToUtf8(c->directory)), c->directory);
+  Sandbox box(folder);
+  const std::string rootNarrow = box.workingDirectory();  // ASCII: the temporary folder
+  const std::wstring root(rootNarrow.begin(), rootNarrow.end());
+  const std::string program = Ansi(c->program);
+  box.Install("displayprep-sim.exe", program);
+  box.Install("wkex.exe");
+  box.InstallCompanion();
+  box.SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
+  sim::Machine m;
+  m.targets = {Monitor(0x1100, sim::ToUtf8(c->monitor))};
+  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {Link(0, 0x1100)};
+  box.UseMachine(m);
+  box.WriteProfiles({{2560, 1440, 60}});
+  box.WriteSettings(2560, 1440, 60);
+
+  const RunResult r = box.Run(program);
+  ASSERT_TRUE(r.started);
+  EXPECT_EQ(r.exitCode, 0u);
+  const std::string log = StripLogPrefixes(ReadFileBytes(box.LogFile()));
+  const std::string d = box.dir();  // narrow, in the ANSI code page
+  for (const std::string& line :
+       {"Searching in directory: " + d + "\\edid\n",
+        "Selected hex file: " + d + "\\edid\\2560x1440x60.hex\n",
+        "wkex.exe launched successfully from " + d + "\\wkex.exe\n",
+        "[0] \\\\.\\DISPLAY1 " + Ansi(c->monitor) + " (1920x1080) [Active] [Primary]\n",
+        std::string("Primary display successfully set to \"TovikMonitor\"\n"),
+        "create process success, command_line:" + d + "\\rent_protect\\zanbyprotect.exe,"}) {
+    EXPECT_NE(log.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << log;
+  }
+  const std::vector<sim::StartRecord> helper = box.HelperStarts();
+  ASSERT_EQ(helper.size(), 1u);
+  EXPECT_EQ(helper[0].currentDirectory, sim::ToUtf8(root + L"\\" + c->directory));
+  EXPECT_EQ(box.CompanionStarts().size(), 1u);
+}
+
+}  // namespace
