@@ -61,6 +61,36 @@ TEST_F(ArrangeTest, AlreadyPrimaryTouchesNothing) {
   EXPECT_TRUE(RecordedWaits().empty());
 }
 
+TEST_F(ArrangeTest, TargetListedSecondAlreadyPrimaryTouchesNothing) {
+  // Listed second, at (0,0), the other directly to its right.
+  Use(TwoDisplays(-2560, 0, false));
+  sim::Machine m = Now();
+  m.sources[0].mode->x = 0;
+  m.sources[1].mode->x = 1920;
+  Use(m);
+  EXPECT_EQ(Arrange(), 0);
+  const std::string text = log_.Messages();
+  EXPECT_NE(text.find("[1] \\\\.\\DISPLAY1 TovikMonitor (0,0)(1920x1080) [Active] [Primary]\n"
+                      "Target display \"TovikMonitor\" is already primary, no change.\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(SetFlags().empty());
+}
+
+TEST_F(ArrangeTest, OfTwoMatchingRecordsTheFirstIsMadePrimary) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "TovikMonitor")};
+  m.sources = {Shown(0, 1920, 1080, 1280, 0), Shown(1, 1280, 1024, 0, 0)};
+  m.paths = {Link(0, 1), Link(1, 2)};
+  Use(m);
+  EXPECT_EQ(Arrange(), 0);
+  EXPECT_NE(log_.Messages().find("Primary display successfully set to index: 0\n"),
+            std::string::npos)
+      << log_.Messages();
+  const sim::Machine after = Now();
+  EXPECT_EQ(*sim::PrimarySourceId(after), 0u) << Picture();
+}
+
 TEST_F(ArrangeTest, OtherDisplayBelowOrLeftIsRearranged) {
   struct Case {
     const char* name;

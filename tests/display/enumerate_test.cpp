@@ -131,7 +131,9 @@ TEST_F(EnumerateTest, SourceModeThatCannotBeUsedLeavesSizeAndPositionEmpty) {
   struct Case {
     const char* name;
     uint32_t index;
-  } cases[] = {{"out of range", 9}, {"points at the target mode", 1}};
+  } cases[] = {{"out of range", 9},
+               {"exactly the mode count", 2},
+               {"points at the target mode", 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sim::Machine m;
@@ -149,6 +151,24 @@ TEST_F(EnumerateTest, SourceModeThatCannotBeUsedLeavesSizeAndPositionEmpty) {
     EXPECT_FALSE(d[0].isPrimary) << "no usable mode: not primary although it reads (0,0)";
     EXPECT_TRUE(d[0].isActive);
   }
+}
+
+TEST_F(EnumerateTest, ListedButInactivePathIsNotCounted) {
+  sim::Machine m;
+  m.targets = {Monitor(1, "On"), Monitor(2, "Off")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1280, 1024, 1920, 0)};
+  m.paths = {Link(0, 1), Link(1, 2)};
+  m.paths[1].active = false;
+  Use(m);
+  std::vector<DisplayInfo> d;
+  int active = 99;
+  ASSERT_TRUE(EnumerateDisplays(d, active));
+  ASSERT_EQ(d.size(), 2u) << Picture();
+  EXPECT_TRUE(d[0].isActive);
+  EXPECT_FALSE(d[1].isActive);
+  EXPECT_EQ(d[1].monitorName, L"Off");
+  EXPECT_EQ(d[1].width, 1280u) << "it has its mode all the same";
+  EXPECT_EQ(active, 1);
 }
 
 TEST_F(EnumerateTest, PrimaryOnlyAtTheOrigin) {

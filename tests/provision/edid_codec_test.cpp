@@ -36,6 +36,9 @@ INSTANTIATE_TEST_SUITE_P(
         HexCase{"PrefixLetters", "0xx1", {0x21, 0x11}},
         // ',' is 44 - 48 = 252 (0xFC) in 8 bits; as a high digit only its low four bits count.
         HexCase{"Commas", ",,0,", {0xFC, 0xFC}},
+        // Between '9' and 'A': above '9', so bit 5 cleared and 55 taken off in
+        // 8 bits: ':' (0x3A) gives 0xE3, ';' 0xE4, '@' (0x40) 9.
+        HexCase{"BetweenNineAndA", "0:0;0@", {0xE3, 0xE4, 0x09}},
         // A code above 127: (0xE9 & ~0x20) - 55 = 0x92.
         HexCase{"HighCode", "0\xE9", {0x92}}),
     [](const auto& info) { return std::string(info.param.label); });

@@ -253,8 +253,12 @@ std::vector<FailureCase> FailureCases() {
   cases.push_back({"OnlyWhiteSpace", " \r\n\t ", "read edid file failed, expect 128, buf read 0."});
   cases.push_back({"NoNameDescriptor", AsText(Edited(base, [](Bytes& b) { b[90 + 3] = 0xFE; })),
                    "change_edid_monitor_name() failed, code=0\n"});
-  cases.push_back({"NameTagInATiming", AsText(Edited(base, [](Bytes& b) { b[90 + 2] = 0x01; })),
-                   "change_edid_monitor_name() failed, code=0\n"});
+  // A slot is a display descriptor only when its bytes 0, 1 and 2 are all 0.
+  for (int byte : {0, 1, 2}) {
+    cases.push_back({"NameTagWithByte" + std::to_string(byte) + "Set",
+                     AsText(Edited(base, [byte](Bytes& b) { b[90 + byte] = 0x01; })),
+                     "change_edid_monitor_name() failed, code=0\n"});
+  }
   cases.push_back({"LargerThanOneMebibyte", std::string((1u << 20) + 1, '0'),
                    "read edid %s failed: the file has 1048577 bytes, more than the 1048576 an "
                    "EDID file may have.\nread edid file failed, expect 128, buf read 0."});
