@@ -17,6 +17,48 @@ struct Handle {
   }
 };
 
+// Plays the debugger until the program ends or the time is up, keeping every
+// string it sends to the debugger output. False on timeout.
+bool DebugUntilExit(DWORD processId, ULONGLONG deadline, std::string* strings) {
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return false;
+    DEBUG_EVENT event = {};
+    if (!WaitForDebugEvent(&event, static_cast<DWORD>(deadline - now))) return false;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case OUTPUT_DEBUG_STRING_EVENT: {
+        const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
+        HANDLE process = OpenProcess(PROCESS_VM_READ, FALSE, event.dwProcessId);
+        if (process != nullptr && !info.fUnicode && info.nDebugStringLength > 0) {
+          std::string text(info.nDebugStringLength, '\0');
+          SIZE_T got = 0;
+          if (ReadProcessMemory(process, info.lpDebugStringData, text.data(), text.size(), &got)) {
+            text.resize(got);
+            if (!text.empty() && text.back() == '\0') text.pop_back();
+            *strings += text;
+          }
+        }
+        if (process != nullptr) CloseHandle(process);
+        break;
+      }
+      default:
+        break;
+    }
+    const bool ended =
+        event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT && event.dwProcessId == processId;
+    ContinueDebugEvent(
+        event.dwProcessId, event.dwThreadId,
+        event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT ? DBG_EXCEPTION_NOT_HANDLED : DBG_CONTINUE);
+    if (ended) return true;
+  }
+}
+
 }  // namespace
 
 std::wstring QuoteArgument(const std::wstring& argument) {
@@ -113,7 +155,9 @@ RunResult RunProgram(const RunOptions& options) {
   }
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                      CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+                      CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED |
+                          (options.captureDebugOutput ? DEBUG_ONLY_THIS_PROCESS : 0),
+                      environment.data(),
                       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
                       &startup, &process)) {
     result.startError = GetLastError();
@@ -129,6 +173,11 @@ RunResult RunProgram(const RunOptions& options) {
   output.h = nullptr;
 
   const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
+  if (options.captureDebugOutput &&
+      !DebugUntilExit(process.dwProcessId, deadline, &result.debugOutput)) {
+    result.timedOut = true;
+    TerminateProcess(process.hProcess, 1);
+  }
   if (WaitForSingleObject(process.hProcess, options.timeoutMs) != WAIT_OBJECT_0) {
     result.timedOut = true;
     TerminateProcess(process.hProcess, 1);

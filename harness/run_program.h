@@ -22,6 +22,9 @@ struct RunOptions {
   // itself), so that what they leave behind is complete when RunProgram returns.
   // Whatever still runs at the timeout is ended.
   bool waitForDescendants = true;
+  // Runs the program under this process as its debugger and collects what it
+  // sends to the debugger output (OutputDebugString), in order.
+  bool captureDebugOutput = false;
 };
 
 struct RunResult {
@@ -30,7 +33,8 @@ struct RunResult {
   bool timedOut = false;               // the program, or a process it started, was ended
   unsigned long processesStarted = 0;  // the program and everything it started
   DWORD exitCode = 0;
-  std::string output;  // standard output and standard error, as bytes
+  std::string output;       // standard output and standard error, as bytes
+  std::string debugOutput;  // with captureDebugOutput: every debug string, joined
 };
 
 RunResult RunProgram(const RunOptions& options);

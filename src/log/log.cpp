@@ -58,7 +58,15 @@ const std::string& LogFilePath() {
 
 }  // namespace
 
-void SetLogFilePathForTesting(const std::string& path) { TestPath() = path; }
+std::string SetLogFilePathForTesting(const std::string& path) {
+  std::string previous = TestPath().value_or(std::string());
+  if (path.empty()) {
+    TestPath().reset();
+  } else {
+    TestPath() = path;
+  }
+  return previous;
+}
 
 std::string GetLogFilePath() {
   // One spare byte: even if the system fills all 260 without a terminator,

@@ -13,7 +13,8 @@ void LogMessage(const char* format, ...);
 std::string GetLogFilePath();
 
 // Tests point the log at a file of their own; the path stays until changed.
-void SetLogFilePathForTesting(const std::string& path);
+// Returns the path it replaces (empty: the log's own).
+std::string SetLogFilePathForTesting(const std::string& path);
 
 // Formats exactly as LogMessage does (same dialect, same wide-text handling,
 // same 2047-byte cut) without logging, for callers that build a line first.

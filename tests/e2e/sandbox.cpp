@@ -105,6 +105,7 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   options.arguments = arguments;
   options.workingDirectory = Wide(workingDirectory());
   options.environment = environment_;
+  options.captureDebugOutput = captureDebugOutput_;
   options.environment[L"APPDATA"] =
       withAppData ? std::optional<std::wstring>(Wide(appdata())) : std::nullopt;
   // The simulated stack finds its state beside the program unless told otherwise.

@@ -46,6 +46,9 @@ class Sandbox {
   // Every file below the deployment's edid folder, name -> bytes.
   std::map<std::string, std::string> EdidFiles() const;
 
+  // Whether the runs collect what the program sends to the debugger output.
+  void CaptureDebugOutput(bool on) { captureDebugOutput_ = on; }
+
   // An environment variable for the runs (nullopt removes it).
   void SetEnv(const std::wstring& name, std::optional<std::wstring> value);
 
@@ -73,4 +76,5 @@ class Sandbox {
   std::string deployment_;
   bool outside_ = false;  // the deployment is not below root_: emptied at the end
   std::map<std::wstring, std::optional<std::wstring>> environment_;
+  bool captureDebugOutput_ = false;
 };

@@ -30,6 +30,19 @@ class ScopedAppData {
   bool had_ = false;
 };
 
+// c:\dp.log emptied for one test and put back as it was after; the tests
+// that write it hold a CTest resource lock, so nothing else writes it meanwhile.
+class EmptyTraceFile {
+ public:
+  EmptyTraceFile() : before_(ReadFileBytes(kTrace)) { DeleteFileA(kTrace); }
+  ~EmptyTraceFile() { WriteFileBytes(kTrace, before_); }
+  std::string Now() const { return ReadFileBytes(kTrace); }
+
+ private:
+  static constexpr const char* kTrace = "c:\\dp.log";
+  std::string before_;
+};
+
 bool IsDirectory(const std::string& path) {
   DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
@@ -94,38 +107,41 @@ TEST(LogFile, UnwritableLogPathLosesOnlyTheFileLine) {
   EXPECT_EQ(log.Messages(), "back\n");
 }
 
-TEST(LogFilePath, UnderAppDataCreatesBothDirectoriesAndTraces) {
+TEST(TraceFile, UnderAppDataBothDirectoriesAreCreatedAndTheLineTraced) {
   TempDir dir;
+  EmptyTraceFile trace;
   ScopedAppData appdata(dir.path().c_str());
   const std::string path = GetLogFilePath();
   EXPECT_EQ(path, dir.path() + "\\harnfold\\log\\display.log");
   EXPECT_TRUE(IsDirectory(dir.File("harnfold")));
   EXPECT_TRUE(IsDirectory(dir.File("harnfold\\log")));
-
-  const std::string trace = ReadFileBytes("c:\\dp.log");
+  // Binary append: the line ends in LF alone.
   const std::string line =
       "logpath " + dir.path() + ", len " + std::to_string(dir.path().size()) + " .\n";
-  const auto at = trace.find(line);
-  ASSERT_NE(at, std::string::npos) << trace;
-  EXPECT_NE(trace[at + line.size() - 2], '\r') << "the trace file is binary: LF alone";
+  EXPECT_EQ(trace.Now(), line);
 
-  // Existing directories are no obstacle on the next run.
+  // Existing directories are no obstacle on the next run, which appends.
   EXPECT_EQ(GetLogFilePath(), path);
+  EXPECT_EQ(trace.Now(), line + line);
 }
 
-TEST(LogFilePath, WithoutUsableAppDataFallsBackBesideTheExecutable) {
+TEST(TraceFile, WithoutUsableAppDataTheLogLiesBesideTheExecutable) {
   struct Case {
     const char* name;
     std::string value;  // empty: unset
-  } cases[] = {{"unset", ""}, {"too long", std::string(300, 'a')}};
+    const char* trace;
+  } cases[] = {{"unset", "", "logpath , len 0 .\n"},
+               // The buffer stays empty and the count is the size that would be needed.
+               {"too long", std::string(300, 'a'), "logpath , len 301 .\n"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    EmptyTraceFile trace;
     ScopedAppData appdata(c.value.empty() ? nullptr : c.value.c_str());
     EXPECT_EQ(GetLogFilePath(), GetExecutableDirectory() + "\\display.log");
-    EXPECT_FALSE(IsDirectory(GetExecutableDirectory() + "\\harnfold"));
-    const std::string trace = ReadFileBytes("c:\\dp.log");
-    const std::string len = c.value.empty() ? "0" : std::to_string(c.value.size() + 1);
-    EXPECT_NE(trace.find(", len " + len + " .\n"), std::string::npos) << trace;
+    EXPECT_EQ(trace.Now(), c.trace);
+    // With no data directory there is none to create: nothing at the root of
+    // the current drive, where an empty one would lead.
+    EXPECT_FALSE(IsDirectory("\\harnfold"));
   }
 }
 

@@ -22,10 +22,13 @@ std::string UniqueTempFile() {
 
 LogCapture::LogCapture() : path_(UniqueTempFile()) {
   DeleteFileA(path_.c_str());
-  SetLogFilePathForTesting(path_);
+  previous_ = SetLogFilePathForTesting(path_);
 }
 
-LogCapture::~LogCapture() { DeleteFileA(path_.c_str()); }
+LogCapture::~LogCapture() {
+  SetLogFilePathForTesting(previous_);
+  DeleteFileA(path_.c_str());
+}
 
 std::string LogCapture::Raw() const { return ReadFileBytes(path_); }
 

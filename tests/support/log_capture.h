@@ -19,6 +19,7 @@ class LogCapture {
 
  private:
   std::string path_;
+  std::string previous_;  // put back when the capture ends
 };
 
 // Removes "[MM/DD-hh:mm:ss.mmm]: " prefixes and turns CR LF into "\n".

@@ -1,0 +1,63 @@
+// The log's three outputs, seen from outside the program: the debugger gets
+// the bare messages, c:\dp.log one exact line per run however many messages
+// the run logs, the console the messages in text mode.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+
+#include "sandbox.h"
+#include "sim_fixture.h"
+#include "support/log_capture.h"
+
+namespace {
+
+using simtest::Link;
+using simtest::Monitor;
+using simtest::Shown;
+
+// The virtual monitor primary already: a short run of several messages.
+sim::Machine AlreadyArranged() {
+  sim::Machine m;
+  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 2560, 1440, 1920, 0)};
+  m.paths = {Link(0, 1), Link(1, 2)};
+  return m;
+}
+
+std::string WithoutCr(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+  return out;
+}
+
+TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
+  const std::string before = ReadFileBytes("c:\\dp.log");
+  DeleteFileA("c:\\dp.log");  // TraceFile tests run alone (tests/CMakeLists.txt)
+
+  Sandbox box;
+  box.Install("displayprep-sim.exe");
+  box.UseMachine(AlreadyArranged());
+  box.CaptureDebugOutput(true);
+  const RunResult first = box.Run("displayprep-sim.exe");
+  box.CaptureDebugOutput(false);
+  const RunResult second = box.Run("displayprep-sim.exe", {}, false);
+  const std::string trace = ReadFileBytes("c:\\dp.log");
+  WriteFileBytes("c:\\dp.log", before);
+
+  ASSERT_TRUE(first.started && second.started);
+  EXPECT_FALSE(first.timedOut);
+  const std::string messages = StripLogPrefixes(ReadFileBytes(box.LogFile()));
+  ASSERT_NE(messages.find("is already primary, no change.\n"), std::string::npos) << messages;
+  EXPECT_GE(std::count(messages.begin(), messages.end(), '\n'), 8);
+  // Exactly one line per run, in binary (LF alone), the second without APPDATA.
+  EXPECT_EQ(trace, "logpath " + box.appdata() + ", len " + std::to_string(box.appdata().size()) +
+                       " .\nlogpath , len 0 .\n");
+  // The debugger gets each message as it stands: no prefix, "\n" not CR LF.
+  EXPECT_EQ(first.debugOutput, messages);
+  EXPECT_EQ(WithoutCr(first.output), messages) << "the console: text mode, no prefix";
+  EXPECT_NE(first.output.find("\r\n"), std::string::npos);
+}
+
+}  // namespace
