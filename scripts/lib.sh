@@ -8,7 +8,8 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Gecko or Mono install prompts on a machine without a display.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-DP_PACKAGES=(mingw-w64 wine wine64 cmake make edid-decode nlohmann-json3-dev googletest locales)
+DP_PACKAGES=(mingw-w64 wine wine64 cmake make edid-decode nlohmann-json3-dev googletest locales
+  clang libclang-rt-14-dev libfuzzer-14-dev)
 
 dp_log() { printf '==> %s\n' "$*" >&2; }
 
@@ -33,6 +34,13 @@ dp_build() {
   dp_log "configuring and building (mingw-w64 cross-build)"
   cmake --preset mingw -S "$DP_ROOT" >/dev/null
   cmake --build "$DP_BUILD" -j"$(nproc)"
+}
+
+# The Windows-free units natively, for the fuzzers (scripts/fuzz.sh).
+dp_build_fuzz() {
+  dp_log "configuring and building the fuzz targets (native clang)"
+  cmake --preset fuzz -S "$DP_ROOT" >/dev/null
+  cmake --build "$DP_ROOT/build/fuzz" -j"$(nproc)" >/dev/null
 }
 
 # A prefix of the build tree's own and one persistent wineserver for the whole

@@ -7,6 +7,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 dp_ensure_packages
 dp_build
+dp_build_fuzz
 dp_start_wine
 dp_log "running the tests"
 ctest --test-dir "$DP_BUILD" -j"$(nproc)" --output-on-failure --timeout 600 "$@"

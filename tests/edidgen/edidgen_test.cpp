@@ -140,6 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, RefusalTest,
     ::testing::Values(
         RefusalCase{"ClockAboveLimit", {7680, 4320, 60}, "DP Virtual", "exceeds the 655.35 MHz"},
+        // Found by the fuzzer: the block held a clock of 0, which reads as no
+        // timing (7x10 at 44 Hz now takes version 2, whose finer steps fit).
+        RefusalCase{"ClockBelowTenKilohertz", {1, 1, 1}, "DP Virtual", "below the 10 kHz"},
         RefusalCase{
             "BothVersionsAboveLimit", {3840, 2160, 120}, "DP Virtual", "exceeds the 655.35 MHz"},
         RefusalCase{"TooWide", {4096, 2160, 60}, "DP Virtual", "4095"},

@@ -41,6 +41,11 @@ std::string MHzText(std::uint64_t hz) {
 std::string DescriptorFitProblem(const CvtTiming& t) {
   const std::uint32_t hBlank = t.hFrontPorch + t.hSync + t.hBackPorch;
   const std::uint32_t vBlank = t.vFrontPorch + t.vSync + t.vBackPorch;
+  // The descriptor counts the clock in 10 kHz units, and a count of 0 marks
+  // a display descriptor instead of a timing.
+  if (t.pixelClockHz < 10'000)
+    return "pixel clock " + std::to_string(t.pixelClockHz) +
+           " Hz is below the 10 kHz a detailed timing can describe";
   if (t.pixelClockHz / 10'000 > 0xFFFF)
     return "pixel clock " + MHzText(t.pixelClockHz) +
            " exceeds the 655.35 MHz an EDID base block can describe";

@@ -1,0 +1,126 @@
+// The log formatter over any format and any arguments: the format and the
+// argument values come from the input, an argument of the kind each directive
+// asks for, in one of three kinds of code page. The message never exceeds
+// 2047 bytes, holds no NUL, and comes out the same twice. (Where the cut falls
+// is pinned by the unit tests; here it meets double-byte and UTF-8 text.)
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "fuzz_check.h"
+#include "log/log_format.h"
+
+namespace {
+
+struct Source {
+  FuzzedDataProvider* in;
+  std::deque<std::string> narrow;
+  std::deque<std::wstring> wide;
+};
+
+long long Signed(void* c, LogIntSize size) {
+  auto* s = static_cast<Source*>(c);
+  switch (size) {
+    case LogIntSize::kInt:
+      return s->in->ConsumeIntegral<int>();
+    case LogIntSize::kLong:
+      return s->in->ConsumeIntegral<long>();
+    default:
+      return s->in->ConsumeIntegral<std::ptrdiff_t>();
+  }
+}
+
+unsigned long long Unsigned(void* c, LogIntSize size) {
+  auto* s = static_cast<Source*>(c);
+  switch (size) {
+    case LogIntSize::kInt:
+      return s->in->ConsumeIntegral<unsigned>();
+    case LogIntSize::kLong:
+      return s->in->ConsumeIntegral<unsigned long>();
+    default:
+      return s->in->ConsumeIntegral<std::size_t>();
+  }
+}
+
+const char* Narrow(void* c) {
+  auto* s = static_cast<Source*>(c);
+  if (s->in->ConsumeBool()) return nullptr;
+  std::string text = s->in->ConsumeRandomLengthString(3000);
+  s->narrow.push_back(text.substr(0, text.find('\0')));
+  return s->narrow.back().c_str();
+}
+
+const wchar_t* Wide(void* c) {
+  auto* s = static_cast<Source*>(c);
+  if (s->in->ConsumeBool()) return nullptr;
+  std::wstring text;
+  for (std::size_t n = s->in->ConsumeIntegralInRange<std::size_t>(0, 3000); n > 0; --n) {
+    const wchar_t w = static_cast<wchar_t>(s->in->ConsumeIntegralInRange<int>(1, 0xFFFF));
+    text += w;
+  }
+  s->wide.push_back(text);
+  return s->wide.back().c_str();
+}
+
+// Wide text into the chosen code page's bytes: double-byte characters for
+// the CJK range, so that cuts meet them.
+NarrowEncoding g_encoding;
+std::string ToNarrow(const wchar_t* text, std::size_t length) {
+  std::string out;
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned w = static_cast<unsigned>(text[i]);
+    if (w < 0x80) {
+      out += static_cast<char>(w);
+    } else if (g_encoding.utf8) {
+      if (w < 0x800) {
+        out += static_cast<char>(0xC0 | (w >> 6));
+      } else {
+        out += static_cast<char>(0xE0 | (w >> 12));
+        out += static_cast<char>(0x80 | ((w >> 6) & 0x3F));
+      }
+      out += static_cast<char>(0x80 | (w & 0x3F));
+    } else if (g_encoding.leadByte[0x95]) {
+      out += '\x95';
+      out += static_cast<char>(0x40 + w % 0xBC);  // 0x5C among the trail bytes
+    } else {
+      out += '?';
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzedDataProvider in(data, size);
+  g_encoding = NarrowEncoding{};
+  switch (in.ConsumeIntegralInRange<int>(0, 2)) {
+    case 1:
+      for (int b = 0x81; b <= 0x9F; ++b) g_encoding.leadByte[b] = true;
+      for (int b = 0xE0; b <= 0xFC; ++b) g_encoding.leadByte[b] = true;
+      break;
+    case 2:
+      g_encoding.utf8 = true;
+      break;
+    default:
+      break;
+  }
+  const std::string raw = in.ConsumeRandomLengthString(400);
+  const std::string format = raw.substr(0, raw.find('\0'));
+  const std::string rest = in.ConsumeRemainingBytesAsString();
+
+  std::string results[2];
+  for (std::string& result : results) {
+    FuzzedDataProvider args(reinterpret_cast<const std::uint8_t*>(rest.data()), rest.size());
+    Source source{&args, {}, {}};
+    const LogArguments arguments{&source, &Signed, &Unsigned, &Narrow, &Wide};
+    result = FormatLogText(format.c_str(), arguments, &ToNarrow, g_encoding);
+  }
+  const std::string& text = results[0];
+  FUZZ_CHECK(text.size() <= 2047);
+  FUZZ_CHECK(text.find('\0') == std::string::npos);
+  FUZZ_CHECK(results[0] == results[1]);
+  return 0;
+}
