@@ -65,20 +65,36 @@ TEST(LogFile, LinesCarryThePrefixAndEndInCrLf) {
             "joined 2\nlast\n");
 }
 
-TEST(LogFile, PrefixShowsTheLocalTime) {
-  LogCapture log;
-  SYSTEMTIME before;
-  GetLocalTime(&before);
-  LogMessage("x");
-  const std::string raw = log.Raw();
-  ASSERT_GE(raw.size(), 22u);
-  char monthDay[8];
-  std::snprintf(monthDay, sizeof monthDay, "[%02d/%02d", before.wMonth, before.wDay);
-  // The date can only differ if the test straddles midnight.
-  if (before.wHour != 23 || before.wMinute != 59) {
-    EXPECT_EQ(raw.substr(0, 6), monthDay);
+TEST(LogFile, PrefixShowsTheLocalTimeInItsOrder) {
+  // The prefix's time lies between the local times read before and after the
+  // message, field by field in the order month, day, hour, minute, second,
+  // milliseconds: any two fields swapped would fall outside (unless equal).
+  auto key = [](int mo, int d, int h, int mi, int s, int ms) {
+    return ((((static_cast<long long>(mo) * 40 + d) * 24 + h) * 60 + mi) * 60 + s) * 1000 + ms;
+  };
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    LogCapture log;
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    LogMessage("x");
+    GetLocalTime(&after);
+    if (after.wDay != before.wDay) continue;  // straddled midnight: the key would wrap
+    int mo, d, h, mi, s, ms;
+    const std::string raw = log.Raw();
+    ASSERT_EQ(std::sscanf(raw.c_str(), "[%2d/%2d-%2d:%2d:%2d.%3d]: ", &mo, &d, &h, &mi, &s, &ms), 6)
+        << raw;
+    const long long at = key(mo, d, h, mi, s, ms);
+    EXPECT_LE(key(before.wMonth, before.wDay, before.wHour, before.wMinute, before.wSecond,
+                  before.wMilliseconds),
+              at)
+        << raw;
+    EXPECT_LE(at, key(after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond,
+                      after.wMilliseconds))
+        << raw;
+    EXPECT_EQ(raw.substr(20, 3), ": x");
+    return;
   }
-  EXPECT_EQ(raw.substr(20, 3), ": x");
+  FAIL() << "midnight three times in a row";
 }
 
 TEST(LogFile, AppendsAndNeverTruncates) {
