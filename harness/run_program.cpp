@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <vector>
 
 namespace {
 
@@ -139,12 +140,33 @@ RunResult RunProgram(const RunOptions& options) {
   for (const std::wstring& a : options.arguments) commandLine += L" " + QuoteArgument(a);
   std::wstring environment = BuildEnvironmentBlock(options.environment);
 
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
+  // Only the output handle is handed down. Inheriting every inheritable
+  // handle would give the program whatever another thread of this process
+  // has open at that instant (a file being copied for the next run, say),
+  // and the program would hold it for its whole life.
+  SIZE_T listSize = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+  std::vector<char> listBuffer(listSize);
+  auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuffer.data());
+  if (!InitializeProcThreadAttributeList(attributes, 1, 0, &listSize) ||
+      !UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &output.h,
+                                 sizeof output.h, nullptr, nullptr)) {
+    result.startError = GetLastError();
+    DeleteFileW(outputPath);
+    return result;
+  }
+  struct ListGuard {
+    LPPROC_THREAD_ATTRIBUTE_LIST list;
+    ~ListGuard() { DeleteProcThreadAttributeList(list); }
+  } listGuard{attributes};
+  STARTUPINFOEXW startupEx = {};
+  STARTUPINFOW& startup = startupEx.StartupInfo;
+  startup.cb = sizeof startupEx;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = nullptr;
   startup.hStdOutput = output.h;
   startup.hStdError = output.h;
+  startupEx.lpAttributeList = attributes;
   // The program and whatever it starts run in one job: the job tells when the
   // last of them has ended, and closing it ends any that overstay.
   Handle job{CreateJobObjectW(nullptr, nullptr)};
@@ -155,7 +177,7 @@ RunResult RunProgram(const RunOptions& options) {
   }
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                      CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED |
+                      CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT |
                           (options.captureDebugOutput ? DEBUG_ONLY_THIS_PROCESS : 0),
                       environment.data(),
                       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),

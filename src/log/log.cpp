@@ -44,6 +44,24 @@ std::wstring FileSystemWide(const std::string& path) {
   return wide;
 }
 
+// Another run of the program for the same user (a logon task that fires
+// twice) may hold the file for its own line at this very moment: fopen_s
+// grants no sharing. Such a hold lasts a write; wait for it, briefly, rather
+// than lose the line. Any other failure gives the line up at once.
+constexpr ULONGLONG kOpenRetryBudgetMs = 50;
+
+FILE* OpenForAppending(const std::string& path) {
+  const ULONGLONG start = GetTickCount64();
+  for (;;) {
+    FILE* file = nullptr;
+    SetLastError(ERROR_SUCCESS);
+    if (fopen_s(&file, path.c_str(), "a") == 0 && file != nullptr) return file;
+    if (GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount64() - start >= kOpenRetryBudgetMs)
+      return nullptr;
+    Sleep(1);
+  }
+}
+
 std::optional<std::string>& TestPath() {
   static std::optional<std::string> path;
   return path;
@@ -116,8 +134,8 @@ void LogMessage(const char* format, ...) {
 
   // Text mode: every "\n" is stored as CR LF. fopen_s shares nothing while the
   // line is written; the file is closed again before returning.
-  FILE* file = nullptr;
-  if (fopen_s(&file, path.c_str(), "a") != 0 || file == nullptr) return;
+  FILE* file = OpenForAppending(path);
+  if (file == nullptr) return;
   std::fwrite(prefix.data(), 1, prefix.size(), file);
   std::fwrite(message.data(), 1, message.size(), file);
   std::fclose(file);

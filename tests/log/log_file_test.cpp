@@ -113,6 +113,45 @@ TEST(LogFile, LongMessageIsCutTheSameInTheFile) {
   EXPECT_EQ(log.Messages(), std::string(2047, 'z'));
 }
 
+// Another process writing its own line holds the file without sharing for a
+// moment: the line waits for it instead of being lost. One that keeps the
+// file is waited for only briefly.
+TEST(LogFile, FileHeldForAMomentStillGetsTheLine) {
+  LogCapture log;
+  ASSERT_TRUE(WriteFileBytes(log.path(), ""));
+  HANDLE holder = CreateFileA(log.path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  HANDLE release = CreateThread(
+      nullptr, 0,
+      [](void* h) -> DWORD {
+        Sleep(5);
+        CloseHandle(static_cast<HANDLE>(h));
+        return 0;
+      },
+      holder, 0, nullptr);
+  ASSERT_NE(release, nullptr);
+  LogMessage("written after the hold\n");
+  WaitForSingleObject(release, INFINITE);
+  CloseHandle(release);
+  EXPECT_EQ(log.Messages(), "written after the hold\n");
+}
+
+TEST(LogFile, FileHeldForGoodIsGivenUpWithinAMoment) {
+  LogCapture log;
+  ASSERT_TRUE(WriteFileBytes(log.path(), ""));
+  HANDLE holder = CreateFileA(log.path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  const ULONGLONG start = GetTickCount64();
+  LogMessage("lost to the file, not to the console\n");
+  const ULONGLONG waited = GetTickCount64() - start;
+  CloseHandle(holder);
+  EXPECT_EQ(log.Messages(), "");
+  EXPECT_GE(waited, 40u) << "it waited for the holder";
+  EXPECT_LT(waited, 5000u) << "and gave up within a moment";
+}
+
 TEST(LogFile, UnwritableLogPathLosesOnlyTheFileLine) {
   TempDir dir;
   SetLogFilePathForTesting(dir.File("missing\\display.log"));

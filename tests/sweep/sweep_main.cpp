@@ -1,0 +1,285 @@
+// sweep.exe: the typical run with one display-configuration failure injected,
+// for every call the typical run makes (call k of each of the four functions)
+// and each of the error codes 5, 31, 87, 122 and 1610. Every run must exit 0
+// within its time, say in its log what failed (where the failure is not
+// silent by design), leave the EDID profile whole (untouched or rewritten)
+// and still start the companion. Prints the matrix; exit code 0 when every
+// cell keeps those rules.
+//
+//   sweep.exe [PARALLEL]   (runs at once, default 6: the runs mostly wait)
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "edidgen.h"
+#include "run_program.h"
+#include "sim/sim.h"
+#include "sim/start_record.h"
+#include "sim/virtual_edid.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr LONG kCodes[] = {5, 31, 87, 122, 1610};
+std::mutex g_sim;  // the simulated stack's state path is one per process
+
+fs::path ProgramDirectory() {
+  wchar_t module[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, module, MAX_PATH);
+  return fs::path(module).parent_path();
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Messages(const std::string& raw) {
+  static const std::regex prefix(R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )");
+  std::string text = std::regex_replace(raw, prefix, "");
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+struct Cell {
+  sim::Api api = sim::Api::GetDisplayConfigBufferSizes;
+  uint32_t call = 0;
+  LONG code = 0;
+  // What the run showed.
+  bool ran = false;
+  DWORD exitCode = 0;
+  bool timedOut = false;
+  std::string log;
+  std::string edid;
+  std::size_t companions = 0;
+  std::string problem;  // empty: the cell keeps the rules
+};
+
+std::string Original() {
+  const edidgen::Result r = edidgen::GenerateEdid({2560, 1440, 60}, "DP Virtual");
+  return edidgen::FormatHexText(r.block.data(), r.block.size());
+}
+
+fs::path Deploy(const fs::path& root, const std::string& name, const sim::Machine& machine) {
+  const fs::path d = root / name;
+  fs::create_directories(d / "edid");
+  fs::create_directories(d / "rent_protect");
+  fs::create_directories(d / "appdata" / "harnfold");
+  fs::copy_file(ProgramDirectory() / "displayprep-sim.exe", d / "displayprep-sim.exe");
+  fs::copy_file(ProgramDirectory() / "wkex.exe", d / "wkex.exe");
+  fs::copy_file(ProgramDirectory() / "dprecord.exe", d / "rent_protect" / "zanbyprotect.exe");
+  std::ofstream(d / "edid" / "2560x1440x60.hex", std::ios::binary) << Original();
+  std::ofstream(d / "appdata" / "harnfold" / "store.dat", std::ios::binary)
+      << "[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n";
+  std::lock_guard<std::mutex> lock(g_sim);
+  sim::SetStatePath((d / "sim-state.json").wstring());
+  sim::SaveMachine(machine);
+  return d;
+}
+
+RunResult RunIn(const fs::path& d) {
+  RunOptions o;
+  o.program = (d / "displayprep-sim.exe").wstring();
+  o.workingDirectory = d.wstring();
+  o.environment[L"APPDATA"] = (d / "appdata").wstring();
+  o.environment[L"DPSIM_STATE"] = std::nullopt;
+  o.environment[L"WKEX_AFTER"] = std::wstring(L"SetDisplayConfig:1");
+  o.timeoutMs = 60000;
+  return RunProgram(o);
+}
+
+void Judge(Cell& c) {
+  if (!c.ran) {
+    c.problem = "did not start";
+  } else if (c.timedOut) {
+    c.problem = "did not end";
+  } else if (c.exitCode != 0) {
+    c.problem = "exit code " + std::to_string(c.exitCode);
+  } else if (c.companions != 1) {
+    c.problem = std::to_string(c.companions) + " companion starts";
+  } else if (c.edid != Original()) {
+    sim::VirtualDisplaySpec spec;
+    std::string why;
+    if (c.edid.size() != 128 ||
+        !sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(c.edid.begin(), c.edid.end()), &spec,
+                                      &why) ||
+        spec.name != "TovikMonitor")
+      c.problem = "EDID file neither untouched nor rewritten whole (" +
+                  std::to_string(c.edid.size()) + " bytes" + (why.empty() ? "" : ", " + why) + ")";
+  }
+  if (!c.problem.empty()) return;
+  const std::string code = std::to_string(c.code);
+  bool said = false;
+  switch (c.api) {
+    case sim::Api::GetDisplayConfigBufferSizes:
+      said = c.log.find("Failed to get display config buffer sizes.\n") != std::string::npos;
+      break;
+    case sim::Api::QueryDisplayConfig:
+      said = c.log.find("Failed to query display config.\n") != std::string::npos;
+      break;
+    case sim::Api::SetDisplayConfig:
+      said = c.log.find("SetDisplayConfig (ForceExtendMode) failed: " + code + "\n") !=
+                 std::string::npos ||
+             c.log.find("Failed to set primary display.\n") != std::string::npos;
+      break;
+    case sim::Api::DisplayConfigGetDeviceInfo:
+      // A failed name request is silent by design: the name is empty. It
+      // shows where that listing is logged (the first one never is).
+      said = true;
+      break;
+  }
+  if (!said) c.problem = "the failure is not in the log";
+}
+
+std::string Outcome(const Cell& c) {
+  if (c.log.find("Primary display successfully set to \"TovikMonitor\"") != std::string::npos)
+    return "primary";
+  if (c.log.find("is already primary") != std::string::npos) return "primary";
+  if (c.log.find("still detected inactive displays, abort") != std::string::npos) return "abort";
+  if (c.log.find("not found!") != std::string::npos) return "no-target";
+  return "ended";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int parallel = argc > 1 ? std::max(1, std::atoi(argv[1])) : 6;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const fs::path root = fs::path(temp) / ("dp-sweep-" + std::to_string(GetCurrentProcessId()));
+  fs::create_directories(root);
+
+  // The typical run once without a fault: which calls it makes.
+  sim::Machine machine = *sim::BuiltInMachine("one-display");
+  machine.createdAtMs = sim::NowMs();
+  const fs::path baseline = Deploy(root, "baseline", machine);
+  const RunResult b = RunIn(baseline);
+  sim::Machine after;
+  {
+    std::lock_guard<std::mutex> lock(g_sim);
+    sim::SetStatePath((baseline / "sim-state.json").wstring());
+    sim::LoadMachine(&after);
+  }
+  const std::string baseLog =
+      Messages(ReadAll(baseline / "appdata" / "harnfold" / "log" / "display.log"));
+  if (!b.started || b.exitCode != 0 ||
+      baseLog.find("Primary display successfully set to \"TovikMonitor\"") == std::string::npos) {
+    std::printf("the typical run itself does not succeed:\n%s\n", baseLog.c_str());
+    return 1;
+  }
+
+  std::vector<Cell> cells;
+  for (int a = 0; a < sim::kApiCount; ++a) {
+    const auto api = static_cast<sim::Api>(a);
+    for (uint32_t k = 1; k <= after.CallCount(api); ++k)
+      for (LONG code : kCodes) {
+        Cell c;
+        c.api = api;
+        c.call = k;
+        c.code = code;
+        cells.push_back(c);
+      }
+  }
+
+  std::atomic<std::size_t> next{0};
+  // The program treats every code alike: within one call's row, the runs
+  // must end alike too.
+  auto rowConsistency = [&] {
+    for (std::size_t i = 0; i < cells.size(); i += std::size(kCodes)) {
+      for (std::size_t j = i + 1; j < i + std::size(kCodes); ++j) {
+        const auto lines = [](const Cell& c) {
+          return std::count(c.log.begin(), c.log.end(), '\n');
+        };
+        if (cells[j].problem.empty() &&
+            (Outcome(cells[j]) != Outcome(cells[i]) || lines(cells[j]) != lines(cells[i])))
+          cells[j].problem = "ended otherwise than with code " + std::to_string(cells[i].code);
+      }
+    }
+  };
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < cells.size();) {
+      Cell& c = cells[i];
+      sim::Machine m = machine;
+      m.createdAtMs = sim::NowMs();
+      m.faults = {sim::Fault{c.api, c.call, c.code}};
+      const fs::path d = Deploy(root, "cell" + std::to_string(i), m);
+      const RunResult r = RunIn(d);
+      c.ran = r.started;
+      c.exitCode = r.exitCode;
+      c.timedOut = r.timedOut;
+      c.log = Messages(ReadAll(d / "appdata" / "harnfold" / "log" / "display.log"));
+      c.edid = ReadAll(d / "edid" / "2560x1440x60.hex");
+      c.companions =
+          sim::ReadStartRecords((d / "rent_protect" / "zanbyprotect.starts").wstring()).size();
+      Judge(c);
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 0; t < parallel; ++t) pool.emplace_back(work);
+  for (std::thread& t : pool) t.join();
+  rowConsistency();
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+
+  // The matrix: one row per call, one column per code; each cell the run's
+  // ending and its number of log lines, or what it broke.
+  std::printf(
+      "Typical run: %u calls (%u GetDisplayConfigBufferSizes, %u QueryDisplayConfig, %u "
+      "DisplayConfigGetDeviceInfo, %u SetDisplayConfig), each failed with each code.\n\n",
+      after.CallCount(sim::Api::GetDisplayConfigBufferSizes) +
+          after.CallCount(sim::Api::QueryDisplayConfig) +
+          after.CallCount(sim::Api::DisplayConfigGetDeviceInfo) +
+          after.CallCount(sim::Api::SetDisplayConfig),
+      after.CallCount(sim::Api::GetDisplayConfigBufferSizes),
+      after.CallCount(sim::Api::QueryDisplayConfig),
+      after.CallCount(sim::Api::DisplayConfigGetDeviceInfo),
+      after.CallCount(sim::Api::SetDisplayConfig));
+  std::printf("%-32s", "call");
+  for (LONG code : kCodes) std::printf(" | %-17ld", code);
+  std::printf("\n");
+  int broken = 0;
+  for (std::size_t i = 0; i < cells.size(); i += std::size(kCodes)) {
+    std::printf(
+        "%-32s",
+        (std::string(sim::ApiName(cells[i].api)) + " #" + std::to_string(cells[i].call)).c_str());
+    for (std::size_t j = i; j < i + std::size(kCodes); ++j) {
+      const Cell& c = cells[j];
+      const auto lines = std::count(c.log.begin(), c.log.end(), '\n');
+      char text[64];
+      if (c.problem.empty()) {
+        std::snprintf(text, sizeof text, "%s, %d lines", Outcome(c).c_str(), int(lines));
+      } else {
+        std::snprintf(text, sizeof text, "BROKEN");
+        ++broken;
+      }
+      std::printf(" | %-17s", text);
+    }
+    std::printf("\n");
+  }
+  std::printf(
+      "\nprimary: TovikMonitor made or found primary; abort: five attempts without two "
+      "active displays; no-target: the virtual monitor's name not among the final ones; "
+      "ended: the loop ended on the failure at once. Every run exited 0 and started the "
+      "companion, and left the EDID profile untouched or rewritten whole.\n");
+  for (const Cell& c : cells) {
+    if (c.problem.empty()) continue;
+    std::printf("\nBROKEN %s #%u with %ld: %s\n%s", sim::ApiName(c.api), c.call, c.code,
+                c.problem.c_str(), c.log.c_str());
+  }
+  std::printf("\n%zu runs, %d broken\n", cells.size(), broken);
+  return broken == 0 && !cells.empty() ? 0 : 1;
+}
