@@ -259,41 +259,6 @@ const std::string kFiveAttemptsAbort =
 
 std::vector<OtherRun> OtherRunCases() {
   return {
-      {"NoProfileMatches",
-       "",
-       OnePhysicalDisplay(),
-       {},
-       {"readme.hex", "1920X1080x60.hex", "edid_2560x1440x60.hex", "2560x1440x60.HEX.txt"},
-       true,
-       L"clone",
-       {"Searching in directory: <D>\\edid\n",
-        "No matching .hex files found.\n"
-        // Without a line end of its own, the failed read runs into the next message.
-        "read edid file failed, expect 128, buf read 0."
-        "LaunchKexWithHex: best_hex is empty, skip launching.\n"
-        "Available displays (retry 1):\n",
-        kFiveAttemptsAbort},
-       {"Selected hex file", "Found file", "Launching wkex.exe", "Available displays (retry 6)"},
-       0,
-       true,
-       ""},
-      {"HelperMissing",
-       "",
-       OnePhysicalDisplay(),
-       {{2560, 1440, 60}},
-       {},
-       false,
-       L"clone",
-       {"Selected hex file: <D>\\edid\\2560x1440x60.hex\n",
-        "Successfully changed EDID monitor name in file: <D>\\edid\\2560x1440x60.hex\n"
-        "Launching wkex.exe with command: <D>\\wkex.exe /d <D>\\edid\\2560x1440x60.hex\n"
-        "Failed to launch wkex.exe from path \"<D>\\wkex.exe\", GetLastError=2\n"
-        "Available displays (retry 1):\n",
-        kFiveAttemptsAbort},
-       {"launched successfully"},
-       0,
-       false,
-       ""},
       {"HelperAddsNothing",
        "",
        OnePhysicalDisplay(),

@@ -20,12 +20,19 @@ struct Profile {
   bool raw = false;
 };
 
+// Narrow text in the ANSI code page to UTF-16, and back (characters without a
+// narrow form become '?', as the program's own narrow view shows them).
+std::wstring AnsiToWide(const std::string& text);
+std::string WideToAnsi(const std::wstring& text);
+
 class Sandbox {
  public:
   // The programs go into `deployment` below the sandbox (empty: the sandbox
   // itself), or into `directory` when given in full (a drive root, say);
-  // APPDATA always lies inside the sandbox.
+  // APPDATA always lies inside the sandbox. The wide form may name a folder
+  // with characters outside the ANSI code page.
   explicit Sandbox(const std::string& deployment = "");
+  explicit Sandbox(const std::wstring& deployment);
   static Sandbox At(const std::string& directory);
   ~Sandbox();
   Sandbox(const Sandbox&) = delete;
@@ -43,6 +50,8 @@ class Sandbox {
   void WriteProfiles(const std::vector<Profile>& profiles);
   // Writes %APPDATA%\harnfold\store.dat asking for this mode.
   void WriteSettings(int width, int height, int fps);
+  // Writes a file below the deployment (its folders made as needed).
+  void Write(const std::string& name, const std::string& bytes);
   // Every file below the deployment's edid folder, name -> bytes.
   std::map<std::string, std::string> EdidFiles() const;
 
@@ -61,18 +70,24 @@ class Sandbox {
   std::vector<sim::StartRecord> CompanionStarts() const;
   std::string Companion() const { return File("rent_protect\\zanbyprotect.exe"); }
 
+  // The deployment as the program's narrow (ANSI) calls see it, and in full.
   std::string dir() const { return deployment_; }
+  const std::wstring& wdir() const { return deploymentW_; }
   // Where the runs start: the sandbox itself, not the deployment.
   std::string workingDirectory() const { return root_.path(); }
   std::string appdata() const { return root_.File("appdata"); }
   std::string LogFile() const { return appdata() + "\\harnfold\\log\\display.log"; }
   std::string File(const std::string& name) const { return deployment_ + "\\" + name; }
+  std::wstring FileW(const std::string& name) const {
+    return deploymentW_ + L"\\" + AnsiToWide(name);
+  }
 
  private:
   struct Outside {};
   Sandbox(Outside, const std::string& directory);
 
   TempDir root_;
+  std::wstring deploymentW_;
   std::string deployment_;
   bool outside_ = false;  // the deployment is not below root_: emptied at the end
   std::map<std::wstring, std::optional<std::wstring>> environment_;

@@ -1,0 +1,553 @@
+// The bad-input catalogue: the whole run with one thing wrong in what it is
+// given (settings, EDID files, paths, environment, log, the programs beside
+// it). Every run must exit 0, say in its log what it met, start the companion
+// where it stands, and leave unchanged what it was not asked to change: the
+// settings file always, the profile it did not choose always, and whatever
+// each case names.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "edidgen.h"
+#include "sandbox.h"
+#include "sim_fixture.h"
+#include "support/log_capture.h"
+
+namespace {
+
+using simtest::Link;
+using simtest::Monitor;
+using simtest::Shown;
+
+using Hold = std::shared_ptr<void>;  // whatever a case keeps during the run
+
+std::string Block(const std::string& name = "DP Virtual") {
+  const edidgen::Result r = edidgen::GenerateEdid({2560, 1440, 60}, name);
+  return std::string(r.block.begin(), r.block.end());
+}
+std::string Hex(const std::string& bytes) {
+  return edidgen::FormatHexText(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+std::string Checksummed(std::string b) {
+  unsigned sum = 0;
+  for (int i = 0; i < 127; ++i) sum += static_cast<unsigned char>(b[i]);
+  b[127] = static_cast<char>((256 - sum % 256) % 256);
+  return b;
+}
+std::string Utf16(const std::wstring& text) {
+  std::string out = "\xFF\xFE";
+  for (wchar_t c : text) {
+    out += static_cast<char>(c & 0xFF);
+    out += static_cast<char>(c >> 8);
+  }
+  return out;
+}
+
+// Holds a file open with the given sharing for the length of the run.
+Hold HoldOpen(const std::wstring& path, DWORD share, DWORD disposition = OPEN_EXISTING) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE) << "cannot hold the file";
+  return Hold(h, [](void* p) {
+    if (p != INVALID_HANDLE_VALUE) CloseHandle(p);
+  });
+}
+
+// Where the run's log is to be read.
+enum class LogAt { kAppData, kBesideTheProgram, kConsoleOnly };
+// What becomes of the profile the run chose (when it chose one).
+enum class Chosen { kRenamed, kUnchanged };
+
+struct BadInput {
+  std::string name;
+  std::function<Hold(Sandbox&)> arrange;
+  // In the log, in order ("<D>" the deployment, "<A>" APPDATA, "<C>" the
+  // 2560x1440x60 profile's path, "<C1080>" the 1920x1080x60 one's).
+  std::vector<std::string> logged;
+  std::vector<std::string> notLogged = {};
+  Chosen chosen = Chosen::kRenamed;
+  LogAt logAt = LogAt::kAppData;
+  bool companion = true;
+  std::wstring deployment = L"";
+  std::function<void(Sandbox&)> unchanged = nullptr;  // further checks afterwards
+};
+
+void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
+
+std::string Expand(std::string text, Sandbox& box) {
+  const std::pair<std::string, std::string> keys[] = {
+      {"<C1080>", box.dir() + "\\edid\\1920x1080x60.hex"},
+      {"<C>", box.dir() + "\\edid\\2560x1440x60.hex"},
+      {"<D>", box.dir()},
+      {"<A>", box.appdata()}};
+  for (const auto& [key, value] : keys)
+    for (std::size_t at; (at = text.find(key)) != std::string::npos;)
+      text.replace(at, key.size(), value);
+  return text;
+}
+
+Hold Nothing(Sandbox&) { return nullptr; }
+
+std::vector<BadInput> Catalogue();
+
+class BadInputs : public ::testing::TestWithParam<BadInput> {};
+
+TEST_P(BadInputs, KeepGoingSayWhatAndLoseNothing) {
+  const BadInput& c = GetParam();
+  Sandbox box(c.deployment);
+  box.Install("displayprep-sim.exe");
+  box.Install("wkex.exe");
+  box.InstallCompanion();
+  box.SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
+  sim::Machine m;
+  m.targets = {Monitor(0x1100, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {Link(0, 0x1100)};
+  box.UseMachine(m);
+  box.WriteProfiles({{2560, 1440, 60}, {1920, 1080, 60, true}});
+  box.WriteSettings(2560, 1440, 60);
+  const Hold hold = c.arrange(box);
+  const std::string settingsBefore = ReadFileBytes(box.appdata() + "\\harnfold\\store.dat");
+  const std::map<std::string, std::string> profilesBefore = box.EdidFiles();
+
+  const RunResult r = box.Run("displayprep-sim.exe");
+  ASSERT_TRUE(r.started) << r.startError;
+  EXPECT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0u);
+  const std::string inAppData = ReadFileBytes(box.LogFile());
+  const std::string beside = ReadFileBytes(box.File("display.log"));
+  const std::string log = StripLogPrefixes(c.logAt == LogAt::kAppData            ? inAppData
+                                           : c.logAt == LogAt::kBesideTheProgram ? beside
+                                                                                 : r.output);
+  if (std::getenv("DP_CATALOGUE_SHOW")) std::printf("--- %s\n%s\n", c.name.c_str(), log.c_str());
+  EXPECT_EQ(inAppData.empty(), c.logAt != LogAt::kAppData) << "the log under APPDATA";
+  EXPECT_EQ(beside.empty(), c.logAt != LogAt::kBesideTheProgram) << "the log beside the program";
+  // Whatever the file got, the console got it all.
+  EXPECT_NE(StripLogPrefixes(r.output).find(log), std::string::npos);
+
+  std::size_t at = 0;
+  for (const std::string& fragment : c.logged) {
+    const std::string want = Expand(fragment, box);
+    const std::size_t found = log.find(want, at);
+    EXPECT_NE(found, std::string::npos) << "missing or out of order: " << want << "\nlog:\n" << log;
+    if (found != std::string::npos) at = found + want.size();
+  }
+  for (const std::string& fragment : c.notLogged)
+    EXPECT_EQ(log.find(Expand(fragment, box)), std::string::npos) << fragment << "\n" << log;
+  EXPECT_EQ(box.CompanionStarts().size(), c.companion ? 1u : 0u);
+  EXPECT_EQ(ReadFileBytes(box.appdata() + "\\harnfold\\store.dat"), settingsBefore)
+      << "the settings file is only read";
+
+  // The profiles: the chosen one renamed whole or as it was, every other as it was.
+  std::string chosenName;
+  const std::string selected = "Selected hex file: " + box.dir() + "\\edid\\";
+  if (const std::size_t s = log.find(selected); s != std::string::npos)
+    chosenName = log.substr(s + selected.size(), log.find('\n', s) - s - selected.size());
+  const std::map<std::string, std::string> profilesAfter = box.EdidFiles();
+  for (const auto& [name, before] : profilesBefore) {
+    const std::string after = profilesAfter.count(name) ? profilesAfter.at(name) : "(gone)";
+    if (name != chosenName || c.chosen == Chosen::kUnchanged) {
+      EXPECT_TRUE(after == before) << name << " changed";
+    } else {
+      EXPECT_TRUE(after.size() % 128 == 0 && after.size() > 0 &&
+                  after.find("TovikMonitor\n") != std::string::npos)
+          << name << " is not renamed whole (" << after.size() << " bytes)";
+    }
+  }
+  if (c.unchanged) c.unchanged(box);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputs, ::testing::ValuesIn(Catalogue()),
+                         [](const auto& info) { return info.param.name; });
+
+// The lines most cases end with.
+const std::string kPrimary = "Primary display successfully set to \"TovikMonitor\"\n";
+const std::string kAbort = "ERROR: After 5 retries, still detected inactive displays, abort.\n";
+const std::string kNotFound = "ERROR: Target display \"TovikMonitor\" not found!\n";
+const std::string kCompanion =
+    "create process success, command_line:<D>\\rent_protect\\zanbyprotect.exe";
+const std::string kChosen = "Selected hex file: <C>\n";
+const std::string kChosen1080 = "Selected hex file: <C1080>\n";
+const std::string kLaunched = "wkex.exe launched successfully from <D>\\wkex.exe\n";
+const std::string kFailedRead = "read edid file failed, expect 128, buf read ";
+const std::string kNoProfile = "No matching .hex files found.\n" + kFailedRead +
+                               "0.LaunchKexWithHex: best_hex is empty, skip launching.\n";
+const std::string kFallbackSettings =
+    "Reading config file: C:\\Users\\Administrator\\AppData\\Roaming\\harnfold\\store.dat\n";
+const std::string kDefaults = "Target config: width=1920, height=1080, fps=60\n";
+
+std::string Config(int w, int h, int f) {
+  return "Target config: width=" + std::to_string(w) + ", height=" + std::to_string(h) +
+         ", fps=" + std::to_string(f) + "\n";
+}
+
+// An EDID whose old name holds a byte outside ASCII (é in code page 1252).
+std::string NonAsciiNameBlock() {
+  std::string b = Block("Cafe Screen");
+  b[90 + 5 + 3] = '\xE9';
+  return Checksummed(b);
+}
+
+std::vector<BadInput> Catalogue() {
+  std::vector<BadInput> cases;
+  auto settings = [](std::string text) {
+    return [text](Sandbox& box) -> Hold {
+      EXPECT_TRUE(WriteFileBytes(box.appdata() + "\\harnfold\\store.dat", text));
+      return nullptr;
+    };
+  };
+  auto chosen = [](std::string bytes) {
+    return [bytes](Sandbox& box) -> Hold {
+      box.Write("edid\\2560x1440x60.hex", bytes);
+      return nullptr;
+    };
+  };
+  auto profilesOnly = [](std::vector<std::pair<std::string, std::string>> files) {
+    return [files](Sandbox& box) -> Hold {
+      std::error_code ignored;
+      std::filesystem::remove_all(std::filesystem::path(box.FileW("edid")), ignored);
+      for (const auto& [name, bytes] : files) box.Write("edid\\" + name, bytes);
+      return nullptr;
+    };
+  };
+  auto remove = [](std::string name, bool folderInstead) {
+    return [name, folderInstead](Sandbox& box) -> Hold {
+      DeleteFileW(box.FileW(name).c_str());
+      if (folderInstead) CreateDirectoryW(box.FileW(name).c_str(), nullptr);
+      return nullptr;
+    };
+  };
+  auto appdata = [](std::optional<std::wstring> value) {
+    return [value](Sandbox& box) -> Hold {
+      box.SetEnv(L"APPDATA", value);
+      return nullptr;
+    };
+  };
+  const std::string readFallback =
+      "File does not exist: <A>\\harnfold\\store.dat\n" + kFallbackSettings;
+
+  // --- settings: whatever the profile reader makes of them is the wish, and
+  // the run goes on with it (this profile reader is Wine's: it reads a sign,
+  // a 0x prefix, UTF-16 and wraps beyond 32 bits).
+  cases.push_back({"SettingsTextValues",
+                   settings("[rpScreen]\r\nwidth=wide\r\nheight=tall\r\nfps=fast\r\n"),
+                   {Config(0, 0, 0), kChosen1080, kLaunched, kPrimary, kCompanion}});
+  cases.push_back({"SettingsNegativeNumbers",
+                   settings("[rpScreen]\r\nwidth=-2560\r\nheight=-1440\r\nfps=-60\r\n"),
+                   {Config(-2560, -1440, -60), kChosen1080, kPrimary, kCompanion}});
+  cases.push_back({"SettingsBeyond32Bits",
+                   settings("[rpScreen]\r\nwidth=99999999999\r\nheight=4294967297\r\nfps=60\r\n"),
+                   {Config(1215752191, 1, 60), kChosen, kPrimary, kCompanion}});
+  cases.push_back({"SettingsHexPrefix",
+                   settings("[rpScreen]\r\nwidth=0xA00\r\nheight=0x5A0\r\nfps=0x3C\r\n"),
+                   {Config(2560, 1440, 60), kChosen, kPrimary, kCompanion}});
+  cases.push_back(
+      {"SettingsSectionMissing",
+       settings("[screen]\r\nwidth=2560\r\n"),
+       {"Reading config file: <A>\\harnfold\\store.dat\n", kDefaults, kChosen1080, kPrimary}});
+  cases.push_back({"SettingsBinaryGarbage",
+                   settings(std::string("\x00\x01\xFE[rp\x7F\xFF=\x00\x13", 12)),
+                   {kDefaults, kChosen1080, kPrimary, kCompanion}});
+  cases.push_back({"SettingsUtf16WithBom",
+                   settings(Utf16(L"[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n")),
+                   {Config(2560, 1440, 60), kChosen, kPrimary}});
+  cases.push_back({"SettingsBlanksAndCase",
+                   settings("[RPSCREEN]\r\n Width = 2560 \r\nHEIGHT=1440\r\nfps =60\r\n"),
+                   {Config(2560, 1440, 60), kChosen, kPrimary}});
+  cases.push_back({"SettingsEmptyFile",
+                   settings(""),
+                   {kDefaults, kChosen1080, kPrimary},
+                   {"File does not exist"}});
+  cases.push_back({"SettingsDirectory",
+                   [](Sandbox& box) -> Hold {
+                     DeleteFileA((box.appdata() + "\\harnfold\\store.dat").c_str());
+                     CreateDirectoryA((box.appdata() + "\\harnfold\\store.dat").c_str(), nullptr);
+                     return nullptr;
+                   },
+                   {readFallback, kDefaults, kChosen1080, kPrimary}});
+  // A settings file that cannot be opened reads as one without keys.
+  cases.push_back(
+      {"SettingsHeldExclusively",
+       [](Sandbox& box) {
+         return HoldOpen(AnsiToWide(box.appdata() + "\\harnfold\\store.dat"), 0);
+       },
+       {"Reading config file: <A>\\harnfold\\store.dat\n", kDefaults, kChosen1080, kPrimary}});
+
+  // --- EDID files: the chosen profile as it should not be. The helper, given
+  // a file it cannot use, adds nothing, and the loop ends after five attempts.
+  cases.push_back({"EdidEmpty",
+                   chosen(""),
+                   {kChosen, kFailedRead + "0.Launching wkex.exe", kAbort, kCompanion},
+                   {},
+                   Chosen::kUnchanged});
+  cases.push_back({"EdidHex127Bytes",
+                   chosen(Hex(Block().substr(0, 127))),
+                   {kChosen, kFailedRead + "127.Launching", kAbort},
+                   {},
+                   Chosen::kUnchanged});
+  // 129 bytes: no rewrite, but the helper takes the first 128 as its EDID,
+  // with its old name, so the virtual monitor appears under that name.
+  cases.push_back({"EdidHex129Bytes",
+                   chosen(Hex(Block() + "\x01")),
+                   {kChosen, kFailedRead + "129.Launching", kNotFound, kCompanion},
+                   {},
+                   Chosen::kUnchanged});
+  cases.push_back({"EdidNonHexCharacters",
+                   chosen(std::string(256, 'Z') + "\r\n"),
+                   {kChosen,
+                    "first bytes don't match EDID version 1 headerdo not trust output (if any)."
+                    "change_edid_monitor_name() failed, code=0\n",
+                    kAbort},
+                   {},
+                   Chosen::kUnchanged});
+  cases.push_back({"EdidTwoMebibytes",
+                   chosen(std::string(2 << 20, '0')),
+                   {kChosen,
+                    "read edid <C> failed: the file has 2097152 bytes, more than the 1048576 an "
+                    "EDID file may have.\n" +
+                        kFailedRead + "0.",
+                    kAbort},
+                   {},
+                   Chosen::kUnchanged});
+  cases.push_back(
+      {"EdidReadOnly",
+       [](Sandbox& box) -> Hold {
+         SetFileAttributesW(box.FileW("edid\\2560x1440x60.hex").c_str(), FILE_ATTRIBUTE_READONLY);
+         return Hold(new std::wstring(box.FileW("edid\\2560x1440x60.hex")), [](void* p) {
+           auto* path = static_cast<std::wstring*>(p);
+           SetFileAttributesW(path->c_str(), FILE_ATTRIBUTE_NORMAL);
+           delete path;
+         });
+       },
+       {kChosen, "Failed to open EDID file for writing: <C>\n", kLaunched, kNotFound},
+       {},
+       Chosen::kUnchanged});
+  cases.push_back({"EdidHeldExclusively",
+                   [](Sandbox& box) { return HoldOpen(box.FileW("edid\\2560x1440x60.hex"), 0); },
+                   {kChosen, kFailedRead + "0.Launching", kAbort},
+                   {},
+                   Chosen::kUnchanged});
+  cases.push_back({"EdidDirectoryNamedLikeAProfile",
+                   remove("edid\\2560x1440x60.hex", true),
+                   {kChosen, kFailedRead + "0.Launching", kAbort, kCompanion}});
+  {
+    std::string b = Block();
+    b[90 + 3] = '\xFE';
+    cases.push_back({"EdidNoNameDescriptor",
+                     chosen(Checksummed(b)),
+                     {kChosen, "change_edid_monitor_name() failed, code=0\n", kAbort},
+                     {"edid's monitor name"},
+                     Chosen::kUnchanged});
+  }
+  {
+    // The first of two name descriptors is renamed; the helper reads the first.
+    std::string b = Block();
+    std::copy_n(b.begin() + 90, 18, b.begin() + 108);
+    cases.push_back({"EdidTwoNameDescriptors",
+                     chosen(Checksummed(b)),
+                     {kChosen, "edid's monitor name is DP Virtual.\n", kPrimary}});
+  }
+  cases.push_back({"EdidNonAsciiName",
+                   chosen(Hex(NonAsciiNameBlock())),
+                   {kChosen, "edid's monitor name is Caf\xE9 Screen.\n", kPrimary}});
+  cases.push_back({"EdidWithExtensionBlock",
+                   chosen(Block() + std::string(128, '\x11')),
+                   {kChosen, "Successfully changed EDID monitor name in file: <C>\n", kPrimary},
+                   {},
+                   Chosen::kRenamed,
+                   LogAt::kAppData,
+                   true,
+                   L"",
+                   [](Sandbox& box) {
+                     const std::string after = box.EdidFiles()["2560x1440x60.hex"];
+                     ASSERT_EQ(after.size(), 256u);
+                     EXPECT_EQ(after.substr(128), std::string(128, '\x11')) << "the extension kept";
+                   }});
+  cases.push_back(
+      {"EdidFolderMissing",
+       profilesOnly({}),
+       {"No .hex files found in directory: <D>\\edid\n" + kNoProfile, kAbort, kCompanion}});
+  cases.push_back({"EdidFolderIsAFile",
+                   [](Sandbox& box) -> Hold {
+                     std::error_code ignored;
+                     std::filesystem::remove_all(std::filesystem::path(box.FileW("edid")), ignored);
+                     box.Write("edid", "not a folder");
+                     return nullptr;
+                   },
+                   {"No .hex files found in directory: <D>\\edid\n" + kNoProfile, kAbort}});
+  cases.push_back({"EdidNamesOnlyNearlyProfiles",
+                   profilesOnly({{"2560x1440x60.HEX", Block()},
+                                 {"2560X1440x60.hex", Block()},
+                                 {"edid_2560x1440x60.hex", Block()},
+                                 {"readme.hex", Block()}}),
+                   {"Searching in directory: <D>\\edid\n" + kNoProfile, kAbort},
+                   {"Found file"}});
+  cases.push_back(
+      {"EdidNumberBeyond32Bits",
+       profilesOnly({{"99999999999x1440x60.hex", Block()}}),
+       {"Skipping file: 99999999999x1440x60.hex (a number does not fit a 32-bit integer)\n" +
+            kNoProfile,
+        kAbort}});
+
+  // --- paths of the deployment
+  cases.push_back(
+      {"PathWithSpaces",
+       Nothing,
+       {kChosen, "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<C>\"\n", kLaunched,
+        kPrimary, "create process success, command_line:\"<D>\\rent_protect\\zanbyprotect.exe\""},
+       {},
+       Chosen::kRenamed,
+       LogAt::kAppData,
+       true,
+       L"my display tools"});
+  // Outside the ANSI code page the narrow module name holds substitutes, so
+  // no profile is found there; the companion, reached by its wide path, starts.
+  cases.push_back(
+      {"PathOutsideTheAnsiCodePage",
+       Nothing,
+       {"No .hex files found in directory: ", kNoProfile, kAbort, "create process success"},
+       {},
+       Chosen::kRenamed,
+       LogAt::kAppData,
+       true,
+       L"\u0394\u03B9\u03B1\u03C6\u03AC\u03BD\u03B5\u03B9\u03B1"});
+  cases.push_back(
+      {"PathWithAQuote",
+       Nothing,
+       {kChosen, "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<C>\"\n", kPrimary},
+       {},
+       Chosen::kRenamed,
+       LogAt::kAppData,
+       true,
+       L"operator's tools"});
+  cases.push_back({"PathNear260",
+                   Nothing,
+                   {kChosen, kLaunched, kPrimary, kCompanion},
+                   {},
+                   Chosen::kRenamed,
+                   LogAt::kAppData,
+                   true,
+                   std::wstring(150, L'p')});
+
+  // --- the environment: without a usable APPDATA the settings come from the
+  // fallback path and the log lies beside the program.
+  const std::vector<std::string> noAppData = {"Failed to get APPDATA path.\n",
+                                              "File does not exist: ",
+                                              kFallbackSettings,
+                                              kDefaults,
+                                              kChosen1080,
+                                              kPrimary,
+                                              kCompanion};
+  cases.push_back({"AppDataMissing",
+                   appdata(std::nullopt),
+                   noAppData,
+                   {},
+                   Chosen::kRenamed,
+                   LogAt::kBesideTheProgram});
+  cases.push_back(
+      {"AppDataEmpty", appdata(L""), noAppData, {}, Chosen::kRenamed, LogAt::kBesideTheProgram});
+  // 259 characters are read; no folder can be made below a path that long
+  // whose parent does not exist, so the log is the console's alone.
+  cases.push_back({"AppData259",
+                   appdata(L"C:\\" + std::wstring(256, L'd')),
+                   {"File does not exist: C:\\" + std::string(256, 'd') + "\\harnfold\\store.dat\n",
+                    kFallbackSettings, kPrimary},
+                   {"Failed to get APPDATA path."},
+                   Chosen::kRenamed,
+                   LogAt::kConsoleOnly});
+  cases.push_back({"AppData260",
+                   appdata(L"C:\\" + std::wstring(257, L'd')),
+                   noAppData,
+                   {},
+                   Chosen::kRenamed,
+                   LogAt::kBesideTheProgram});
+  cases.push_back({"AppData261",
+                   appdata(L"C:\\" + std::wstring(258, L'd')),
+                   noAppData,
+                   {},
+                   Chosen::kRenamed,
+                   LogAt::kBesideTheProgram});
+  cases.push_back(
+      {"AppDataIsAFile",
+       [](Sandbox& box) -> Hold {
+         EXPECT_TRUE(WriteFileBytes(box.appdata() + "\\plain-file", "x"));
+         box.SetEnv(L"APPDATA", AnsiToWide(box.appdata() + "\\plain-file"));
+         return nullptr;
+       },
+       {"File does not exist: <A>\\plain-file\\harnfold\\store.dat\n", kFallbackSettings, kPrimary},
+       {},
+       Chosen::kRenamed,
+       LogAt::kConsoleOnly,
+       true,
+       L"",
+       [](Sandbox& box) { EXPECT_EQ(ReadFileBytes(box.appdata() + "\\plain-file"), "x"); }});
+
+  // --- the log itself: a log file that cannot be written loses its lines
+  // to the console only, and nothing else is lost.
+  cases.push_back({"LogHeldExclusively",
+                   [](Sandbox& box) {
+                     CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
+                     return HoldOpen(AnsiToWide(box.LogFile()), 0, CREATE_ALWAYS);
+                   },
+                   {kChosen, kPrimary, kCompanion},
+                   {},
+                   Chosen::kRenamed,
+                   LogAt::kConsoleOnly});
+  cases.push_back({"LogDirectoryIsAFile",
+                   [](Sandbox& box) -> Hold {
+                     EXPECT_TRUE(WriteFileBytes(box.appdata() + "\\harnfold\\log", "not a folder"));
+                     return nullptr;
+                   },
+                   {kChosen, kPrimary, kCompanion},
+                   {},
+                   Chosen::kRenamed,
+                   LogAt::kConsoleOnly,
+                   true,
+                   L"",
+                   [](Sandbox& box) {
+                     EXPECT_EQ(ReadFileBytes(box.appdata() + "\\harnfold\\log"), "not a folder");
+                   }});
+  cases.push_back({"TraceFileHeldExclusively",
+                   [](Sandbox&) { return HoldOpen(L"c:\\dp.log", FILE_SHARE_READ, OPEN_ALWAYS); },
+                   {kChosen, kPrimary, kCompanion}});
+
+  // --- the programs beside it
+  cases.push_back(
+      {"HelperMissing",
+       remove("wkex.exe", false),
+       {kChosen, "Failed to launch wkex.exe from path \"<D>\\wkex.exe\", GetLastError=2\n", kAbort,
+        kCompanion}});
+  // The system's code for starting a folder: 5 on Windows, 6 under Wine.
+  cases.push_back(
+      {"HelperIsADirectory",
+       remove("wkex.exe", true),
+       {kChosen, "Failed to launch wkex.exe from path \"<D>\\wkex.exe\", GetLastError=", kAbort}});
+  cases.push_back(
+      {"CompanionMissing",
+       remove("rent_protect\\zanbyprotect.exe", false),
+       {kPrimary,
+        "Target executable not found: <D>\\rent_protect\\zanbyprotect.execreate user process "
+        "failed. \nTarget executable not found: <D>\\rent_protect\\zanbyprotect.exe\n"},
+       {},
+       Chosen::kRenamed,
+       LogAt::kAppData,
+       false});
+  cases.push_back(
+      {"CompanionIsADirectory",
+       remove("rent_protect\\zanbyprotect.exe", true),
+       {kPrimary, "CreateProcessAsUser failed. Error: ",
+        "create user process failed. \n"
+        "Failed to launch protect.exe (Path: <D>\\rent_protect\\zanbyprotect.exe), Error="},
+       {},
+       Chosen::kRenamed,
+       LogAt::kAppData,
+       false});
+  return cases;
+}
+
+}  // namespace
