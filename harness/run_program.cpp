@@ -20,7 +20,7 @@ struct Handle {
 
 // Plays the debugger until the program ends or the time is up, keeping every
 // string it sends to the debugger output. False on timeout.
-bool DebugUntilExit(DWORD processId, ULONGLONG deadline, std::string* strings) {
+bool DebugUntilExit(DWORD processId, ULONGLONG deadline, std::vector<std::string>* strings) {
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return false;
@@ -42,7 +42,7 @@ bool DebugUntilExit(DWORD processId, ULONGLONG deadline, std::string* strings) {
           if (ReadProcessMemory(process, info.lpDebugStringData, text.data(), text.size(), &got)) {
             text.resize(got);
             if (!text.empty() && text.back() == '\0') text.pop_back();
-            *strings += text;
+            strings->push_back(text);
           }
         }
         if (process != nullptr) CloseHandle(process);
@@ -196,10 +196,11 @@ RunResult RunProgram(const RunOptions& options) {
 
   const ULONGLONG deadline = GetTickCount64() + options.timeoutMs;
   if (options.captureDebugOutput &&
-      !DebugUntilExit(process.dwProcessId, deadline, &result.debugOutput)) {
+      !DebugUntilExit(process.dwProcessId, deadline, &result.debugStrings)) {
     result.timedOut = true;
     TerminateProcess(process.hProcess, 1);
   }
+  for (const std::string& s : result.debugStrings) result.debugOutput += s;
   if (WaitForSingleObject(process.hProcess, options.timeoutMs) != WAIT_OBJECT_0) {
     result.timedOut = true;
     TerminateProcess(process.hProcess, 1);

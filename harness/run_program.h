@@ -33,8 +33,9 @@ struct RunResult {
   bool timedOut = false;               // the program, or a process it started, was ended
   unsigned long processesStarted = 0;  // the program and everything it started
   DWORD exitCode = 0;
-  std::string output;       // standard output and standard error, as bytes
-  std::string debugOutput;  // with captureDebugOutput: every debug string, joined
+  std::string output;                     // standard output and standard error, as bytes
+  std::string debugOutput;                // with captureDebugOutput: every debug string, joined
+  std::vector<std::string> debugStrings;  // and one by one
 };
 
 RunResult RunProgram(const RunOptions& options);

@@ -51,7 +51,9 @@ int FinishWithPrimary(const std::vector<DisplayInfo>& displays) {
   }
 
   LogMessage("Switching primary display to \"%ws\"...\n", TargetMonitorNameW.c_str());
-  if (!SetPrimaryDisplay(static_cast<int>(target))) {
+  // The listing may be older than the configuration (a clone just extended,
+  // another run at work): the display is named by its target as well.
+  if (!SetPrimaryDisplay(static_cast<int>(target), &t.target)) {
     LogMessage("Failed to set primary display!\n");
     return -1;
   }

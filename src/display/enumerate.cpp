@@ -69,6 +69,7 @@ bool EnumerateDisplays(std::vector<DisplayInfo>& displays, int& activeCount) {
 
     DisplayInfo info;
     info.pathIndex = i;
+    info.target = key;
     info.monitorName = TargetFriendlyName(path.targetInfo);
     info.isActive = (path.flags & DISPLAYCONFIG_PATH_ACTIVE) != 0;
     info.adapterId = path.sourceInfo.adapterId;

@@ -7,6 +7,16 @@
 #include <string>
 #include <vector>
 
+// One display target: its adapter and its id on it.
+struct TargetKey {
+  LUID adapterId = {};
+  std::uint32_t targetId = 0;
+  friend bool operator==(const TargetKey& a, const TargetKey& b) {
+    return a.adapterId.LowPart == b.adapterId.LowPart &&
+           a.adapterId.HighPart == b.adapterId.HighPart && a.targetId == b.targetId;
+  }
+};
+
 // One listed display path. positionY comes before positionX on purpose: the
 // final listing prints the vertical coordinate first.
 struct DisplayInfo {
@@ -21,16 +31,7 @@ struct DisplayInfo {
   bool isPrimary = false;  // source mode at desktop (0,0)
   std::int32_t positionY = 0;
   std::int32_t positionX = 0;
-};
-
-// One display target within one enumeration.
-struct TargetKey {
-  LUID adapterId = {};
-  std::uint32_t targetId = 0;
-  friend bool operator==(const TargetKey& a, const TargetKey& b) {
-    return a.adapterId.LowPart == b.adapterId.LowPart &&
-           a.adapterId.HighPart == b.adapterId.HighPart && a.targetId == b.targetId;
-  }
+  TargetKey target;  // the monitor this path shows on
 };
 
 // Appends one record per available target that has a source mode (first path

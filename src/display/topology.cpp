@@ -29,7 +29,7 @@ bool ForceExtendMode() {
   return true;
 }
 
-bool SetPrimaryDisplay(int index) {
+bool SetPrimaryDisplay(int index, const TargetKey* target) {
   UINT32 pathCount = 0;
   UINT32 modeCount = 0;
   if (displayapi::GetDisplayConfigBufferSizes(QDC_ONLY_ACTIVE_PATHS, &pathCount, &modeCount) !=
@@ -51,6 +51,15 @@ bool SetPrimaryDisplay(int index) {
   pathCount = std::min<UINT32>(pathCount, static_cast<UINT32>(paths.size()));
   modeCount = std::min<UINT32>(modeCount, static_cast<UINT32>(modes.size()));
 
+  if (target != nullptr) {
+    index = -1;
+    for (UINT32 i = 0; i < pathCount; ++i) {
+      if (TargetKey{paths[i].targetInfo.adapterId, paths[i].targetInfo.id} == *target) {
+        index = static_cast<int>(i);
+        break;
+      }
+    }
+  }
   if (index < 0 || static_cast<long long>(index) >= static_cast<long long>(pathCount)) {
     LogMessage("Invalid display index.\n");
     return false;

@@ -50,12 +50,15 @@ std::wstring FileSystemWide(const std::string& path) {
 // than lose the line. Any other failure gives the line up at once.
 constexpr ULONGLONG kOpenRetryBudgetMs = 50;
 
+// The file is opened as fopen_s opens it in the Microsoft runtime, sharing
+// nothing while the line is written, but asked for explicitly: mingw-w64's
+// fopen_s (under Wine at least) shares everything, and two runs writing at
+// once then overwrite each other's lines.
 FILE* OpenForAppending(const std::string& path) {
   const ULONGLONG start = GetTickCount64();
   for (;;) {
-    FILE* file = nullptr;
     SetLastError(ERROR_SUCCESS);
-    if (fopen_s(&file, path.c_str(), "a") == 0 && file != nullptr) return file;
+    if (FILE* file = _fsopen(path.c_str(), "a", _SH_DENYRW)) return file;
     if (GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount64() - start >= kOpenRetryBudgetMs)
       return nullptr;
     Sleep(1);
@@ -132,8 +135,8 @@ void LogMessage(const char* format, ...) {
   const std::string prefix =
       FormatLogPrefix(now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
 
-  // Text mode: every "\n" is stored as CR LF. fopen_s shares nothing while the
-  // line is written; the file is closed again before returning.
+  // Text mode: every "\n" is stored as CR LF. Nothing is shared while the line
+  // is written; the file is closed again before returning.
   FILE* file = OpenForAppending(path);
   if (file == nullptr) return;
   std::fwrite(prefix.data(), 1, prefix.size(), file);

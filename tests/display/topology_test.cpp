@@ -213,6 +213,26 @@ TEST_F(TopologyTest, RejectedLayoutLogsTheSystemText) {
   EXPECT_EQ(log_.Messages(), "Failed to set primary display.\nError 87: " + text + "\n");
 }
 
+TEST_F(TopologyTest, TargetNamesTheDisplayWhereverItStandsNow) {
+  // An index from an older listing: path 0 is "First" now, but the caller
+  // means "Third"; the target decides, and the log shows where it stood.
+  Use(ThreeDisplays(1920, 0, 3200, 0));
+  const sim::Machine m = Now();
+  const TargetKey third{m.adapter, 3};
+  EXPECT_TRUE(SetPrimaryDisplay(0, &third));
+  EXPECT_EQ(log_.Messages(), "Primary display successfully set to index: 2\n");
+  const sim::Machine after = Now();
+  ASSERT_EQ(after.setCalls.size(), 1u);
+  EXPECT_EQ(TargetOrder(after.setCalls[0]), (std::vector<uint32_t>{3, 1, 2}));
+
+  // A target no longer shown by any active path: nothing is changed.
+  LogCapture log;
+  const TargetKey gone{m.adapter, 99};
+  EXPECT_FALSE(SetPrimaryDisplay(0, &gone));
+  EXPECT_EQ(log.Messages(), "Invalid display index.\n");
+  EXPECT_EQ(Now().setCalls.size(), 1u);
+}
+
 TEST_F(TopologyTest, SystemTextWithAnInsertIsLoggedAsWritten) {
   // No arguments go with the request: the insert stays "%1" instead of the
   // text being refused (or arguments that do not exist being read).

@@ -1,0 +1,135 @@
+// Two runs at once, as a logon task that fires twice starts them: both on
+// the same machine, the same deployment and the same user's log, while a
+// third party keeps taking the log file for a moment at a time. Both must end
+// well, the EDID file whole, the machine in one sound layout with the
+// virtual monitor primary, and every line of both runs in the log.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <regex>
+#include <thread>
+
+#include "sandbox.h"
+#include "sim/virtual_edid.h"
+#include "sim_fixture.h"
+#include "support/log_capture.h"
+
+namespace {
+
+using simtest::Link;
+using simtest::Monitor;
+using simtest::Shown;
+
+// The file's messages one by one: each line the log writes starts with its
+// prefix, and text mode stored each "\n" as CR LF.
+std::vector<std::string> FileMessages(const std::string& raw) {
+  static const std::regex prefix(R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )");
+  std::vector<std::string> messages;
+  std::sregex_token_iterator it(raw.begin(), raw.end(), prefix, -1), end;
+  bool first = true;
+  for (; it != end; ++it) {
+    std::string m = *it;
+    if (first) {
+      first = false;
+      if (m.empty()) continue;  // before the first prefix
+    }
+    std::string plain;
+    for (std::size_t i = 0; i < m.size(); ++i)
+      if (!(m[i] == '\r' && i + 1 < m.size() && m[i + 1] == '\n')) plain += m[i];
+    messages.push_back(plain);
+  }
+  return messages;
+}
+
+TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
+  Sandbox box;
+  box.Install("displayprep-sim.exe");
+  box.Install("wkex.exe");
+  box.InstallCompanion();
+  box.SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
+  box.CaptureDebugOutput(true);
+  sim::Machine m;
+  m.targets = {Monitor(0x1100, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {Link(0, 0x1100)};
+  box.UseMachine(m);
+  box.WriteProfiles({{2560, 1440, 60}, {1920, 1080, 60, true}});
+  box.WriteSettings(2560, 1440, 60);
+  CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
+
+  // The third party: the log file taken without sharing for 3 ms at a time,
+  // as another program's line would take it, until both runs have ended.
+  std::atomic<bool> done{false};
+  int holds = 0;
+  std::thread holder([&] {
+    const std::wstring log = AnsiToWide(box.LogFile());
+    while (!done) {
+      HANDLE h = CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (h != INVALID_HANDLE_VALUE) {
+        ++holds;
+        Sleep(3);
+        CloseHandle(h);
+      }
+      Sleep(3);
+    }
+  });
+  RunResult results[2];
+  std::thread second([&] { results[1] = box.Run("displayprep-sim.exe"); });
+  results[0] = box.Run("displayprep-sim.exe");
+  second.join();
+  done = true;
+  holder.join();
+
+  std::vector<std::string> logged;
+  for (const RunResult& r : results) {
+    ASSERT_TRUE(r.started);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_GT(r.debugStrings.size(), 20u);
+    logged.insert(logged.end(), r.debugStrings.begin(), r.debugStrings.end());
+  }
+  EXPECT_GT(holds, 10) << "the third party took the file often";
+
+  // Every message of both runs is in the file, once.
+  std::vector<std::string> inFile = FileMessages(ReadFileBytes(box.LogFile()));
+  std::sort(logged.begin(), logged.end());
+  std::sort(inFile.begin(), inFile.end());
+  EXPECT_EQ(inFile.size(), logged.size()) << "lines lost or doubled";
+  std::vector<std::string> missing, extra;
+  std::set_difference(logged.begin(), logged.end(), inFile.begin(), inFile.end(),
+                      std::back_inserter(missing));
+  std::set_difference(inFile.begin(), inFile.end(), logged.begin(), logged.end(),
+                      std::back_inserter(extra));
+  EXPECT_TRUE(missing.empty()) << "not in the file: " << ::testing::PrintToString(missing);
+  EXPECT_TRUE(extra.empty()) << "only in the file: " << ::testing::PrintToString(extra);
+
+  // The EDID file: whole, valid, renamed (by one run or both, never half).
+  const std::string edid = box.EdidFiles()["2560x1440x60.hex"];
+  sim::VirtualDisplaySpec spec;
+  std::string why;
+  ASSERT_TRUE(
+      sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(edid.begin(), edid.end()), &spec, &why))
+      << why;
+  EXPECT_EQ(spec.name, "TovikMonitor");
+  EXPECT_EQ(edid.size(), 128u);
+
+  // The machine: sound, two active displays apart, the virtual one primary.
+  const sim::Machine after = box.Machine();
+  const std::string picture = sim::RenderDesktop(after);
+  EXPECT_EQ(sim::CheckMachine(after), "") << picture;
+  ASSERT_EQ(after.paths.size(), 2u) << picture;
+  EXPECT_NE(after.paths[0].sourceId, after.paths[1].sourceId) << "not a clone: " << picture;
+  const auto primary = sim::PrimarySourceId(after);
+  ASSERT_TRUE(primary.has_value()) << picture;
+  for (const sim::Path& p : after.paths) {
+    if (p.sourceId == *primary) {
+      EXPECT_EQ(sim::FindTarget(after, p.targetId)->name, "TovikMonitor") << picture;
+    }
+  }
+  EXPECT_EQ(box.CompanionStarts().size(), 2u) << "each run starts its companion";
+}
+
+}  // namespace
