@@ -29,7 +29,8 @@ int ReadNumber(const char*& p) {
 
 void AppendInteger(std::string& out, const Field& field, const char* conversion,
                    unsigned long long bits) {
-  std::string directive = "%" + field.flags;
+  std::string directive(1, '%');
+  directive += field.flags;
   if (field.width >= 0) directive += std::to_string(field.width);
   if (field.precision >= 0) directive += "." + std::to_string(field.precision);
   directive += conversion;

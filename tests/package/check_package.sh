@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# check_package.sh ZIP BIN WORK WINE_RUN: what the package holds, and a run of
+# its displayprep.exe with the recorder in place of wkex.exe and of the
+# companion: it must pick a profile from the packaged edid folder and say so.
+set -u
+zip=${1:?} bin=${2:?} work=${3:?} wine_run=${4:?}
+status=0
+fail() { echo "FAIL $*"; status=1; }
+
+[ -f "$zip" ] || { echo "FAIL no package at $zip"; exit 1; }
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+cmake -E tar xf "$zip" || { echo "FAIL cannot unpack $zip"; exit 1; }
+top=$(basename "$zip" .zip)
+[ -d "$top" ] || { echo "FAIL the package holds no folder $top"; exit 1; }
+
+# Exactly the program, the operators' README and the profiles: nothing of the
+# simulated stack, no test program, no helper or companion of ours.
+unexpected=$(cd "$top" && find . -type f ! -name displayprep.exe ! -name README-operators.md ! -path './edid/*.hex')
+[ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
+for f in displayprep.exe README-operators.md; do [ -f "$top/$f" ] || fail "$f missing"; done
+for size in 1280x720 1366x768 1600x900 1920x1080 1920x1200 2560x1080 2560x1440 3440x1440 3840x2160; do
+  [ -f "$top/edid/${size}x60.hex" ] || fail "no profile ${size}x60.hex"
+done
+profiles=$(find "$top/edid" -name '*.hex' | wc -l)
+echo "$profiles profiles: $(cd "$top/edid" && ls | tr '\n' ' ')"
+for f in "$top"/edid/*.hex; do
+  out=$(edid-decode -c "$f" 2>&1) || fail "$(basename "$f") does not conform: $out"
+done
+
+# A deployment from the package, on Wine's one display.
+cp "$bin/dprecord.exe" "$top/wkex.exe"
+mkdir -p "$top/rent_protect" appdata/harnfold
+cp "$bin/dprecord.exe" "$top/rent_protect/zanbyprotect.exe"
+printf '[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n' >appdata/harnfold/store.dat
+win() { WINEDEBUG=-all winepath -w "$1" 2>/dev/null; }
+dir=$(win "$work/$top")
+"$wine_run" "$bin/dprun.exe" --env "APPDATA=$(win "$work/appdata")" --cwd "$(win "$work")" -- \
+  "$dir\\displayprep.exe" >run.out 2>&1
+rc=$?
+[ "$rc" -eq 0 ] || fail "exit code $rc"
+log=appdata/harnfold/log/display.log
+[ -f "$log" ] || { fail "no log"; cat run.out; exit 1; }
+text=$(tr -d '\r' <"$log" | sed -E 's/^\[[0-9]{2}\/[0-9]{2}-[0-9:.]{12}\]: //')
+for line in "Searching in directory: $dir\\edid" \
+            "Found file: 2560x1440x60.hex --> w=2560, h=1440, fps=60, distance=0" \
+            "Selected hex file: $dir\\edid\\2560x1440x60.hex" \
+            "Successfully changed EDID monitor name in file: $dir\\edid\\2560x1440x60.hex" \
+            "wkex.exe launched successfully from $dir\\wkex.exe"; do
+  grep -qxF "$line" <<<"$text" || fail "the log lacks: $line"
+done
+grep -q '"/d"' "$top/wkex.starts" 2>/dev/null || fail "the helper was not started with /d"
+edid-decode "$top/edid/2560x1440x60.hex" | grep -q "Display Product Name: 'TovikMonitor'" ||
+  fail "the chosen profile is not renamed"
+[ $status -eq 0 ] && echo "ok: the packaged program chose and renamed $dir\\edid\\2560x1440x60.hex"
+[ $status -eq 0 ] || { echo "--- log"; echo "$text"; }
+exit $status
