@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/exe_dir.h"
 #include "display/display_config_api.h"
 #include "edidgen.h"
 #include "run_program.h"
@@ -27,11 +28,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path ProgramDirectory() {
-  wchar_t module[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, module, MAX_PATH);
-  return fs::path(module).parent_path();
-}
+fs::path ProgramDirectory() { return fs::path(GetExecutableDirectoryW()); }
 
 double NowMs() {
   static LARGE_INTEGER frequency = [] {

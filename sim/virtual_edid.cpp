@@ -17,7 +17,7 @@ bool Refuse(std::string* error, const std::string& why) {
 
 }  // namespace
 
-bool ParseVirtualDisplayEdid(const std::vector<std::uint8_t>& content, VirtualDisplaySpec* spec,
+bool ParseVirtualDisplayEdid(const std::vector<std::uint8_t>& content, VirtualDisplaySpec* shown,
                              std::string* error) {
   if (content.size() < kBlock) {
     return Refuse(error,
@@ -60,10 +60,10 @@ bool ParseVirtualDisplayEdid(const std::vector<std::uint8_t>& content, VirtualDi
     std::string name;
     for (std::size_t i = 5; i < 18 && d[i] != 0x0A; ++i) name += static_cast<char>(d[i]);
     if (name.empty()) return Refuse(error, "the monitor-name descriptor holds an empty name");
-    spec->name = name;
-    spec->width = hActive;
-    spec->height = vActive;
-    spec->refreshHz = refresh;
+    shown->name = name;
+    shown->width = hActive;
+    shown->height = vActive;
+    shown->refreshHz = refresh;
     return true;
   }
   return Refuse(error, "no monitor-name descriptor (tag FC) in the base block");

@@ -19,7 +19,7 @@ struct VirtualDisplaySpec {
 // EDID header, the block checksum, a detailed timing in descriptor slot 1 (the
 // preferred one) and a monitor-name descriptor in one of the four slots.
 // False, with the reason in `error`, when any of them is missing or unsound.
-bool ParseVirtualDisplayEdid(const std::vector<std::uint8_t>& content, VirtualDisplaySpec* spec,
+bool ParseVirtualDisplayEdid(const std::vector<std::uint8_t>& content, VirtualDisplaySpec* shown,
                              std::string* error);
 
 }  // namespace sim

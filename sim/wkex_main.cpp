@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "common/exe_dir.h"
 #include "provision/edid_codec.h"
 #include "provision/edid_file.h"
 #include "sim/sim.h"
@@ -46,20 +47,12 @@ int Fail(int code, const std::string& message) {
   return code;
 }
 
-std::wstring ProgramDirectory() {
-  std::wstring module(32768, L'\0');
-  const DWORD n = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-  module.resize(n < module.size() ? n : 0);
-  const std::size_t slash = module.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : module.substr(0, slash);
-}
-
 // The environment variable, else the key of wkex.ini, else nothing.
 std::optional<std::string> Setting(const wchar_t* variable, const wchar_t* key) {
   wchar_t buffer[1024];
   DWORD n = GetEnvironmentVariableW(variable, buffer, 1024);
   if (n > 0 && n < 1024) return sim::ToUtf8(std::wstring(buffer, n));
-  const std::wstring ini = ProgramDirectory() + L"\\wkex.ini";
+  const std::wstring ini = GetExecutableDirectoryW() + L"\\wkex.ini";
   n = GetPrivateProfileStringW(L"wkex", key, L"", buffer, 1024, ini.c_str());
   if (n > 0) return sim::ToUtf8(std::wstring(buffer, n));
   return std::nullopt;
@@ -173,9 +166,9 @@ int main() {
 
   std::vector<std::uint8_t> content;
   std::string error;
-  sim::VirtualDisplaySpec spec;
+  sim::VirtualDisplaySpec shown;
   if (!ReadEdid(edidPath, &content, &error) ||
-      !sim::ParseVirtualDisplayEdid(content, &spec, &error)) {
+      !sim::ParseVirtualDisplayEdid(content, &shown, &error)) {
     return Fail(1, shownPath + ": " + error + "; no display added");
   }
   if (plan.never) return 0;
@@ -183,9 +176,9 @@ int main() {
   const LONG result = sim::UpdateMachine([&](sim::Machine& m) -> LONG {
     sim::Event e;
     e.action = sim::EventAction::Appear;
-    e.target.id = TargetIdFor(m, spec.name);
-    e.target.name = spec.name;
-    e.target.preferred = sim::DisplayMode{spec.width, spec.height, spec.refreshHz};
+    e.target.id = TargetIdFor(m, shown.name);
+    e.target.name = shown.name;
+    e.target.preferred = sim::DisplayMode{shown.width, shown.height, shown.refreshHz};
     e.target.outputTechnology = DISPLAYCONFIG_OUTPUT_TECHNOLOGY_INDIRECT_WIRED;
     e.appearAs = plan.as;
     if (plan.afterApi) {

@@ -100,17 +100,7 @@ class BadInputs : public ::testing::TestWithParam<BadInput> {};
 TEST_P(BadInputs, KeepGoingSayWhatAndLoseNothing) {
   const BadInput& c = GetParam();
   Sandbox box(c.deployment);
-  box.Install("displayprep-sim.exe");
-  box.Install("wkex.exe");
-  box.InstallCompanion();
-  box.SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
-  sim::Machine m;
-  m.targets = {Monitor(0x1100, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 0x1100)};
-  box.UseMachine(m);
-  box.WriteProfiles({{2560, 1440, 60}, {1920, 1080, 60, true}});
-  box.WriteSettings(2560, 1440, 60);
+  box.DeployTypicalRun();
   const Hold hold = c.arrange(box);
   const std::string settingsBefore = ReadFileBytes(box.appdata() + "\\harnfold\\store.dat");
   const std::map<std::string, std::string> profilesBefore = box.EdidFiles();

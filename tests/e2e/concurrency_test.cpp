@@ -45,18 +45,8 @@ std::vector<std::string> FileMessages(const std::string& raw) {
 
 TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
   Sandbox box;
-  box.Install("displayprep-sim.exe");
-  box.Install("wkex.exe");
-  box.InstallCompanion();
-  box.SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
+  box.DeployTypicalRun();
   box.CaptureDebugOutput(true);
-  sim::Machine m;
-  m.targets = {Monitor(0x1100, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 0x1100)};
-  box.UseMachine(m);
-  box.WriteProfiles({{2560, 1440, 60}, {1920, 1080, 60, true}});
-  box.WriteSettings(2560, 1440, 60);
   CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
 
   // The third party: the log file taken without sharing for 3 ms at a time,
@@ -108,12 +98,12 @@ TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
 
   // The EDID file: whole, valid, renamed (by one run or both, never half).
   const std::string edid = box.EdidFiles()["2560x1440x60.hex"];
-  sim::VirtualDisplaySpec spec;
+  sim::VirtualDisplaySpec shown;
   std::string why;
   ASSERT_TRUE(
-      sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(edid.begin(), edid.end()), &spec, &why))
+      sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(edid.begin(), edid.end()), &shown, &why))
       << why;
-  EXPECT_EQ(spec.name, "TovikMonitor");
+  EXPECT_EQ(shown.name, "TovikMonitor");
   EXPECT_EQ(edid.size(), 128u);
 
   // The machine: sound, two active displays apart, the virtual one primary.

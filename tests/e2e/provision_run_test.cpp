@@ -207,13 +207,13 @@ TEST_F(ProvisionRun, TypicalRunOnOnePhysicalDisplay) {
   std::map<std::string, std::string> files = box.EdidFiles();
   const std::string rewritten = files["2560x1440x60.hex"];
   ASSERT_EQ(rewritten.size(), 128u);
-  sim::VirtualDisplaySpec spec;
+  sim::VirtualDisplaySpec shown;
   std::string why;
   EXPECT_TRUE(sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(rewritten.begin(), rewritten.end()),
-                                           &spec, &why))
+                                           &shown, &why))
       << why;
-  EXPECT_EQ(spec.name, "TovikMonitor");
-  EXPECT_EQ(std::make_tuple(spec.width, spec.height, spec.refreshHz),
+  EXPECT_EQ(shown.name, "TovikMonitor");
+  EXPECT_EQ(std::make_tuple(shown.width, shown.height, shown.refreshHz),
             std::make_tuple(2560u, 1440u, 60u));
   files.erase("2560x1440x60.hex");
   std::map<std::string, std::string> untouched = before;

@@ -8,6 +8,7 @@
 #include "common/exe_dir.h"
 #include "edidgen.h"
 #include "support/log_capture.h"
+#include "support/sim_support.h"
 
 namespace fs = std::filesystem;
 
@@ -79,6 +80,20 @@ void Sandbox::UseMachine(const sim::Machine& machine) {
   sim::SetStatePath(FileW("sim-state.json"));
   std::string error;
   ASSERT_TRUE(sim::SaveMachine(machine, &error)) << error;
+}
+
+void Sandbox::DeployTypicalRun() {
+  Install("displayprep-sim.exe");
+  Install("wkex.exe");
+  InstallCompanion();
+  SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
+  sim::Machine m;
+  m.targets = {simbuild::Monitor(0x1100, "DELL U2720Q")};
+  m.sources = {simbuild::Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {simbuild::Link(0, 0x1100)};
+  UseMachine(m);
+  WriteProfiles({{2560, 1440, 60}, {1920, 1080, 60, true}});
+  WriteSettings(2560, 1440, 60);
 }
 
 sim::Machine Sandbox::Machine() const {

@@ -44,6 +44,12 @@ class Sandbox {
   // The recorder in place of the companion program.
   void InstallCompanion() { Install("dprecord.exe", "rent_protect\\zanbyprotect.exe"); }
   void UseMachine(const sim::Machine& machine);
+  // The typical run's deployment: displayprep-sim.exe, the simulated helper
+  // (tied to the program's first topology request, so that what each
+  // attempt sees never depends on timing), the recorder as the companion; a
+  // machine with one physical display; the profiles 2560x1440x60 (hex text)
+  // and 1920x1080x60 (raw); store.dat asking 2560x1440 at 60 Hz.
+  void DeployTypicalRun();
   sim::Machine Machine() const;
 
   // Writes "edid\WxHxF.hex" for each profile (hex text or raw bytes).

@@ -58,13 +58,13 @@ TEST(VirtualDisplayEdid, NameAndPreferredModeOrTheReason) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    sim::VirtualDisplaySpec spec;
+    sim::VirtualDisplaySpec shown;
     std::string error;
-    const bool ok = sim::ParseVirtualDisplayEdid(c.edid, &spec, &error);
+    const bool ok = sim::ParseVirtualDisplayEdid(c.edid, &shown, &error);
     ASSERT_EQ(ok, !c.name.empty()) << error;
     if (ok) {
-      EXPECT_EQ(spec.name, c.name);
-      EXPECT_EQ(std::make_tuple(spec.width, spec.height, spec.refreshHz),
+      EXPECT_EQ(shown.name, c.name);
+      EXPECT_EQ(std::make_tuple(shown.width, shown.height, shown.refreshHz),
                 std::make_tuple(c.w, c.h, c.hz));
     } else {
       EXPECT_NE(error.find(c.reason), std::string::npos) << error;

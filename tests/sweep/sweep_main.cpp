@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/exe_dir.h"
 #include "edidgen.h"
 #include "run_program.h"
 #include "sim/sim.h"
@@ -35,11 +36,7 @@ namespace {
 constexpr LONG kCodes[] = {5, 31, 87, 122, 1610};
 std::mutex g_sim;  // the simulated stack's state path is one per process
 
-fs::path ProgramDirectory() {
-  wchar_t module[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, module, MAX_PATH);
-  return fs::path(module).parent_path();
-}
+fs::path ProgramDirectory() { return fs::path(GetExecutableDirectoryW()); }
 
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -112,12 +109,12 @@ void Judge(Cell& c) {
   } else if (c.companions != 1) {
     c.problem = std::to_string(c.companions) + " companion starts";
   } else if (c.edid != Original()) {
-    sim::VirtualDisplaySpec spec;
+    sim::VirtualDisplaySpec shown;
     std::string why;
     if (c.edid.size() != 128 ||
-        !sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(c.edid.begin(), c.edid.end()), &spec,
+        !sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(c.edid.begin(), c.edid.end()), &shown,
                                       &why) ||
-        spec.name != "TovikMonitor")
+        shown.name != "TovikMonitor")
       c.problem = "EDID file neither untouched nor rewritten whole (" +
                   std::to_string(c.edid.size()) + " bytes" + (why.empty() ? "" : ", " + why) + ")";
   }
