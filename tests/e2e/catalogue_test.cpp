@@ -15,14 +15,9 @@
 
 #include "edidgen.h"
 #include "sandbox.h"
-#include "sim_fixture.h"
 #include "support/log_capture.h"
 
 namespace {
-
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
 
 using Hold = std::shared_ptr<void>;  // whatever a case keeps during the run
 

@@ -13,14 +13,9 @@
 
 #include "sandbox.h"
 #include "sim/virtual_edid.h"
-#include "sim_fixture.h"
 #include "support/log_capture.h"
 
 namespace {
-
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
 
 // The file's messages one by one: each line the log writes starts with its
 // prefix, and text mode stored each "\n" as CR LF.

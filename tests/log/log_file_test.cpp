@@ -116,11 +116,18 @@ TEST(LogFile, LongMessageIsCutTheSameInTheFile) {
 // Another process writing its own line holds the file without sharing for a
 // moment: the line waits for it instead of being lost. One that keeps the
 // file is waited for only briefly.
-TEST(LogFile, FileHeldForAMomentStillGetsTheLine) {
-  LogCapture log;
-  ASSERT_TRUE(WriteFileBytes(log.path(), ""));
+// The capture's file, created empty and held open without sharing.
+HANDLE HoldWithoutSharing(const LogCapture& log) {
+  EXPECT_TRUE(WriteFileBytes(log.path(), ""));
   HANDLE holder = CreateFileA(log.path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(holder, INVALID_HANDLE_VALUE);
+  return holder;
+}
+
+TEST(LogFile, FileHeldForAMomentStillGetsTheLine) {
+  LogCapture log;
+  HANDLE holder = HoldWithoutSharing(log);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   HANDLE release = CreateThread(
       nullptr, 0,
@@ -139,9 +146,7 @@ TEST(LogFile, FileHeldForAMomentStillGetsTheLine) {
 
 TEST(LogFile, FileHeldForGoodIsGivenUpWithinAMoment) {
   LogCapture log;
-  ASSERT_TRUE(WriteFileBytes(log.path(), ""));
-  HANDLE holder = CreateFileA(log.path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE holder = HoldWithoutSharing(log);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   const ULONGLONG start = GetTickCount64();
   LogMessage("lost to the file, not to the console\n");
