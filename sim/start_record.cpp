@@ -84,4 +84,57 @@ std::vector<StartRecord> ReadStartRecords(const std::wstring& file) {
   return records;
 }
 
+namespace {
+
+// A record names its writer by process id alone, and Wine gives a freed id to
+// a new process once a few hundred others are free (its id table is a queue),
+// so under a busy wineserver a recorded id soon names some other program. The
+// process found under it is the writer only when its image is the program
+// beside the record file.
+bool IsWriterOf(HANDLE process, const std::wstring& file) {
+  std::wstring image(32768, L'\0');
+  DWORD n = static_cast<DWORD>(image.size());
+  if (!QueryFullProcessImageNameW(process, 0, image.data(), &n)) return true;  // cannot tell: wait
+  image.resize(n);
+  const std::size_t dot = image.find_last_of(L'.');
+  const std::size_t slash = image.find_last_of(L"\\/");
+  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) image.resize(dot);
+  const std::wstring suffix = L".starts";
+  std::wstring stem = file;
+  if (stem.size() >= suffix.size() && stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) == 0)
+    stem.resize(stem.size() - suffix.size());
+  return CompareStringOrdinal(image.data(), static_cast<int>(image.size()), stem.data(),
+                              static_cast<int>(stem.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+bool AwaitStarts(const std::wstring& file, std::size_t count, unsigned long timeoutMs,
+                 std::vector<StartRecord>* records) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  std::vector<StartRecord> found = ReadStartRecords(file);
+  while (found.size() < count && GetTickCount64() < deadline) {
+    Sleep(10);
+    found = ReadStartRecords(file);
+  }
+  bool ok = found.size() >= count;
+  for (const StartRecord& r : found) {
+    HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
+                           FALSE, static_cast<DWORD>(r.processId));
+    if (h == nullptr) continue;  // ended and gone
+    if (IsWriterOf(h, file)) {
+      const ULONGLONG now = GetTickCount64();
+      const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+      if (WaitForSingleObject(h, left) != WAIT_OBJECT_0) {
+        TerminateProcess(h, 1);
+        WaitForSingleObject(h, 5000);
+        ok = false;
+      }
+    }
+    CloseHandle(h);
+  }
+  if (records != nullptr) *records = std::move(found);
+  return ok;
+}
+
 }  // namespace sim

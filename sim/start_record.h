@@ -4,6 +4,7 @@
 // line and the current directory the launch really produced.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,14 @@ bool AppendStartRecord(const std::wstring& file, const StartRecord& record);
 // Every record in the file, oldest first; empty when the file is missing.
 // Lines that are not records are skipped.
 std::vector<StartRecord> ReadStartRecords(const std::wstring& file);
+
+// Waits, for at most `timeoutMs` in all, until `file` holds at least `count`
+// records and every program that wrote one has ended; a launch does not wait,
+// and a program still running holds its files and handles. A writer still
+// running at the deadline is ended here, so that one stuck program fails one
+// wait instead of every later one. False on a timeout of either kind; the
+// records read are left in `records` when it is given.
+bool AwaitStarts(const std::wstring& file, std::size_t count, unsigned long timeoutMs,
+                 std::vector<StartRecord>* records = nullptr);
 
 }  // namespace sim

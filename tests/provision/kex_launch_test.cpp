@@ -111,17 +111,9 @@ TEST_P(KexLaunch, LogsAndStartsExactlySo) {
     EXPECT_TRUE(sim::ReadStartRecords(records).empty());
     return;
   }
-  // The launch does not wait; the helper records its start first thing.
   std::vector<sim::StartRecord> starts;
-  for (int i = 0; i < 3000 && starts.empty(); ++i) {
-    starts = sim::ReadStartRecords(records);
-    if (starts.empty()) Sleep(10);
-  }
+  EXPECT_TRUE(sim::AwaitStarts(records, 1, 30000, &starts));
   ASSERT_EQ(starts.size(), 1u) << "the helper never recorded its start";
-  if (HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, starts[0].processId)) {
-    WaitForSingleObject(h, 30000);
-    CloseHandle(h);
-  }
   EXPECT_EQ(starts[0].commandLine, Expand(c.commandLine, d));
   EXPECT_EQ(starts[0].currentDirectory, d);
 }

@@ -65,23 +65,10 @@ int OwnHandles() {
   return n;
 }
 
-// Waits until every recorder started from `file` has ended: the launches do
-// not wait, and a process still starting holds handles of its own.
+// Every recorder started from `file` has ended before the count is taken: a
+// process still starting holds handles of its own.
 void WaitForStarts(const std::wstring& file, std::size_t count) {
-  for (int i = 0; i < 3000; ++i) {
-    const auto starts = sim::ReadStartRecords(file);
-    if (starts.size() >= count) {
-      for (const auto& s : starts) {
-        if (HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, s.processId)) {
-          WaitForSingleObject(h, 30000);
-          CloseHandle(h);
-        }
-      }
-      return;
-    }
-    Sleep(10);
-  }
-  ADD_FAILURE() << "the recorder never ran";
+  EXPECT_TRUE(sim::AwaitStarts(file, count, 30000)) << "a recorder never ran or never ended";
 }
 
 class Handles : public simbuild::SimStateTest {

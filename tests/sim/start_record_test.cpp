@@ -1,0 +1,78 @@
+// Waiting for the programs that wrote start records: a recorded process id may
+// name another program by the time it is read, and a writer that never ends
+// must not hold every later wait.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "common/exe_dir.h"
+#include "sim/sim_text.h"
+#include "sim/start_record.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// A program started suspended: alive until it is ended.
+struct Suspended {
+  PROCESS_INFORMATION pi = {};
+  explicit Suspended(const std::string& image) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::string line = "\"" + image + "\"";
+    EXPECT_TRUE(CreateProcessA(image.c_str(), line.data(), nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+        << image << " " << GetLastError();
+  }
+  ~Suspended() {
+    if (pi.hProcess == nullptr) return;
+    TerminateProcess(pi.hProcess, 0);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  bool Running() const { return WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; }
+};
+
+TEST(AwaitStarts, WaitsOnlyForTheWriterAndEndsOneThatHangs) {
+  TempDir dir;
+  const std::string built = GetExecutableDirectory() + "\\wkex.exe";
+  const std::string beside = dir.File("wkex.exe");
+  ASSERT_TRUE(CopyFileA(built.c_str(), beside.c_str(), FALSE));
+  const std::wstring file = dir.wpath() + L"\\wkex.starts";
+
+  const struct {
+    const char* what;
+    const std::string& image;
+    bool writer;
+  } cases[] = {
+      // The recorded id now names the same program started from elsewhere.
+      {"another program under the recorded id", built, false},
+      {"the writer, stuck", beside, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileW(file.c_str());
+    Suspended p(c.image);
+    sim::StartRecord r;
+    r.processId = p.pi.dwProcessId;
+    ASSERT_TRUE(sim::AppendStartRecord(file, r));
+
+    std::vector<sim::StartRecord> read;
+    const bool ended = sim::AwaitStarts(file, 1, c.writer ? 500 : 5000, &read);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].processId, r.processId);
+    EXPECT_EQ(ended, !c.writer);
+    // Only the writer is ended; a program that merely has its id is left alone.
+    EXPECT_EQ(p.Running(), !c.writer);
+  }
+}
+
+TEST(AwaitStarts, TimesOutWhenTooFewRecords) {
+  TempDir dir;
+  const std::wstring file = dir.wpath() + L"\\dprecord.starts";
+  ASSERT_TRUE(sim::AppendStartRecord(file, sim::StartRecord{}));
+  std::vector<sim::StartRecord> read;
+  EXPECT_FALSE(sim::AwaitStarts(file, 2, 100, &read));
+  EXPECT_EQ(read.size(), 1u);
+}
+
+}  // namespace
