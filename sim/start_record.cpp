@@ -12,6 +12,33 @@
 
 namespace sim {
 
+namespace {
+
+// The path up to its last dot, when that dot is in the last component.
+std::wstring WithoutExtension(std::wstring path) {
+  const std::size_t dot = path.find_last_of(L'.');
+  const std::size_t slash = path.find_last_of(L"\\/");
+  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) path.resize(dot);
+  return path;
+}
+
+// A record names its writer by process id alone, and Wine gives a freed id to
+// a new process once a few hundred others are free (its id table is a queue),
+// so under a busy wineserver a recorded id soon names some other program. The
+// process found under it is the writer only when its image is the program
+// beside the record file.
+bool IsWriterOf(HANDLE process, const std::wstring& writerStem) {
+  std::wstring image(32768, L'\0');
+  DWORD n = static_cast<DWORD>(image.size());
+  if (!QueryFullProcessImageNameW(process, 0, image.data(), &n)) return true;  // cannot tell: wait
+  image.resize(n);
+  image = WithoutExtension(std::move(image));
+  return CompareStringOrdinal(image.data(), static_cast<int>(image.size()), writerStem.data(),
+                              static_cast<int>(writerStem.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
 StartRecord CurrentStart() {
   StartRecord r;
   r.processId = GetCurrentProcessId();
@@ -40,10 +67,7 @@ std::wstring StartRecordFileBesideProgram() {
   std::wstring module(32768, L'\0');
   const DWORD n = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
   module.resize(n < module.size() ? n : 0);
-  const std::size_t dot = module.find_last_of(L'.');
-  const std::size_t slash = module.find_last_of(L"\\/");
-  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) module.resize(dot);
-  return module + L".starts";
+  return WithoutExtension(module) + L".starts";
 }
 
 bool AppendStartRecord(const std::wstring& file, const StartRecord& record) {
@@ -84,31 +108,6 @@ std::vector<StartRecord> ReadStartRecords(const std::wstring& file) {
   return records;
 }
 
-namespace {
-
-// A record names its writer by process id alone, and Wine gives a freed id to
-// a new process once a few hundred others are free (its id table is a queue),
-// so under a busy wineserver a recorded id soon names some other program. The
-// process found under it is the writer only when its image is the program
-// beside the record file.
-bool IsWriterOf(HANDLE process, const std::wstring& file) {
-  std::wstring image(32768, L'\0');
-  DWORD n = static_cast<DWORD>(image.size());
-  if (!QueryFullProcessImageNameW(process, 0, image.data(), &n)) return true;  // cannot tell: wait
-  image.resize(n);
-  const std::size_t dot = image.find_last_of(L'.');
-  const std::size_t slash = image.find_last_of(L"\\/");
-  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) image.resize(dot);
-  const std::wstring suffix = L".starts";
-  std::wstring stem = file;
-  if (stem.size() >= suffix.size() && stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) == 0)
-    stem.resize(stem.size() - suffix.size());
-  return CompareStringOrdinal(image.data(), static_cast<int>(image.size()), stem.data(),
-                              static_cast<int>(stem.size()), TRUE) == CSTR_EQUAL;
-}
-
-}  // namespace
-
 bool AwaitStarts(const std::wstring& file, std::size_t count, unsigned long timeoutMs,
                  std::vector<StartRecord>* records) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -118,11 +117,12 @@ bool AwaitStarts(const std::wstring& file, std::size_t count, unsigned long time
     found = ReadStartRecords(file);
   }
   bool ok = found.size() >= count;
+  const std::wstring writerStem = WithoutExtension(file);
   for (const StartRecord& r : found) {
     HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
                            FALSE, static_cast<DWORD>(r.processId));
     if (h == nullptr) continue;  // ended and gone
-    if (IsWriterOf(h, file)) {
+    if (IsWriterOf(h, writerStem)) {
       const ULONGLONG now = GetTickCount64();
       const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
       if (WaitForSingleObject(h, left) != WAIT_OBJECT_0) {
