@@ -450,6 +450,9 @@ std::string MachineToJson(const Machine& m) {
   for (const Fault& f : m.faults) j["faults"].push_back(FaultToJson(f));
   j["events"] = json::array();
   for (const Event& e : m.events) j["events"].push_back(EventToJson(e));
+  if (m.helperGate) {
+    j["helperGate"] = {{"api", ApiName(m.helperGate->api)}, {"call", m.helperGate->afterCall}};
+  }
   j["setCalls"] = json::array();
   for (const RecordedSetCall& c : m.setCalls) j["setCalls"].push_back(SetCallToJson(c));
   json db{{"saves", m.databaseSaves}};
@@ -491,6 +494,13 @@ bool MachineFromJson(const std::string& text, Machine* machine, std::string* err
     }
     m.faults = ListFromJson<Fault>(j, "faults", FaultFromJson);
     m.events = ListFromJson<Event>(j, "events", EventFromJson);
+    if (auto it = j.find("helperGate"); it != j.end()) {
+      if (!it->is_object()) Fail("\"helperGate\" must be an object");
+      HelperGate gate;
+      gate.api = ApiFromJson(Need(*it, "api"));
+      gate.afterCall = U32(Need(*it, "call"), "call");
+      m.helperGate = gate;
+    }
     m.setCalls = ListFromJson<RecordedSetCall>(j, "setCalls", SetCallFromJson);
     if (auto it = j.find("database"); it != j.end()) {
       m.databaseSaves = U32Or(*it, "saves", 0);

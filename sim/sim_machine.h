@@ -105,6 +105,21 @@ struct Event {
   bool fired = false;
 };
 
+// Holds back a run's display calls until the simulated helper has announced
+// its display. The program starts the helper and goes on without waiting, so
+// how many calls the run makes before the helper's display is registered
+// depends on how fast the machine starts a process; a test that ties the
+// helper's display to call `afterCall` of `api` sets the gate, and every
+// display call made after that one waits (the state lock released) until the
+// helper has finished with the machine. The helper opens the gate on every
+// way out, whether it added a display or not; a gate still shut after
+// kHelperGateTimeoutMs opens by itself, with a line on standard error.
+struct HelperGate {
+  Api api = Api::SetDisplayConfig;
+  uint32_t afterCall = 1;
+};
+constexpr uint32_t kHelperGateTimeoutMs = 60000;
+
 // One SetDisplayConfig call as the caller made it.
 struct RecordedSetCall {
   UINT32 flags = 0;
@@ -130,6 +145,7 @@ struct Machine {
   std::array<uint32_t, kApiCount> callCounts{};
   std::vector<Fault> faults;
   std::vector<Event> events;
+  std::optional<HelperGate> helperGate;
   std::vector<RecordedSetCall> setCalls;
   uint32_t databaseSaves = 0;
   std::optional<SavedLayout> database;

@@ -155,7 +155,35 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   }
   // The simulated stack finds its state beside the program unless told otherwise.
   options.environment[L"DPSIM_STATE"] = std::nullopt;
+  HoldCallsForHelper();
   return RunProgram(options);
+}
+
+// A helper tied to a call count registers its display whenever its process
+// gets going, which on a busy machine may be several of the run's calls
+// later; the gate holds the run's calls past that count until the helper has
+// announced its display. Only the simulated helper opens the gate, so none is
+// set for a deployment whose wkex.exe is missing or is some other program.
+void Sandbox::HoldCallsForHelper() {
+  const auto after = environment_.find(L"WKEX_AFTER");
+  if (after == environment_.end() || !after->second) return;
+  std::error_code ignored;
+  const fs::path helper(FileW("wkex.exe"));
+  const fs::path built(GetExecutableDirectoryW() + L"\\wkex.exe");
+  if (!fs::is_regular_file(helper, ignored) ||
+      fs::file_size(helper, ignored) != fs::file_size(built, ignored))
+    return;
+  const std::string value = WideToAnsi(*after->second);
+  const std::size_t colon = value.find(':');
+  sim::HelperGate gate;
+  if (colon == std::string::npos || !sim::ParseApi(value.substr(0, colon), &gate.api)) return;
+  gate.afterCall = static_cast<uint32_t>(std::stoul(value.substr(colon + 1)));
+  sim::SetStatePath(FileW("sim-state.json"));
+  sim::Machine m;
+  if (!sim::LoadMachine(&m)) return;
+  m.helperGate = gate;
+  std::string error;
+  ASSERT_TRUE(sim::SaveMachine(m, &error)) << error;
 }
 
 std::vector<sim::StartRecord> Sandbox::CompanionStarts() const {

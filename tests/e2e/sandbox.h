@@ -89,6 +89,7 @@ class Sandbox {
   }
 
  private:
+  void HoldCallsForHelper();
   struct Outside {};
   Sandbox(Outside, const std::string& directory);
 

@@ -1,5 +1,7 @@
 // Scripted faults and events of the simulated machine.
+#include <atomic>
 #include <functional>
+#include <thread>
 
 #include "sim_test_util.h"
 
@@ -285,6 +287,50 @@ TEST_F(ScriptTest, CallCountEventsWaitForTheirFunction) {
   sim::FireDueEvents(m, sim::NowMs());
   EXPECT_TRUE(m.events[0].fired);
   EXPECT_TRUE(sim::IsTargetActive(m, kLg));
+}
+
+}  // namespace
+
+namespace {
+
+// The gate holds a run's calls past its count, whichever function they are,
+// until someone opens it; the calls up to the count are never held.
+TEST_F(ScriptTest, HelperGateHoldsTheCallsPastItsCountUntilItOpens) {
+  sim::Machine m = BuiltIn("one-display");
+  m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
+  Use(m);
+  EXPECT_EQ(CallOnce(sim::Api::GetDisplayConfigBufferSizes), ERROR_SUCCESS);
+  EXPECT_EQ(CallOnce(sim::Api::SetDisplayConfig), ERROR_SUCCESS);
+  ASSERT_TRUE(Now().helperGate.has_value()) << "the calls up to the count leave the gate shut";
+
+  std::atomic<bool> opened{false};
+  std::thread helper([&] {
+    Sleep(300);
+    opened = true;
+    sim::UpdateMachine([](sim::Machine& machine) -> LONG {
+      machine.helperGate.reset();
+      return ERROR_SUCCESS;
+    });
+  });
+  const LONG held = CallOnce(sim::Api::QueryDisplayConfig);
+  const bool openedFirst = opened;
+  helper.join();
+  EXPECT_EQ(held, ERROR_SUCCESS);
+  EXPECT_TRUE(openedFirst) << "the call past the count was answered before the gate opened";
+  const sim::Machine after = Now();
+  EXPECT_EQ(after.CallCount(sim::Api::QueryDisplayConfig), 1u);
+  EXPECT_EQ(after.CallCount(sim::Api::SetDisplayConfig), 1u);
+}
+
+TEST_F(ScriptTest, HelperGateSurvivesTheStateFile) {
+  sim::Machine m = BuiltIn("one-display");
+  m.helperGate = sim::HelperGate{sim::Api::QueryDisplayConfig, 7};
+  sim::Machine back;
+  std::string error;
+  ASSERT_TRUE(sim::MachineFromJson(sim::MachineToJson(m), &back, &error)) << error;
+  ASSERT_TRUE(back.helperGate.has_value());
+  EXPECT_EQ(back.helperGate->api, sim::Api::QueryDisplayConfig);
+  EXPECT_EQ(back.helperGate->afterCall, 7u);
 }
 
 }  // namespace

@@ -153,6 +153,7 @@ TEST_P(Helper, SchedulesTheDisplayOrSaysWhyNot) {
   if (c.knownName) m.targets.push_back(simbuild::Unplugged(0x1234, "TovikMonitor"));
   const std::uint64_t before = sim::NowMs();
   m.createdAtMs = before - 5000;
+  m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
   Use(m);
 
   RunOptions run;
@@ -175,6 +176,7 @@ TEST_P(Helper, SchedulesTheDisplayOrSaysWhyNot) {
   EXPECT_EQ(sim::ReadStartRecords(dir_.wpath() + L"\\wkex.starts").size(), 1u);
 
   const sim::Machine now = Now();
+  EXPECT_FALSE(now.helperGate.has_value()) << "whatever became of the display, the run may go on";
   EXPECT_EQ(now.paths.size(), 1u) << "the display only comes later";
   ASSERT_EQ(now.events.size(), c.scheduled ? 1u : 0u);
   if (!c.scheduled) return;

@@ -82,9 +82,13 @@ fs::path Deploy(const fs::path& root, const std::string& name, const sim::Machin
   std::ofstream(d / "edid" / "2560x1440x60.hex", std::ios::binary) << Original();
   std::ofstream(d / "appdata" / "harnfold" / "store.dat", std::ios::binary)
       << "[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n";
+  // The helper's display follows the first topology request however late
+  // the helper gets going, so that call k is the same call in every run.
+  sim::Machine gated = machine;
+  gated.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
   std::lock_guard<std::mutex> lock(g_sim);
   sim::SetStatePath((d / "sim-state.json").wstring());
-  sim::SaveMachine(machine);
+  sim::SaveMachine(gated);
   return d;
 }
 
