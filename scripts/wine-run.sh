@@ -8,19 +8,96 @@
 # load, exit code unknown, nothing on either output); it is started once more,
 # and the first attempt's exit code is reported. A program that fails that
 # way twice fails.
+#
+# No program may hold the suite up. It is ended, with a report of what it
+# printed last (a test program names its test and stage there) and of every
+# process still running in the prefix, when
+#   - it runs longer than DP_RUN_TIMEOUT seconds (default 120; CTest sets it
+#     per test program, a few times the program's measured time), or
+#   - its main thread has ended but the process has not, for 10 seconds: Wine
+#     then waits for a thread that will never end (docs/wine.md).
+# Exit code 124 then, as timeout(1) gives.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+bound=${DP_RUN_TIMEOUT:-120}
+orphanGrace=10
 out=$(mktemp) err=$(mktemp)
 trap 'rm -f "$out" "$err"' EXIT
-wine "$@" >"$out" 2>"$err" </dev/null
-rc=$?
-if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
-  echo "wine-run.sh: $1 ended with code $rc before any output; starting it once more" >&2
-  wine "$@" >"$out" 2>"$err" </dev/null
+
+# Every process of this prefix with its threads' states: what was still
+# running when a program was ended.
+report_prefix() {
+  local p state t
+  echo "wine-run.sh: processes of $WINEPREFIX still running:"
+  for p in $(grep -lzx "WINEPREFIX=$WINEPREFIX" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3); do
+    [ "$p" = "$$" ] && continue
+    [ -r "/proc/$p/cmdline" ] || continue
+    state=""
+    for t in /proc/"$p"/task/*; do
+      state+=" ${t##*/}:$(cut -d' ' -f3 "$t/stat" 2>/dev/null)/$(cat "$t/wchan" 2>/dev/null)"
+    done
+    echo "  $p $({ tr '\0' ' ' <"/proc/$p/cmdline"; } 2>/dev/null | cut -c1-160) [threads$state]"
+  done
+  # A Wine process whose server has gone waits on it for ever.
+  local server=""
+  for p in $(pgrep -x 'wineserver(64)?'); do
+    grep -qszx "WINEPREFIX=$WINEPREFIX" "/proc/$p/environ" && server=$p
+  done
+  [ -n "$server" ] || echo "  (no wineserver for this prefix)"
+}
+
+# Runs the program with the watchdog; sets rc.
+run_once() {
+  local pid start now orphanSince="" leader
+  : >"$out"
+  : >"$err"
+  wine "$@" >"$out" 2>"$err" </dev/null &
+  pid=$!
+  start=$(date +%s)
+  while kill -0 "$pid" 2>/dev/null; do
+    now=$(date +%s)
+    leader=$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)
+    if [ "$leader" = "Z" ] || [ -z "$leader" ]; then
+      # Ended and not yet reaped, or the main thread alone has ended.
+      [ "$(ls "/proc/$pid/task" 2>/dev/null | wc -l)" -gt 1 ] || break
+      orphanSince=${orphanSince:-$now}
+    else
+      orphanSince=""
+    fi
+    local why=""
+    if [ $((now - start)) -ge "$bound" ]; then
+      why="ran longer than ${bound} s (DP_RUN_TIMEOUT)"
+    elif [ -n "$orphanSince" ] && [ $((now - orphanSince)) -ge "$orphanGrace" ]; then
+      why="main thread ended ${orphanGrace} s ago but the process did not"
+    fi
+    if [ -n "$why" ]; then
+      local report
+      report=$(
+        echo "wine-run.sh: $* $why; ending it"
+        echo "wine-run.sh: its last output (| standard output, ! standard error):"
+        tail -n 15 "$out" | sed 's/^/  | /'
+        tail -n 5 "$err" | sed 's/^/  ! /'
+        report_prefix
+      )
+      printf '%s\n' "$report" >>"$err"
+      kill -KILL "$pid" 2>/dev/null
+      wait "$pid" 2>/dev/null
+      rc=124
+      return
+    fi
+    sleep 0.2
+  done
+  wait "$pid"
   rc=$?
+}
+
+run_once "$@"
+if [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  echo "wine-run.sh: $1 ended with code $rc before any output; starting it once more" >&2
+  run_once "$@"
 fi
 cat "$out"
 cat "$err" >&2

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -103,11 +104,16 @@ class Handles : public simbuild::SimStateTest {
   // path, a code page table), then 25 times more: the count must not move.
   void ExpectNoneLeft(const char* name, const std::function<void()>& stage) {
     SCOPED_TRACE(name);
+    const ULONGLONG started = GetTickCount64();
+    std::printf("stage %s\n", name);
+    std::fflush(stdout);
     stage();
     const int before = OwnHandles();
     ASSERT_GT(before, 0);
     for (int i = 0; i < 25; ++i) stage();
     EXPECT_EQ(OwnHandles(), before) << name << " left handles behind";
+    std::printf("stage %s: %llu ms\n", name, GetTickCount64() - started);
+    std::fflush(stdout);
   }
 
   std::string deploy_;
