@@ -1,15 +1,17 @@
 // The log formatter over any format and any arguments: the format and the
 // argument values come from the input, an argument of the kind each directive
 // asks for, in one of three kinds of code page. The message never exceeds
-// 2047 bytes, holds no NUL, and comes out the same twice; no directive takes
-// more than one argument; a format without directives comes out as written.
+// 2047 bytes, holds no NUL, and comes out the same twice; only the
+// directives the messages use take an argument, one each, of their kind; a
+// format without directives comes out as written.
 // (Where the cut falls is pinned by the unit tests; here it meets double-byte
 // and UTF-8 text.)
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <string>
 
 #include "fuzz_check.h"
@@ -21,12 +23,24 @@ struct Source {
   FuzzedDataProvider* in;
   std::deque<std::string> narrow;
   std::deque<std::wstring> wide;
-  std::size_t taken = 0;  // arguments handed out
+  // Arguments handed out, per kind: signed, unsigned, narrow, wide.
+  std::array<std::size_t, 4> taken{};
 };
+
+// Occurrences of each text in the format: as many as the directives there
+// could be of a kind, since each directive is written out in full.
+std::size_t Occurrences(const std::string& format, std::initializer_list<const char*> texts) {
+  std::size_t n = 0;
+  for (const std::string text : texts)
+    for (std::size_t at = format.find(text); at != std::string::npos;
+         at = format.find(text, at + 1))
+      ++n;
+  return n;
+}
 
 long long Signed(void* c, LogIntSize size) {
   auto* s = static_cast<Source*>(c);
-  ++s->taken;
+  ++s->taken[0];
   // %d and %ld: no message prints a signed size.
   FUZZ_CHECK(size != LogIntSize::kSize);
   return size == LogIntSize::kLong ? s->in->ConsumeIntegral<long>() : s->in->ConsumeIntegral<int>();
@@ -34,7 +48,7 @@ long long Signed(void* c, LogIntSize size) {
 
 unsigned long long Unsigned(void* c, LogIntSize size) {
   auto* s = static_cast<Source*>(c);
-  ++s->taken;
+  ++s->taken[1];
   switch (size) {
     case LogIntSize::kInt:
       return s->in->ConsumeIntegral<unsigned>();
@@ -47,7 +61,7 @@ unsigned long long Unsigned(void* c, LogIntSize size) {
 
 const char* Narrow(void* c) {
   auto* s = static_cast<Source*>(c);
-  ++s->taken;
+  ++s->taken[2];
   if (s->in->ConsumeBool()) return nullptr;
   std::string text = s->in->ConsumeRandomLengthString(3000);
   s->narrow.push_back(text.substr(0, text.find('\0')));
@@ -56,7 +70,7 @@ const char* Narrow(void* c) {
 
 const wchar_t* Wide(void* c) {
   auto* s = static_cast<Source*>(c);
-  ++s->taken;
+  ++s->taken[3];
   if (s->in->ConsumeBool()) return nullptr;
   std::wstring text;
   for (std::size_t n = s->in->ConsumeIntegralInRange<std::size_t>(0, 3000); n > 0; --n) {
@@ -115,10 +129,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string rest = in.ConsumeRemainingBytesAsString();
 
   std::string results[2];
-  std::size_t taken = 0;
+  std::array<std::size_t, 4> taken{};
   for (std::string& result : results) {
     FuzzedDataProvider args(reinterpret_cast<const std::uint8_t*>(rest.data()), rest.size());
-    Source source{&args, {}, {}, 0};
+    Source source{&args, {}, {}, {}};
     const LogArguments arguments{&source, &Signed, &Unsigned, &Narrow, &Wide};
     result = FormatLogText(format.c_str(), arguments, &ToNarrow, g_encoding);
     taken = source.taken;
@@ -127,7 +141,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(text.size() <= 2047);
   FUZZ_CHECK(text.find('\0') == std::string::npos);
   FUZZ_CHECK(results[0] == results[1]);
-  FUZZ_CHECK(taken <= static_cast<std::size_t>(std::count(format.begin(), format.end(), '%')));
+  FUZZ_CHECK(taken[0] <= Occurrences(format, {"%d", "%ld"}));
+  FUZZ_CHECK(taken[1] <= Occurrences(format, {"%u", "%lu", "%zu"}));
+  FUZZ_CHECK(taken[2] <= Occurrences(format, {"%s"}));
+  FUZZ_CHECK(taken[3] <= Occurrences(format, {"%ws", "%ls"}));
   // The format is at most 400 bytes, so the cut never reaches it.
   if (format.find('%') == std::string::npos) FUZZ_CHECK(text == format);
   return 0;

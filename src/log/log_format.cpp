@@ -65,7 +65,7 @@ std::string FormatLogText(const char* format, const LogArguments& args, WideToNa
       ++p;
       const char* text = args.nextNarrow(args.context);
       out += text ? text : "(null)";
-    } else if (conversion == 's') {  // %ls and %ws: wide text
+    } else if (conversion == 's' && (modifier == 'l' || modifier == 'w')) {
       ++p;
       const wchar_t* text = args.nextWide(args.context);
       if (text == nullptr) {
