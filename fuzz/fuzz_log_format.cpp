@@ -1,12 +1,17 @@
 // The log formatter over any format and any arguments: the format and the
 // argument values come from the input, an argument of the kind each directive
 // asks for, in one of three kinds of code page. The message never exceeds
-// 2047 bytes, holds no NUL, and comes out the same twice. (Where the cut falls
-// is pinned by the unit tests; here it meets double-byte and UTF-8 text.)
+// 2047 bytes, holds no NUL, and comes out the same twice; only the
+// directives the messages use take an argument, one each, of their kind; a
+// format without directives comes out as written.
+// (Where the cut falls is pinned by the unit tests; here it meets double-byte
+// and UTF-8 text.)
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <array>
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <string>
 
 #include "fuzz_check.h"
@@ -18,22 +23,32 @@ struct Source {
   FuzzedDataProvider* in;
   std::deque<std::string> narrow;
   std::deque<std::wstring> wide;
+  // Arguments handed out, per kind: signed, unsigned, narrow, wide.
+  std::array<std::size_t, 4> taken{};
 };
+
+// Occurrences of each text in the format: as many as the directives there
+// could be of a kind, since each directive is written out in full.
+std::size_t Occurrences(const std::string& format, std::initializer_list<const char*> texts) {
+  std::size_t n = 0;
+  for (const std::string text : texts)
+    for (std::size_t at = format.find(text); at != std::string::npos;
+         at = format.find(text, at + 1))
+      ++n;
+  return n;
+}
 
 long long Signed(void* c, LogIntSize size) {
   auto* s = static_cast<Source*>(c);
-  switch (size) {
-    case LogIntSize::kInt:
-      return s->in->ConsumeIntegral<int>();
-    case LogIntSize::kLong:
-      return s->in->ConsumeIntegral<long>();
-    default:
-      return s->in->ConsumeIntegral<std::ptrdiff_t>();
-  }
+  ++s->taken[0];
+  // %d and %ld: no message prints a signed size.
+  FUZZ_CHECK(size != LogIntSize::kSize);
+  return size == LogIntSize::kLong ? s->in->ConsumeIntegral<long>() : s->in->ConsumeIntegral<int>();
 }
 
 unsigned long long Unsigned(void* c, LogIntSize size) {
   auto* s = static_cast<Source*>(c);
+  ++s->taken[1];
   switch (size) {
     case LogIntSize::kInt:
       return s->in->ConsumeIntegral<unsigned>();
@@ -46,6 +61,7 @@ unsigned long long Unsigned(void* c, LogIntSize size) {
 
 const char* Narrow(void* c) {
   auto* s = static_cast<Source*>(c);
+  ++s->taken[2];
   if (s->in->ConsumeBool()) return nullptr;
   std::string text = s->in->ConsumeRandomLengthString(3000);
   s->narrow.push_back(text.substr(0, text.find('\0')));
@@ -54,6 +70,7 @@ const char* Narrow(void* c) {
 
 const wchar_t* Wide(void* c) {
   auto* s = static_cast<Source*>(c);
+  ++s->taken[3];
   if (s->in->ConsumeBool()) return nullptr;
   std::wstring text;
   for (std::size_t n = s->in->ConsumeIntegralInRange<std::size_t>(0, 3000); n > 0; --n) {
@@ -112,15 +129,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string rest = in.ConsumeRemainingBytesAsString();
 
   std::string results[2];
+  std::array<std::size_t, 4> taken{};
   for (std::string& result : results) {
     FuzzedDataProvider args(reinterpret_cast<const std::uint8_t*>(rest.data()), rest.size());
-    Source source{&args, {}, {}};
+    Source source{&args, {}, {}, {}};
     const LogArguments arguments{&source, &Signed, &Unsigned, &Narrow, &Wide};
     result = FormatLogText(format.c_str(), arguments, &ToNarrow, g_encoding);
+    taken = source.taken;
   }
   const std::string& text = results[0];
   FUZZ_CHECK(text.size() <= 2047);
   FUZZ_CHECK(text.find('\0') == std::string::npos);
   FUZZ_CHECK(results[0] == results[1]);
+  FUZZ_CHECK(taken[0] <= Occurrences(format, {"%d", "%ld"}));
+  FUZZ_CHECK(taken[1] <= Occurrences(format, {"%u", "%lu", "%zu"}));
+  FUZZ_CHECK(taken[2] <= Occurrences(format, {"%s"}));
+  FUZZ_CHECK(taken[3] <= Occurrences(format, {"%ws", "%ls"}));
+  // The format is at most 400 bytes, so the cut never reaches it.
+  if (format.find('%') == std::string::npos) FUZZ_CHECK(text == format);
   return 0;
 }

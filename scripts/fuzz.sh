@@ -4,29 +4,35 @@
 # fuzz), runs the native checks, replays every kept regression input, then
 # fuzzes each target for SECONDS and prints executions and findings per target.
 #
-#   scripts/fuzz.sh [SECONDS]     (default 60; scripts/test.sh runs it with 2)
+#   scripts/fuzz.sh [--no-install] [SECONDS]   (default 60)
 #
+# The test suite runs it with --no-install 2. Missing packages are installed (as root) unless --no-install is given; then
+# the script says which are missing and exits 77, the test suite's skip.
 # Exit code 0 when no target found anything. A finding is kept under
 # build/fuzz/findings/<target>/; once fixed, copy it to fuzz/regressions/<target>/.
 set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+install=1
+if [ "${1:-}" = --no-install ]; then
+  install=0
+  shift
+fi
 seconds=${1:-60}
 targets=(edid_reader hex_text name_rewrite profile_name log_format module_dir edidgen)
-packages=(clang libclang-rt-14-dev libfuzzer-14-dev cmake make)
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then echo "fuzz.sh: missing Debian packages: ${missing[*]}" >&2; exit 1; fi
-  DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ $install -eq 1 ]; then
+  dp_ensure_packages "${DP_FUZZ_PACKAGES[@]}"
+else
+  mapfile -t missing < <(dp_missing_packages "${DP_FUZZ_PACKAGES[@]}")
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "fuzz.sh: skipped: missing Debian packages ${missing[*]} (scripts/test.sh installs them)"
+    exit 77
+  fi
 fi
 
+root=$DP_ROOT
 build=$root/build/fuzz
-cmake --preset fuzz -S "$root" >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+dp_build_fuzz
 bin=$build/fuzz
 
 "$bin/native_checks"

@@ -1,4 +1,4 @@
-# Shared by scripts/test.sh and scripts/demo.sh: packages, build, Wine.
+# Shared by scripts/test.sh, scripts/demo.sh and scripts/fuzz.sh: packages, build, Wine.
 # Sourced, not run.
 
 DP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -8,17 +8,27 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Gecko or Mono install prompts on a machine without a display.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
-DP_PACKAGES=(mingw-w64 wine wine64 cmake make edid-decode nlohmann-json3-dev googletest locales
-  clang libclang-rt-14-dev libfuzzer-14-dev)
+# The fuzz targets' own (scripts/fuzz.sh), then everything scripts/test.sh needs.
+DP_FUZZ_PACKAGES=(clang libclang-rt-14-dev libfuzzer-14-dev cmake make)
+DP_PACKAGES=(mingw-w64 wine wine64 edid-decode nlohmann-json3-dev googletest locales
+  "${DP_FUZZ_PACKAGES[@]}")
 
 dp_log() { printf '==> %s\n' "$*" >&2; }
 
-# Installs what is missing, with apt-get when root; otherwise says what to install.
-dp_ensure_packages() {
-  local missing=() p
-  for p in "${DP_PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+# The named packages that are not installed, one a line.
+dp_missing_packages() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
   done
+}
+
+# Installs what is missing of the named packages (all of DP_PACKAGES when none
+# are named), with apt-get when root; otherwise says what to install.
+dp_ensure_packages() {
+  local missing=()
+  [ $# -gt 0 ] || set -- "${DP_PACKAGES[@]}"
+  mapfile -t missing < <(dp_missing_packages "$@")
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     dp_log "missing Debian packages: ${missing[*]} (run as root, or: sudo apt-get install ${missing[*]})"

@@ -30,7 +30,6 @@
 #include <vector>
 
 #include "common/exe_dir.h"
-#include "provision/edid_codec.h"
 #include "provision/edid_file.h"
 #include "sim/sim.h"
 #include "sim/sim_text.h"
@@ -108,8 +107,8 @@ std::string ReadPlan(Plan* plan) {
   return {};
 }
 
-// The file as the product's reader takes it: raw when its length is a
-// multiple of 128, hex text otherwise.
+// The file as the product's reader takes it (its own bytes entry): raw when
+// its length is a multiple of 128, hex text otherwise.
 bool ReadEdid(const std::wstring& path, std::vector<std::uint8_t>* content, std::string* error) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);
   if (!in.is_open()) {
@@ -129,11 +128,7 @@ bool ReadEdid(const std::wstring& path, std::vector<std::uint8_t>* content, std:
     *error = "cannot read the EDID file";
     return false;
   }
-  if (IsRawEdidLength(static_cast<std::int64_t>(bytes.size()))) {
-    content->assign(bytes.begin(), bytes.end());
-  } else {
-    *content = DecodeEdidHexText(bytes.data(), bytes.size());
-  }
+  ReadEdidBytes(bytes.data(), bytes.size(), *content);
   return true;
 }
 

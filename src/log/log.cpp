@@ -9,6 +9,7 @@
 
 #include "common/code_page.h"
 #include "common/exe_dir.h"
+#include "common/file_api_text.h"
 #include "common/narrow_text.h"
 #include "log/log_format.h"
 
@@ -32,16 +33,6 @@ std::string WideToAnsi(const wchar_t* text, std::size_t length) {
   // Only what was written: unwritten bytes would end the message early.
   narrow.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return narrow;
-}
-
-std::wstring FileSystemWide(const std::string& path) {
-  const UINT codePage = AreFileApisANSI() ? CP_ACP : CP_OEMCP;
-  int size = MultiByteToWideChar(codePage, 0, path.c_str(), -1, nullptr, 0);
-  if (size <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(codePage, 0, path.c_str(), -1, wide.data(), size);
-  wide.resize(static_cast<std::size_t>(size) - 1);
-  return wide;
 }
 
 // Another run of the program for the same user (a logon task that fires
@@ -106,8 +97,8 @@ std::string GetLogFilePath() {
   const std::string base(buffer);
   const std::string logDirectory = base + "\\harnfold\\log";
   // Failures are expected when the directories exist already.
-  CreateDirectoryW(FileSystemWide(base + "\\harnfold").c_str(), nullptr);
-  CreateDirectoryW(FileSystemWide(logDirectory).c_str(), nullptr);
+  CreateDirectoryW(FileApiWide(base + "\\harnfold").c_str(), nullptr);
+  CreateDirectoryW(FileApiWide(logDirectory).c_str(), nullptr);
   return logDirectory + "\\display.log";
 }
 

@@ -15,7 +15,7 @@ using WideToNarrowFn = std::string (*)(const wchar_t* text, std::size_t length);
 // Room for a message, terminator included; longer output is cut to one less.
 inline constexpr std::size_t kLogMessageBufferSize = 2048;
 
-// The integer sizes a directive can ask for: none, l, z.
+// The integer sizes a directive can ask for: none, l, z (%zu only).
 enum class LogIntSize { kInt, kLong, kSize };
 
 // Where the formatter takes its arguments from, one per directive, in order:
@@ -28,14 +28,14 @@ struct LogArguments {
   const wchar_t* (*nextWide)(void* context) = nullptr;
 };
 
-// printf-style formatting of the directives the program's messages use:
-// %d %i %u with no size, l or z; %s; %ls and %ws (wide text in a narrow
-// format, as the Microsoft runtime reads %ws); %%; each with the flags
-// - + space # 0, a width and a precision. Anything else is copied as written
-// and takes no argument. Wide strings go through `toNarrow`, never the C
-// runtime, so both compilers give the same bytes. The result stops at the
-// first NUL the formatting produced and holds at most 2047 bytes, cut between
-// two characters of `encoding`.
+// printf-style formatting of exactly the directives the program's messages
+// use: %s, %d, %u, %ld, %lu, %zu, %ws and %ls (wide text in a narrow format,
+// as the Microsoft runtime reads %ws), and %%. No flags, width or precision:
+// anything else is copied as written and takes no argument, so the arguments
+// after it still meet the right directives. Wide strings go through
+// `toNarrow`, never the C runtime, so both compilers give the same bytes. The
+// result stops at the first NUL the formatting produced and holds at most
+// 2047 bytes, cut between two characters of `encoding`.
 std::string FormatLogText(const char* format, const LogArguments& args, WideToNarrowFn toNarrow,
                           const NarrowEncoding& encoding = {});
 std::string FormatLogText(const char* format, std::va_list args, WideToNarrowFn toNarrow,

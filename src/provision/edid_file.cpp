@@ -5,6 +5,16 @@
 #include "log/log.h"
 #include "provision/edid_codec.h"
 
+std::int64_t ReadEdidBytes(const char* data, std::size_t size, std::vector<std::uint8_t>& content) {
+  const auto length = static_cast<std::int64_t>(size);
+  if (IsRawEdidLength(length)) {
+    content.assign(data, data + size);
+    return length;
+  }
+  content = DecodeEdidHexText(data, size);
+  return static_cast<std::int64_t>(content.size());
+}
+
 std::int64_t ReadEdidFile(const std::string& path, std::vector<std::uint8_t>& content) {
   if (path.empty()) return 0;
   std::ifstream in(path, std::ios::binary);
@@ -33,11 +43,5 @@ std::int64_t ReadEdidFile(const std::string& path, std::vector<std::uint8_t>& co
     return length;
   }
 
-  content.clear();
-  if (IsRawEdidLength(length)) {
-    content.assign(buffer.begin(), buffer.end());
-    return length;
-  }
-  content = DecodeEdidHexText(buffer.data(), static_cast<std::size_t>(in.gcount()));
-  return static_cast<std::int64_t>(content.size());
+  return ReadEdidBytes(buffer.data(), buffer.size(), content);
 }

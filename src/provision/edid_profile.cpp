@@ -4,8 +4,8 @@
 
 #include <optional>
 
+#include "common/file_api_text.h"
 #include "log/log.h"
-#include "provision/ansi_text.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "common/file_api_text.h"
 #include "log/log.h"
-#include "provision/ansi_text.h"
 
 namespace {
 

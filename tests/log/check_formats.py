@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Checks every message format in the program's sources.
 
-The log formatter reads only the directives the messages use (%d %i %u with no
-size, l or z; %s, %ls, %ws; %%) and copies anything else as written without
-taking an argument, so a message with another directive would hand its
-arguments to the wrong directives. This finds every call of LogMessage and
+The log formatter reads only the directives the messages use (%s %d %u %ld %lu
+%zu %ws %ls, and %%), with no flag, width or precision, and copies anything
+else as written without taking an argument, so a message with another
+directive would hand its arguments to the wrong directives. This finds every call of LogMessage and
 FormatLogString whose format is a string literal and checks that each
 directive is one of those, and that there is one argument per directive.
 Exit code 0 when all are sound; the offenders are listed otherwise.
@@ -14,7 +14,7 @@ import sys
 from pathlib import Path
 
 DIRECTIVE = re.compile(r"%(%|[-+ #0]*\d*(?:\.\d+)?(?:l|z|w)?[a-zA-Z]?)")
-SOUND = re.compile(r"%$|[-+ #0]*\d*(?:\.\d+)?(?:(?:l|z)?[diu]|(?:l|w)?s)$")
+SOUND = re.compile(r"(?:l?d|(?:l|z)?u|(?:l|w)?s)$")
 CALL = re.compile(r"\b(LogMessage|FormatLogString)\s*\(")
 
 
@@ -79,7 +79,7 @@ def main(root):
             line = code[: m.start()].count("\n") + 1
             directives = [d for d in DIRECTIVE.findall(fmt) if d != "%"]
             for d in directives:
-                if not SOUND.match(d):
+                if not SOUND.fullmatch(d):
                     problems.append(f"{path}:{line}: \"%{d}\" is not a directive the log reads")
             if len(directives) != len(args) - 1:
                 problems.append(
