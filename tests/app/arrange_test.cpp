@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "sim_fixture.h"
-#include "support/fake_wait.h"
+#include "support/sim_fixture.h"
+#include "fake_wait/fake_wait.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "sim_fixture.h"
-#include "support/fake_wait.h"
+#include "support/sim_fixture.h"
+#include "fake_wait/fake_wait.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "sandbox.h"
 #include "sim/sim_text.h"
-#include "sim_fixture.h"
+#include "support/sim_fixture.h"
 #include "support/log_capture.h"
 
 namespace {

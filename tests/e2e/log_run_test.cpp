@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "sandbox.h"
-#include "sim_fixture.h"
+#include "support/sim_fixture.h"
 #include "support/log_capture.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "edidgen.h"
 #include "sandbox.h"
 #include "sim/virtual_edid.h"
-#include "sim_fixture.h"
+#include "support/sim_fixture.h"
 #include "support/log_capture.h"
 
 namespace {

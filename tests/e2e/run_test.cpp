@@ -4,7 +4,7 @@
 #include <string>
 
 #include "sandbox.h"
-#include "sim_fixture.h"
+#include "support/sim_fixture.h"
 #include "support/log_capture.h"
 
 namespace {

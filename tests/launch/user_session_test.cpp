@@ -7,8 +7,7 @@
 
 #include <filesystem>
 
-#include "launch/direct.h"
-#include "support/fake_session.h"
+#include "fake_session/fake_session.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -220,18 +219,6 @@ TEST(FindSessionByProcessName, GathersThroughTheSeamAndReleasesBoth) {
   EXPECT_EQ(fakesession::CallCount(Call::ProcessIdToSessionId), 2);
   EXPECT_EQ(fakesession::HandedOut(), 2) << "the session list and the snapshot";
   EXPECT_TRUE(fakesession::Unreleased().empty());
-}
-
-}  // namespace
-
-namespace {
-
-TEST(DirectLaunch, UnknownExecutableDirectoryLooksAtTheDriveRoot) {
-  // The path is tested as it stands, relative to the current drive's root,
-  // where no companion stands.
-  LogCapture log;
-  EXPECT_FALSE(LaunchProtectDirectFrom(""));
-  EXPECT_EQ(log.Messages(), "Target executable not found: \\rent_protect\\zanbyprotect.exe\n");
 }
 
 }  // namespace

@@ -8,33 +8,12 @@
 #include <windows.h>
 
 #include "common/exe_dir.h"
-#include "common/quote.h"
 #include "sim/sim_text.h"
 #include "sim/start_record.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-TEST(QuoteIfContainsSpace, OnlyASpaceQuotesAndNothingIsEscaped) {
-  const struct {
-    std::string text, want;
-  } cases[] = {
-      {"", ""},
-      {"C:\\Tools\\wkex.exe", "C:\\Tools\\wkex.exe"},
-      {"C:\\My Tools\\wkex.exe", "\"C:\\My Tools\\wkex.exe\""},
-      {" ", "\" \""},
-      {"a\tb", "a\tb"},
-      {"a\"b c", "\"a\"b c\""},
-      {"C:\\my dir\\", "\"C:\\my dir\\\""},
-      {"\"already quoted\"", "\"\"already quoted\"\""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(QuoteIfContainsSpace(c.text), c.want) << c.text;
-    const std::wstring wide(c.text.begin(), c.text.end());
-    EXPECT_EQ(QuoteIfContainsSpace(wide), std::wstring(c.want.begin(), c.want.end()));
-  }
-}
 
 // What a launch is given, and what it must log and start. "<D>" stands for
 // the executable directory the case uses.
