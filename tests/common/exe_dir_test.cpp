@@ -1,5 +1,6 @@
 #include "common/exe_dir.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,6 +10,8 @@
 #include "support/narrow_encodings.h"
 
 namespace {
+
+using ::testing::StartsWith;
 
 using dptest::kHyo;
 using dptest::ShiftJis;
@@ -108,7 +111,7 @@ TEST(ExecutableDirectory, MatchesTheRunningProgram) {
   ASSERT_GT(GetModuleFileNameA(nullptr, module, MAX_PATH), 0u);
   const std::string dir = GetExecutableDirectory();
   ASSERT_FALSE(dir.empty());
-  EXPECT_EQ(std::string(module).rfind(dir + "\\", 0), 0u) << module;
+  EXPECT_THAT(module, StartsWith(dir + "\\"));
   EXPECT_NE(dir.back(), '\\');
   EXPECT_EQ(std::string(module).find('\\', dir.size() + 1), std::string::npos);
 

@@ -10,7 +10,7 @@ namespace {
 TEST(DirectLaunch, UnknownExecutableDirectoryLooksAtTheDriveRoot) {
   // The path is tested as it stands, relative to the current drive's root,
   // where no companion stands.
-  LogCapture log;
+  dptest::LogCapture log;
   EXPECT_FALSE(LaunchProtectDirectFrom(""));
   EXPECT_EQ(log.Messages(), "Target executable not found: \\rent_protect\\zanbyprotect.exe\n");
 }
