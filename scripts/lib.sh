@@ -9,7 +9,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 DP_PACKAGES=(mingw-w64 wine wine64 cmake make edid-decode nlohmann-json3-dev googletest locales
-  clang libclang-rt-14-dev libfuzzer-14-dev)
+  clang libclang-rt-14-dev libfuzzer-14-dev clang-format)
 
 dp_log() { printf '==> %s\n' "$*" >&2; }
 
