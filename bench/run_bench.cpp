@@ -14,21 +14,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "common/exe_dir.h"
 #include "display/display_config_api.h"
-#include "edidgen.h"
 #include "run_program.h"
 #include "sim/sim.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+#include "support/typical_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path ProgramDirectory() { return fs::path(GetExecutableDirectoryW()); }
 
 double NowMs() {
   static LARGE_INTEGER frequency = [] {
@@ -82,29 +80,21 @@ Launch Start(const fs::path& program, const std::wstring& arguments, const fs::p
   return l;
 }
 
-// A fresh deployment of the typical run.
+// A fresh deployment of the typical run, without the companion, with four
+// profiles to choose from.
 fs::path Deploy(const fs::path& root, int n) {
   const fs::path d = root / ("run" + std::to_string(n));
-  fs::create_directories(d / "edid");
-  fs::create_directories(d / "appdata" / "harnfold");
-  for (const char* p : {"displayprep-sim.exe", "wkex.exe"})
-    fs::copy_file(ProgramDirectory() / p, d / p, fs::copy_options::overwrite_existing);
-  for (const edidgen::Mode& m : {edidgen::Mode{1920, 1080, 60}, edidgen::Mode{2560, 1440, 60},
-                                 edidgen::Mode{3840, 2160, 60}, edidgen::Mode{2560, 1440, 144}}) {
-    const edidgen::Result r = edidgen::GenerateEdid(m, "DP Virtual");
-    std::ofstream(d / "edid" / edidgen::ModeFileName(m), std::ios::binary)
-        << edidgen::FormatHexText(r.block.data(), r.block.size());
-  }
-  std::ofstream(d / "appdata" / "harnfold" / "store.dat", std::ios::binary)
-      << "[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n";
-  sim::SetStatePath((d / "sim-state.json").wstring());
-  sim::SaveMachine(*sim::BuiltInMachine("one-display"));
+  dptest::TypicalRun run;
+  run.profiles = {{1920, 1080, 60}, {2560, 1440, 60}, {3840, 2160, 60}, {2560, 1440, 144}};
+  run.companion = false;
+  run.machine = *sim::BuiltInMachine("one-display");
+  const std::string error = dptest::DeployTypicalRun(d, d / "appdata", run);
+  if (!error.empty()) std::fprintf(stderr, "bench_run: %s\n", error.c_str());
   return d;
 }
 
 bool EndedTypically(const fs::path& d) {
-  std::ifstream in(d / "appdata" / "harnfold" / "log" / "display.log", std::ios::binary);
-  const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string log = dptest::ReadFileBytes(dptest::LogFileIn(d / "appdata").string());
   return log.find("Available displays (retry 2):") != std::string::npos &&
          log.find("Available displays (retry 3):") == std::string::npos &&
          log.find("Primary display successfully set to \"TovikMonitor\"") != std::string::npos;
@@ -113,8 +103,7 @@ bool EndedTypically(const fs::path& d) {
 // What one call into the simulated display stack costs (a locked read and
 // write of its state file), timed in this process on a machine of its own.
 double SimulatedCallMs(const fs::path& root) {
-  sim::SetStatePath((root / "calls.json").wstring());
-  sim::SaveMachine(*sim::BuiltInMachine("one-display"));
+  dptest::SaveMachine(root / "calls.json", *sim::BuiltInMachine("one-display"));
   const int calls = 100;
   const double start = NowMs();
   for (int i = 0; i < calls; ++i) {
@@ -125,11 +114,10 @@ double SimulatedCallMs(const fs::path& root) {
 }
 
 std::uint32_t CallsMade(const fs::path& d) {
-  sim::SetStatePath((d / "sim-state.json").wstring());
-  sim::Machine m;
-  if (!sim::LoadMachine(&m)) return 0;
+  const std::optional<sim::Machine> m = dptest::LoadMachine(d / "sim-state.json");
+  if (!m) return 0;
   std::uint32_t n = 0;
-  for (std::uint32_t c : m.callCounts) n += c;
+  for (std::uint32_t c : m->callCounts) n += c;
   return n;
 }
 
@@ -146,14 +134,12 @@ double Fastest(const std::vector<double>& v) {
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const fs::path root = fs::path(temp) / ("dp-bench-" + std::to_string(GetCurrentProcessId()));
-  fs::create_directories(root);
-  const fs::path trivial = ProgramDirectory() / "bench_trivial.exe";
+  const dptest::TempDir scratch;  // every deployment, removed at the end
+  const fs::path root(scratch.wpath());
+  const fs::path trivial = dptest::BuildDirectory() / "bench_trivial.exe";
 
   // The helper measured alone records its starts beside itself: not in the build.
-  fs::copy_file(ProgramDirectory() / "wkex.exe", root / "wkex.exe",
+  fs::copy_file(dptest::BuildDirectory() / "wkex.exe", root / "wkex.exe",
                 fs::copy_options::overwrite_existing);
   // Warm the server and the file cache first.
   Start(trivial, L"", root, {}, false);
@@ -166,9 +152,8 @@ int main(int argc, char** argv) {
     // The helper alone, refusing a missing file: what its start costs the run.
     helperMs.push_back(Start(root / "wkex.exe", L"/d none.hex", root, {}, false).ms);
     const fs::path d = Deploy(root, i);
-    const Launch l =
-        Start(d / "displayprep-sim.exe", L"", d,
-              {{L"APPDATA", (d / "appdata").wstring()}, {L"DPSIM_STATE", std::nullopt}}, false);
+    const Launch l = Start(d / "displayprep-sim.exe", L"", d,
+                           dptest::TypicalRunEnvironment(d / "appdata", false), false);
     if (!l.ok || !EndedTypically(d)) {
       ++atypical;
       continue;
@@ -182,11 +167,8 @@ int main(int argc, char** argv) {
   // that it is sampled at all.
   const Launch trivialMem = Start(trivial, L"300", root, {}, true);
   const fs::path d = Deploy(root, runs);
-  const Launch runMem =
-      Start(d / "displayprep-sim.exe", L"", d,
-            {{L"APPDATA", (d / "appdata").wstring()}, {L"DPSIM_STATE", std::nullopt}}, true);
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
+  const Launch runMem = Start(d / "displayprep-sim.exe", L"", d,
+                              dptest::TypicalRunEnvironment(d / "appdata", false), true);
 
   const double trivialMedian = Median(trivialMs);
   const double runMedian = Median(runMs);

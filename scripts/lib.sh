@@ -10,7 +10,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 # The fuzz targets' own (scripts/fuzz.sh), then everything scripts/test.sh needs.
 DP_FUZZ_PACKAGES=(clang libclang-rt-14-dev libfuzzer-14-dev cmake make)
-DP_PACKAGES=(mingw-w64 wine wine64 edid-decode nlohmann-json3-dev googletest locales
+DP_PACKAGES=(mingw-w64 wine wine64 edid-decode nlohmann-json3-dev googletest locales clang-format
   "${DP_FUZZ_PACKAGES[@]}")
 
 dp_log() { printf '==> %s\n' "$*" >&2; }

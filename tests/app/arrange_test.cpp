@@ -1,25 +1,26 @@
 #include "app/arrange.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "sim_fixture.h"
-#include "support/fake_wait.h"
+#include "fake_wait/fake_wait.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
-using simtest::Idle;
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
-using simtest::Unplugged;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
-constexpr UINT32 kExtend = 0x84;
-constexpr UINT32 kSupplied = 0x2A0;
+using dptest::Idle;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
+using dptest::Unplugged;
 
-class ArrangeTest : public simtest::SimTest {
+class ArrangeTest : public dptest::SimTest {
  protected:
   void SetUp() override {
     SimTest::SetUp();
@@ -70,9 +71,9 @@ TEST_F(ArrangeTest, TargetListedSecondAlreadyPrimaryTouchesNothing) {
   Use(m);
   EXPECT_EQ(Arrange(), 0);
   const std::string text = log_.Messages();
-  EXPECT_NE(text.find("[1] \\\\.\\DISPLAY1 TovikMonitor (0,0)(1920x1080) [Active] [Primary]\n"
-                      "Target display \"TovikMonitor\" is already primary, no change.\n"),
-            std::string::npos)
+  EXPECT_THAT(text,
+              HasSubstr("[1] \\\\.\\DISPLAY1 TovikMonitor (0,0)(1920x1080) [Active] [Primary]\n"
+                        "Target display \"TovikMonitor\" is already primary, no change.\n"))
       << text;
   EXPECT_TRUE(SetFlags().empty());
 }
@@ -84,8 +85,7 @@ TEST_F(ArrangeTest, OfTwoMatchingRecordsTheFirstIsMadePrimary) {
   m.paths = {Link(0, 1), Link(1, 2)};
   Use(m);
   EXPECT_EQ(Arrange(), 0);
-  EXPECT_NE(log_.Messages().find("Primary display successfully set to index: 0\n"),
-            std::string::npos)
+  EXPECT_THAT(log_.Messages(), HasSubstr("Primary display successfully set to index: 0\n"))
       << log_.Messages();
   const sim::Machine after = Now();
   EXPECT_EQ(*sim::PrimarySourceId(after), 0u) << Picture();
@@ -102,16 +102,15 @@ TEST_F(ArrangeTest, OtherDisplayBelowOrLeftIsRearranged) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LogCapture log;
+    dptest::LogCapture log;
     Use(c.machine);
     EXPECT_EQ(Arrange(), 0) << log.Messages();
     const std::string text = log.Messages();
-    EXPECT_NE(text.find("Switching primary display to \"TovikMonitor\"...\n"
-                        "Primary display successfully set to index: 0\n"
-                        "Primary display successfully set to \"TovikMonitor\"\n"),
-              std::string::npos)
+    EXPECT_THAT(text, HasSubstr("Switching primary display to \"TovikMonitor\"...\n"
+                                "Primary display successfully set to index: 0\n"
+                                "Primary display successfully set to \"TovikMonitor\"\n"))
         << text;
-    EXPECT_EQ(SetFlags(), std::vector<UINT32>{kSupplied});
+    EXPECT_EQ(SetFlags(), std::vector<UINT32>{dptest::kSdcSuppliedSaved});
     const sim::Machine after = Now();
     EXPECT_EQ(after.sources[1].mode->x, 1920) << Picture();
     EXPECT_EQ(after.sources[1].mode->y, 0);
@@ -127,8 +126,7 @@ TEST_F(ArrangeTest, TargetListedSecondIsHandedOverByItsListIndex) {
   m.paths = {Link(0, 1), Link(1, 2)};
   Use(m);
   EXPECT_EQ(Arrange(), 0);
-  EXPECT_NE(log_.Messages().find("Primary display successfully set to index: 1\n"),
-            std::string::npos);
+  EXPECT_THAT(log_.Messages(), HasSubstr("Primary display successfully set to index: 1\n"));
   const sim::Machine after = Now();
   EXPECT_EQ(*sim::PrimarySourceId(after), 1u) << Picture();
   EXPECT_EQ(after.sources[0].mode->x, 1920);
@@ -154,7 +152,7 @@ TEST_F(ArrangeTest, CloneIsEndedThenTheOldListingDecides) {
             "Switching primary display to \"TovikMonitor\"...\n"
             "Primary display successfully set to index: 0\n"
             "Primary display successfully set to \"TovikMonitor\"\n");
-  EXPECT_EQ(SetFlags(), (std::vector<UINT32>{kExtend, kSupplied}));
+  EXPECT_EQ(SetFlags(), (std::vector<UINT32>{dptest::kSdcExtend, dptest::kSdcSuppliedSaved}));
   EXPECT_TRUE(RecordedWaits().empty());
   const sim::Machine after = Now();
   ASSERT_EQ(after.paths.size(), 2u);
@@ -175,7 +173,7 @@ TEST_F(ArrangeTest, TargetIsFoundByExactNameOrInTheDeviceName) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LogCapture log;
+    dptest::LogCapture log;
     sim::Machine m = TwoDisplays(0, 1080);
     m.targets[0].name = c.monitor;
     m.sources[0].gdiName = c.gdiName;
@@ -186,8 +184,7 @@ TEST_F(ArrangeTest, TargetIsFoundByExactNameOrInTheDeviceName) {
       EXPECT_EQ(result, 0) << log.Messages();
     } else {
       EXPECT_EQ(result, -1);
-      EXPECT_NE(log.Messages().find("ERROR: Target display \"TovikMonitor\" not found!\n"),
-                std::string::npos)
+      EXPECT_THAT(log.Messages(), HasSubstr("ERROR: Target display \"TovikMonitor\" not found!\n"))
           << log.Messages();
       EXPECT_TRUE(SetFlags().empty());
     }
@@ -212,7 +209,7 @@ TEST_F(ArrangeTest, OneDisplayInEveryAttemptAborts) {
   expected += "ERROR: After 5 retries, still detected inactive displays, abort.\n";
   EXPECT_EQ(log_.Messages(), expected);
   EXPECT_EQ(RecordedWaits(), (std::vector<DWORD>(5, 1000)));
-  EXPECT_EQ(SetFlags(), (std::vector<UINT32>(5, kExtend)));
+  EXPECT_EQ(SetFlags(), (std::vector<UINT32>(5, dptest::kSdcExtend)));
 }
 
 TEST_F(ArrangeTest, VirtualMonitorThatAppearsLaterIsMadePrimary) {
@@ -234,8 +231,8 @@ TEST_F(ArrangeTest, VirtualMonitorThatAppearsLaterIsMadePrimary) {
 
   EXPECT_EQ(Arrange(), 0) << log_.Messages();
   const std::string text = log_.Messages();
-  EXPECT_NE(text.find("Available displays (retry 3):\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("is clone mode, forcing to Extend mode...\n"), std::string::npos);
+  EXPECT_THAT(text, HasSubstr("Available displays (retry 3):\n"));
+  EXPECT_THAT(text, HasSubstr("is clone mode, forcing to Extend mode...\n"));
   EXPECT_EQ(RecordedWaits(), (std::vector<DWORD>{1000, 1000}));
   const sim::Machine after = Now();
   const auto primary = sim::PrimarySourceId(after);
@@ -255,15 +252,15 @@ TEST_F(ArrangeTest, ThreeRecordsInALaterAttemptOnlyRetry) {
   Use(m);
   EXPECT_EQ(Arrange(), -1);
   const std::string text = log_.Messages();
-  EXPECT_NE(text.find("only 3 display.\n"), std::string::npos) << text;
-  EXPECT_EQ(text.find("too many monitor found."), std::string::npos);
+  EXPECT_THAT(text, HasSubstr("only 3 display.\n"));
+  EXPECT_THAT(text, Not(HasSubstr("too many monitor found.")));
   EXPECT_EQ(RecordedWaits().size(), 5u);
 }
 
 TEST_F(ArrangeTest, EnumerationFailureEndsTheLoopAtOnce) {
   for (uint32_t failingQuery : {1u, 2u}) {
     SCOPED_TRACE(failingQuery);
-    LogCapture log;
+    dptest::LogCapture log;
     RecordedWaits().clear();
     sim::Machine m;
     m.targets = {Monitor(1, "DELL U2720Q")};
@@ -305,14 +302,13 @@ TEST_F(ArrangeTest, ExtendFailureIsFatalOnlyForInactiveDisplays) {
   Use(one);
   EXPECT_EQ(Arrange(), -1);
   std::string text = log_.Messages();
-  EXPECT_NE(text.find("only 1 display.\nSetDisplayConfig (ForceExtendMode) failed: 31\n"
-                      "ForceExtendMode failed!\n"),
-            std::string::npos)
+  EXPECT_THAT(text, HasSubstr("only 1 display.\nSetDisplayConfig (ForceExtendMode) failed: 31\n"
+                              "ForceExtendMode failed!\n"))
       << text;
   EXPECT_EQ(RecordedWaits().size(), 5u);
 
   // Clone, extend fails: logged, and the same attempt goes on to the final phase.
-  LogCapture clone;
+  dptest::LogCapture clone;
   RecordedWaits().clear();
   sim::Machine m;
   m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
@@ -322,11 +318,10 @@ TEST_F(ArrangeTest, ExtendFailureIsFatalOnlyForInactiveDisplays) {
   Use(m);
   Arrange();
   text = clone.Messages();
-  EXPECT_NE(text.find("is clone mode, forcing to Extend mode...\n"
-                      "SetDisplayConfig (ForceExtendMode) failed: 31\n"
-                      "ForceExtendMode failed!\n"
-                      "Final available displays:\n"),
-            std::string::npos)
+  EXPECT_THAT(text, HasSubstr("is clone mode, forcing to Extend mode...\n"
+                              "SetDisplayConfig (ForceExtendMode) failed: 31\n"
+                              "ForceExtendMode failed!\n"
+                              "Final available displays:\n"))
       << text;
   EXPECT_TRUE(RecordedWaits().empty());
 }
@@ -338,16 +333,15 @@ TEST_F(ArrangeTest, InactiveDisplayIsSwitchedOnThenArranged) {
   Use(m);
   EXPECT_EQ(Arrange(), 0) << log_.Messages();
   const std::string text = log_.Messages();
-  EXPECT_NE(text.find("[1] \\\\.\\DISPLAY2 DELL U2720Q (2560x1440) [Inactive]\n"
-                      "[Retry 1/5] Detected inactive displays, forcing Extend mode...\n"
-                      "[Info] Force Extend mode success.\n"
-                      "Available displays (retry 2):\n"),
-            std::string::npos)
+  EXPECT_THAT(text, HasSubstr("[1] \\\\.\\DISPLAY2 DELL U2720Q (2560x1440) [Inactive]\n"
+                              "[Retry 1/5] Detected inactive displays, forcing Extend mode...\n"
+                              "[Info] Force Extend mode success.\n"
+                              "Available displays (retry 2):\n"))
       << text;
   EXPECT_EQ(RecordedWaits(), std::vector<DWORD>{500});
 
   // The same with a failing extend ends the loop.
-  LogCapture failing;
+  dptest::LogCapture failing;
   RecordedWaits().clear();
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_ACCESS_DENIED}};
   Use(m);
@@ -368,7 +362,7 @@ TEST_F(ArrangeTest, FailedPrimaryChangeIsReported) {
   Use(m);
   EXPECT_EQ(Arrange(), -1);
   const std::string text = log_.Messages();
-  EXPECT_NE(text.find("Failed to set primary display.\n"), std::string::npos) << text;
+  EXPECT_THAT(text, HasSubstr("Failed to set primary display.\n"));
   const std::string ending = "Failed to set primary display!\n";
   EXPECT_EQ(text.substr(text.size() - ending.size()), ending);
 }

@@ -1,18 +1,21 @@
 #include "app/configure.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "sim_fixture.h"
-#include "support/fake_wait.h"
+#include "fake_wait/fake_wait.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
+using ::testing::HasSubstr;
 
-class ConfigureTest : public simtest::SimTest {
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
+
+class ConfigureTest : public dptest::SimTest {
  protected:
   void SetUp() override {
     SimTest::SetUp();
@@ -42,7 +45,7 @@ TEST_F(ConfigureTest, TwoListedPathsGoToTheArrangement) {
   m.paths = {Link(0, 1), Link(1, 2)};
   Use(m);
   EXPECT_EQ(ConfigureDisplays(), 0);
-  EXPECT_NE(log_.Messages().find("is already primary, no change.\n"), std::string::npos);
+  EXPECT_THAT(log_.Messages(), HasSubstr("is already primary, no change.\n"));
 }
 
 TEST_F(ConfigureTest, FailedFirstListingProvisionsThenTheLoopEndsAtOnce) {

@@ -4,17 +4,17 @@
 
 #include <vector>
 
-#include "sim_fixture.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
-using simtest::Idle;
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
-using simtest::Unplugged;
+using dptest::Idle;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
+using dptest::Unplugged;
 
-class EnumerateTest : public simtest::SimTest {
+class EnumerateTest : public dptest::SimTest {
  protected:
   std::vector<DisplayInfo> List(bool expectOk = true) {
     std::vector<DisplayInfo> displays;
@@ -131,9 +131,8 @@ TEST_F(EnumerateTest, SourceModeThatCannotBeUsedLeavesSizeAndPositionEmpty) {
   struct Case {
     const char* name;
     uint32_t index;
-  } cases[] = {{"out of range", 9},
-               {"exactly the mode count", 2},
-               {"points at the target mode", 1}};
+  } cases[] = {
+      {"out of range", 9}, {"exactly the mode count", 2}, {"points at the target mode", 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     sim::Machine m;
@@ -230,7 +229,7 @@ TEST_F(EnumerateTest, FailuresLogTheirReasonAndLeaveTheCallerAlone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LogCapture log;
+    dptest::LogCapture log;
     Use(c.machine);
     std::vector<DisplayInfo> displays(1);
     displays[0].monitorName = L"kept";

@@ -1,21 +1,21 @@
 #include "display/topology.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "sim_fixture.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
-using simtest::Idle;
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
+using ::testing::HasSubstr;
 
-constexpr UINT32 kExtend = 0x84;
-constexpr UINT32 kSupplied = 0x2A0;
+using dptest::Idle;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
 
 // The machine the row tests start from: three active displays, queried in
 // the order first (1920 wide), second (1280), third (800).
@@ -45,7 +45,7 @@ std::vector<uint32_t> TargetOrder(const sim::RecordedSetCall& call) {
   return ids;
 }
 
-class TopologyTest : public simtest::SimTest {};
+class TopologyTest : public dptest::SimTest {};
 
 TEST_F(TopologyTest, ForceExtendModeAsksForTheExtendTopology) {
   sim::Machine m;
@@ -58,7 +58,7 @@ TEST_F(TopologyTest, ForceExtendModeAsksForTheExtendTopology) {
   EXPECT_EQ(log_.Messages(), "[Info] Force Extend mode success.\n");
   const sim::Machine after = Now();
   ASSERT_EQ(after.setCalls.size(), 1u);
-  EXPECT_EQ(after.setCalls[0].flags, kExtend);
+  EXPECT_EQ(after.setCalls[0].flags, dptest::kSdcExtend);
   EXPECT_EQ(after.setCalls[0].numPathArrayElements, 0u);
   EXPECT_EQ(after.setCalls[0].numModeInfoArrayElements, 0u);
   EXPECT_EQ(after.paths.size(), 2u);
@@ -91,7 +91,7 @@ TEST_F(TopologyTest, ChosenDisplayGoesFirstAndOthersFollowInARow) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LogCapture log;
+    dptest::LogCapture log;
     Use(c.machine);
     ASSERT_TRUE(SetPrimaryDisplay(c.index)) << log.Messages() << Picture();
     EXPECT_EQ(log.Messages(),
@@ -100,7 +100,7 @@ TEST_F(TopologyTest, ChosenDisplayGoesFirstAndOthersFollowInARow) {
     const sim::Machine after = Now();
     ASSERT_EQ(after.setCalls.size(), 1u);
     const sim::RecordedSetCall& call = after.setCalls[0];
-    EXPECT_EQ(call.flags, kSupplied);
+    EXPECT_EQ(call.flags, dptest::kSdcSuppliedSaved);
     EXPECT_EQ(TargetOrder(call), c.order);
     EXPECT_EQ(PositionGiven(call, 0).x, c.firstX);
     EXPECT_EQ(PositionGiven(call, 1).x, c.secondX);
@@ -118,7 +118,7 @@ TEST_F(TopologyTest, ChosenDisplayGoesFirstAndOthersFollowInARow) {
 TEST_F(TopologyTest, IndexOutsideTheActivePathsChangesNothing) {
   for (int index : {-1, 3, 100}) {
     SCOPED_TRACE(index);
-    LogCapture log;
+    dptest::LogCapture log;
     Use(ThreeDisplays(1920, 0, 3200, 0));
     EXPECT_FALSE(SetPrimaryDisplay(index));
     EXPECT_EQ(log.Messages(), "Invalid display index.\n");
@@ -136,7 +136,7 @@ TEST_F(TopologyTest, PathsWithoutAUsableSourceModeArePassedButNotMoved) {
       {"invalid", DISPLAYCONFIG_PATH_MODE_IDX_INVALID}, {"out of range", 40}, {"a target mode", 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LogCapture log;
+    dptest::LogCapture log;
     sim::Machine m;
     m.targets = {Monitor(1, "A"), Monitor(2, "B")};
     m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1280, 1024, 1920, 0)};
@@ -181,7 +181,7 @@ TEST_F(TopologyTest, QueryFailuresAreReported) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);
-    LogCapture log;
+    dptest::LogCapture log;
     sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
     m.faults = {{c.api, 1, ERROR_GEN_FAILURE}};
     Use(m);
@@ -226,7 +226,7 @@ TEST_F(TopologyTest, TargetNamesTheDisplayWhereverItStandsNow) {
   EXPECT_EQ(TargetOrder(after.setCalls[0]), (std::vector<uint32_t>{3, 1, 2}));
 
   // A target no longer shown by any active path: nothing is changed.
-  LogCapture log;
+  dptest::LogCapture log;
   const TargetKey gone{m.adapter, 99};
   EXPECT_FALSE(SetPrimaryDisplay(0, &gone));
   EXPECT_EQ(log.Messages(), "Invalid display index.\n");
@@ -237,7 +237,7 @@ TEST_F(TopologyTest, SystemTextWithAnInsertIsLoggedAsWritten) {
   // No arguments go with the request: the insert stays "%1" instead of the
   // text being refused (or arguments that do not exist being read).
   const std::string text = SystemText(ERROR_BAD_EXE_FORMAT);
-  ASSERT_NE(text.find("%1"), std::string::npos) << "this code's text has an insert: " << text;
+  ASSERT_THAT(text, HasSubstr("%1")) << "this code's text has an insert: " << text;
   sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_BAD_EXE_FORMAT}};
   Use(m);

@@ -4,6 +4,7 @@
 // where it stands, and leave unchanged what it was not asked to change: the
 // settings file always, the profile it did not choose always, and whatever
 // each case names.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,9 +16,14 @@
 
 #include "edidgen.h"
 #include "sandbox.h"
+#include "support/edid_bytes.h"
 #include "support/log_capture.h"
+#include "support/text.h"
 
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 using Hold = std::shared_ptr<void>;  // whatever a case keeps during the run
 
@@ -29,9 +35,7 @@ std::string Hex(const std::string& bytes) {
   return edidgen::FormatHexText(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 std::string Checksummed(std::string b) {
-  unsigned sum = 0;
-  for (int i = 0; i < 127; ++i) sum += static_cast<unsigned char>(b[i]);
-  b[127] = static_cast<char>((256 - sum % 256) % 256);
+  dptest::FixChecksum(b);
   return b;
 }
 std::string Utf16(const std::wstring& text) {
@@ -74,16 +78,11 @@ struct BadInput {
 
 void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
 
-std::string Expand(std::string text, Sandbox& box) {
-  const std::pair<std::string, std::string> keys[] = {
-      {"<C1080>", box.dir() + "\\edid\\1920x1080x60.hex"},
-      {"<C>", box.dir() + "\\edid\\2560x1440x60.hex"},
-      {"<D>", box.dir()},
-      {"<A>", box.appdata()}};
-  for (const auto& [key, value] : keys)
-    for (std::size_t at; (at = text.find(key)) != std::string::npos;)
-      text.replace(at, key.size(), value);
-  return text;
+std::string Expand(const std::string& text, Sandbox& box) {
+  return dptest::Expand(text, {{"<C1080>", box.dir() + "\\edid\\1920x1080x60.hex"},
+                               {"<C>", box.dir() + "\\edid\\2560x1440x60.hex"},
+                               {"<D>", box.dir()},
+                               {"<A>", box.appdata()}});
 }
 
 Hold Nothing(Sandbox&) { return nullptr; }
@@ -97,23 +96,24 @@ TEST_P(BadInputs, KeepGoingSayWhatAndLoseNothing) {
   Sandbox box(c.deployment);
   box.DeployTypicalRun();
   const Hold hold = c.arrange(box);
-  const std::string settingsBefore = ReadFileBytes(box.appdata() + "\\harnfold\\store.dat");
+  const std::string settingsBefore = dptest::ReadFileBytes(box.appdata() + "\\harnfold\\store.dat");
   const std::map<std::string, std::string> profilesBefore = box.EdidFiles();
 
   const RunResult r = box.Run("displayprep-sim.exe");
   ASSERT_TRUE(r.started) << r.startError;
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0u);
-  const std::string inAppData = ReadFileBytes(box.LogFile());
-  const std::string beside = ReadFileBytes(box.File("display.log"));
-  const std::string log = StripLogPrefixes(c.logAt == LogAt::kAppData            ? inAppData
-                                           : c.logAt == LogAt::kBesideTheProgram ? beside
-                                                                                 : r.output);
+  const std::string inAppData = dptest::ReadFileBytes(box.LogFile());
+  const std::string beside = dptest::ReadFileBytes(box.File("display.log"));
+  const std::string log =
+      dptest::StripLogPrefixes(c.logAt == LogAt::kAppData            ? inAppData
+                               : c.logAt == LogAt::kBesideTheProgram ? beside
+                                                                     : r.output);
   if (std::getenv("DP_CATALOGUE_SHOW")) std::printf("--- %s\n%s\n", c.name.c_str(), log.c_str());
   EXPECT_EQ(inAppData.empty(), c.logAt != LogAt::kAppData) << "the log under APPDATA";
   EXPECT_EQ(beside.empty(), c.logAt != LogAt::kBesideTheProgram) << "the log beside the program";
   // Whatever the file got, the console got it all.
-  EXPECT_NE(StripLogPrefixes(r.output).find(log), std::string::npos);
+  EXPECT_THAT(dptest::StripLogPrefixes(r.output), HasSubstr(log));
 
   std::size_t at = 0;
   for (const std::string& fragment : c.logged) {
@@ -123,9 +123,9 @@ TEST_P(BadInputs, KeepGoingSayWhatAndLoseNothing) {
     if (found != std::string::npos) at = found + want.size();
   }
   for (const std::string& fragment : c.notLogged)
-    EXPECT_EQ(log.find(Expand(fragment, box)), std::string::npos) << fragment << "\n" << log;
+    EXPECT_THAT(log, Not(HasSubstr(Expand(fragment, box)))) << fragment << "\n" << log;
   EXPECT_EQ(box.CompanionStarts().size(), c.companion ? 1u : 0u);
-  EXPECT_EQ(ReadFileBytes(box.appdata() + "\\harnfold\\store.dat"), settingsBefore)
+  EXPECT_EQ(dptest::ReadFileBytes(box.appdata() + "\\harnfold\\store.dat"), settingsBefore)
       << "the settings file is only read";
 
   // The profiles: the chosen one renamed whole or as it was, every other as it was.
@@ -182,7 +182,7 @@ std::vector<BadInput> Catalogue() {
   std::vector<BadInput> cases;
   auto settings = [](std::string text) {
     return [text](Sandbox& box) -> Hold {
-      EXPECT_TRUE(WriteFileBytes(box.appdata() + "\\harnfold\\store.dat", text));
+      EXPECT_TRUE(dptest::WriteFileBytes(box.appdata() + "\\harnfold\\store.dat", text));
       return nullptr;
     };
   };
@@ -259,7 +259,7 @@ std::vector<BadInput> Catalogue() {
   cases.push_back(
       {"SettingsHeldExclusively",
        [](Sandbox& box) {
-         return HoldOpen(AnsiToWide(box.appdata() + "\\harnfold\\store.dat"), 0);
+         return HoldOpen(dptest::AnsiToWide(box.appdata() + "\\harnfold\\store.dat"), 0);
        },
        {"Reading config file: <A>\\harnfold\\store.dat\n", kDefaults, kChosen1080, kPrimary}});
 
@@ -460,8 +460,8 @@ std::vector<BadInput> Catalogue() {
   cases.push_back(
       {"AppDataIsAFile",
        [](Sandbox& box) -> Hold {
-         EXPECT_TRUE(WriteFileBytes(box.appdata() + "\\plain-file", "x"));
-         box.SetEnv(L"APPDATA", AnsiToWide(box.appdata() + "\\plain-file"));
+         EXPECT_TRUE(dptest::WriteFileBytes(box.appdata() + "\\plain-file", "x"));
+         box.SetEnv(L"APPDATA", dptest::AnsiToWide(box.appdata() + "\\plain-file"));
          return nullptr;
        },
        {"File does not exist: <A>\\plain-file\\harnfold\\store.dat\n", kFallbackSettings, kPrimary},
@@ -470,33 +470,36 @@ std::vector<BadInput> Catalogue() {
        LogAt::kConsoleOnly,
        true,
        L"",
-       [](Sandbox& box) { EXPECT_EQ(ReadFileBytes(box.appdata() + "\\plain-file"), "x"); }});
+       [](Sandbox& box) {
+         EXPECT_EQ(dptest::ReadFileBytes(box.appdata() + "\\plain-file"), "x");
+       }});
 
   // --- the log itself: a log file that cannot be written loses its lines
   // to the console only, and nothing else is lost.
   cases.push_back({"LogHeldExclusively",
                    [](Sandbox& box) {
                      CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
-                     return HoldOpen(AnsiToWide(box.LogFile()), 0, CREATE_ALWAYS);
+                     return HoldOpen(dptest::AnsiToWide(box.LogFile()), 0, CREATE_ALWAYS);
                    },
                    {kChosen, kPrimary, kCompanion},
                    {},
                    Chosen::kRenamed,
                    LogAt::kConsoleOnly});
-  cases.push_back({"LogDirectoryIsAFile",
-                   [](Sandbox& box) -> Hold {
-                     EXPECT_TRUE(WriteFileBytes(box.appdata() + "\\harnfold\\log", "not a folder"));
-                     return nullptr;
-                   },
-                   {kChosen, kPrimary, kCompanion},
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kConsoleOnly,
-                   true,
-                   L"",
-                   [](Sandbox& box) {
-                     EXPECT_EQ(ReadFileBytes(box.appdata() + "\\harnfold\\log"), "not a folder");
-                   }});
+  cases.push_back(
+      {"LogDirectoryIsAFile",
+       [](Sandbox& box) -> Hold {
+         EXPECT_TRUE(dptest::WriteFileBytes(box.appdata() + "\\harnfold\\log", "not a folder"));
+         return nullptr;
+       },
+       {kChosen, kPrimary, kCompanion},
+       {},
+       Chosen::kRenamed,
+       LogAt::kConsoleOnly,
+       true,
+       L"",
+       [](Sandbox& box) {
+         EXPECT_EQ(dptest::ReadFileBytes(box.appdata() + "\\harnfold\\log"), "not a folder");
+       }});
   cases.push_back({"TraceFileHeldExclusively",
                    [](Sandbox&) { return HoldOpen(L"c:\\dp.log", FILE_SHARE_READ, OPEN_ALWAYS); },
                    {kChosen, kPrimary, kCompanion}});

@@ -3,6 +3,7 @@
 // backslash's) and UTF-8 (65001). Run through CTest with the Unix locale that
 // makes Wine choose that code page (tests/e2e/CMakeLists.txt); the paths and
 // the monitor name hold characters of that page.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,21 +12,17 @@
 
 #include "sandbox.h"
 #include "sim/sim_text.h"
-#include "sim_fixture.h"
 #include "support/log_capture.h"
+#include "support/sim_fixture.h"
+#include "support/text.h"
 
 namespace {
 
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
+using ::testing::HasSubstr;
 
-std::string Ansi(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
 
 struct PageCase {
   UINT codePage;
@@ -52,12 +49,12 @@ TEST(CodePage, RunWithPathsAndNamesOfTheSystemCodePage) {
     if (p.codePage == GetACP()) c = &p;
   ASSERT_NE(c, nullptr);
 
-  const std::string folder = Ansi(c->directory);
+  const std::string folder = dptest::WideToAnsi(c->directory);
   ASSERT_EQ(sim::FromUtf8(sim::ToUtf8(c->directory)), c->directory);
   Sandbox box(folder);
   const std::string rootNarrow = box.workingDirectory();  // ASCII: the temporary folder
   const std::wstring root(rootNarrow.begin(), rootNarrow.end());
-  const std::string program = Ansi(c->program);
+  const std::string program = dptest::WideToAnsi(c->program);
   box.Install("displayprep-sim.exe", program);
   box.Install("wkex.exe");
   box.InstallCompanion();
@@ -73,16 +70,17 @@ TEST(CodePage, RunWithPathsAndNamesOfTheSystemCodePage) {
   const RunResult r = box.Run(program);
   ASSERT_TRUE(r.started);
   EXPECT_EQ(r.exitCode, 0u);
-  const std::string log = StripLogPrefixes(ReadFileBytes(box.LogFile()));
+  const std::string log = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
   const std::string d = box.dir();  // narrow, in the ANSI code page
   for (const std::string& line :
        {"Searching in directory: " + d + "\\edid\n",
         "Selected hex file: " + d + "\\edid\\2560x1440x60.hex\n",
         "wkex.exe launched successfully from " + d + "\\wkex.exe\n",
-        "[0] \\\\.\\DISPLAY1 " + Ansi(c->monitor) + " (1920x1080) [Active] [Primary]\n",
+        "[0] \\\\.\\DISPLAY1 " + dptest::WideToAnsi(c->monitor) +
+            " (1920x1080) [Active] [Primary]\n",
         std::string("Primary display successfully set to \"TovikMonitor\"\n"),
         "create process success, command_line:" + d + "\\rent_protect\\zanbyprotect.exe,"}) {
-    EXPECT_NE(log.find(line), std::string::npos) << "missing: " << line << "\nin:\n" << log;
+    EXPECT_THAT(log, HasSubstr(line)) << "missing: " << line << "\nin:\n" << log;
   }
   const std::vector<sim::StartRecord> helper = box.HelperStarts();
   ASSERT_EQ(helper.size(), 1u);

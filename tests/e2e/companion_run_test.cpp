@@ -10,14 +10,15 @@
 
 #include "edidgen.h"
 #include "sandbox.h"
-#include "sim_fixture.h"
 #include "support/log_capture.h"
+#include "support/sim_fixture.h"
+#include "support/text.h"
 
 namespace {
 
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
 
 // Three displays: the display stage ends at once with one line.
 sim::Machine ThreeDisplays() {
@@ -28,12 +29,6 @@ sim::Machine ThreeDisplays() {
     m.paths.push_back(Link(i, 0x1100 + i));
   }
   return m;
-}
-
-std::string Replace(std::string text, const std::string& what, const std::string& with) {
-  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
-    text.replace(at, what.size(), with);
-  return text;
 }
 
 struct CompanionCase {
@@ -98,19 +93,20 @@ TEST_P(CompanionRun, StartsItOnceAsItShould) {
 
   const std::string path = box.Companion();
   const std::string quoted = path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
-  std::string want = Replace(Replace(c.log, "<C>", path), "<Q>", quoted);
-  if (!starts.empty()) want = Replace(want, "<PID>", std::to_string(starts[0].processId));
-  const std::string log = StripLogPrefixes(ReadFileBytes(box.LogFile()));
+  std::string want = dptest::Expand(c.log, {{"<C>", path}, {"<Q>", quoted}});
+  if (!starts.empty())
+    want = dptest::Expand(want, {{"<PID>", std::to_string(starts[0].processId)}});
+  const std::string log = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
   if (want.find("<ERR>") != std::string::npos) {
     std::string pattern = std::regex_replace("too many monitor found.\n" + want,
                                              std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
-    pattern = Replace(pattern, "<ERR>", "(\\d+)");
+    pattern = dptest::Expand(pattern, {{"<ERR>", "(\\d+)"}});
     pattern.replace(pattern.rfind("(\\d+)"), 5, "\\1");
     EXPECT_TRUE(std::regex_match(log, std::regex(pattern))) << log << "\nwanted: " << pattern;
   } else {
     EXPECT_EQ(log, "too many monitor found.\n" + want);
   }
-  EXPECT_EQ(StripLogPrefixes(r.output), log) << "the console carries the same";
+  EXPECT_EQ(dptest::StripLogPrefixes(r.output), log) << "the console carries the same";
   if (starts.empty()) return;
 
   const sim::StartRecord& s = starts[0];
@@ -141,7 +137,7 @@ TEST(ShippedProgram, WholeRunUnderWine) {
   box.Install("dprecord.exe", "wkex.exe");
   box.InstallCompanion();
   box.WriteProfiles({{2560, 1440, 60}});
-  ASSERT_TRUE(WriteFileBytes(box.File("edid\\readme.hex"), "not a profile"));
+  ASSERT_TRUE(dptest::WriteFileBytes(box.File("edid\\readme.hex"), "not a profile"));
   box.WriteSettings(2560, 1440, 60);
 
   const RunResult r = box.Run("displayprep.exe", {L"--ignored", L"argument"});
@@ -182,7 +178,7 @@ TEST(ShippedProgram, WholeRunUnderWine) {
   want.push_back(esc("create process success, command_line:" + box.Companion() +
                      ", process_id:" + std::to_string(companion[0].processId) + "."));
 
-  const std::string log = StripLogPrefixes(ReadFileBytes(box.LogFile()));
+  const std::string log = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
   std::vector<std::string> lines;
   std::istringstream in(log);
   for (std::string line; std::getline(in, line);) lines.push_back(line);

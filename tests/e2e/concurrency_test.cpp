@@ -20,7 +20,7 @@ namespace {
 // The file's messages one by one: each line the log writes starts with its
 // prefix, and text mode stored each "\n" as CR LF.
 std::vector<std::string> FileMessages(const std::string& raw) {
-  static const std::regex prefix(R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )");
+  static const std::regex prefix(dptest::kLogPrefixPattern);
   std::vector<std::string> messages;
   std::sregex_token_iterator it(raw.begin(), raw.end(), prefix, -1), end;
   bool first = true;
@@ -49,7 +49,7 @@ TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
   std::atomic<bool> done{false};
   int holds = 0;
   std::thread holder([&] {
-    const std::wstring log = AnsiToWide(box.LogFile());
+    const std::wstring log = dptest::AnsiToWide(box.LogFile());
     while (!done) {
       HANDLE h = CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -76,17 +76,15 @@ TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
     // Caught to the last stage: a run that starts after the other's helper has
     // added the display skips provisioning and logs fewer lines, but every
     // run ends with its companion's start.
-    EXPECT_TRUE(std::any_of(r.debugStrings.begin(), r.debugStrings.end(),
-                            [](const std::string& m) {
-                              return m.rfind("create process success, command_line:", 0) == 0;
-                            }))
-        << ::testing::PrintToString(r.debugStrings);
+    EXPECT_TRUE(std::any_of(r.debugStrings.begin(), r.debugStrings.end(), [](const std::string& m) {
+      return m.rfind("create process success, command_line:", 0) == 0;
+    })) << ::testing::PrintToString(r.debugStrings);
     logged.insert(logged.end(), r.debugStrings.begin(), r.debugStrings.end());
   }
   EXPECT_GT(holds, 10) << "the third party took the file often";
 
   // Every message of both runs is in the file, once.
-  std::vector<std::string> inFile = FileMessages(ReadFileBytes(box.LogFile()));
+  std::vector<std::string> inFile = FileMessages(dptest::ReadFileBytes(box.LogFile()));
   std::sort(logged.begin(), logged.end());
   std::sort(inFile.begin(), inFile.end());
   EXPECT_EQ(inFile.size(), logged.size()) << "lines lost or doubled";

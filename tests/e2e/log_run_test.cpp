@@ -1,20 +1,23 @@
 // The log's three outputs, seen from outside the program: the debugger gets
 // the bare messages, c:\dp.log one exact line per run however many messages
 // the run logs, the console the messages in text mode.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 
 #include "sandbox.h"
-#include "sim_fixture.h"
 #include "support/log_capture.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
+using ::testing::HasSubstr;
+
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
 
 // The virtual monitor primary already: a short run of several messages.
 sim::Machine AlreadyArranged() {
@@ -33,7 +36,7 @@ std::string WithoutCr(const std::string& text) {
 }
 
 TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
-  const std::string before = ReadFileBytes("c:\\dp.log");
+  const std::string before = dptest::ReadFileBytes("c:\\dp.log");
   DeleteFileA("c:\\dp.log");  // TraceFile tests run alone (tests/CMakeLists.txt)
 
   Sandbox box;
@@ -43,13 +46,13 @@ TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
   const RunResult first = box.Run("displayprep-sim.exe");
   box.CaptureDebugOutput(false);
   const RunResult second = box.Run("displayprep-sim.exe", {}, false);
-  const std::string trace = ReadFileBytes("c:\\dp.log");
-  WriteFileBytes("c:\\dp.log", before);
+  const std::string trace = dptest::ReadFileBytes("c:\\dp.log");
+  dptest::WriteFileBytes("c:\\dp.log", before);
 
   ASSERT_TRUE(first.started && second.started);
   EXPECT_FALSE(first.timedOut);
-  const std::string messages = StripLogPrefixes(ReadFileBytes(box.LogFile()));
-  ASSERT_NE(messages.find("is already primary, no change.\n"), std::string::npos) << messages;
+  const std::string messages = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
+  ASSERT_THAT(messages, HasSubstr("is already primary, no change.\n"));
   EXPECT_GE(std::count(messages.begin(), messages.end(), '\n'), 8);
   // Exactly one line per run, in binary (LF alone), the second without APPDATA.
   EXPECT_EQ(trace, "logpath " + box.appdata() + ", len " + std::to_string(box.appdata().size()) +
@@ -57,7 +60,7 @@ TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
   // The debugger gets each message as it stands: no prefix, "\n" not CR LF.
   EXPECT_EQ(first.debugOutput, messages);
   EXPECT_EQ(WithoutCr(first.output), messages) << "the console: text mode, no prefix";
-  EXPECT_NE(first.output.find("\r\n"), std::string::npos);
+  EXPECT_THAT(first.output, HasSubstr("\r\n"));
 }
 
 }  // namespace

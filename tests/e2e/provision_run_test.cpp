@@ -2,6 +2,7 @@
 // its own with an edid folder, the simulated helper wkex.exe and store.dat,
 // judged by its log, the files it leaves, the helper's recorded start and the
 // simulated machine afterwards.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,14 +13,18 @@
 #include "edidgen.h"
 #include "sandbox.h"
 #include "sim/virtual_edid.h"
-#include "sim_fixture.h"
 #include "support/log_capture.h"
+#include "support/sim_fixture.h"
+#include "support/text.h"
 
 namespace {
 
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
 
 constexpr uint32_t kDell = 0x1100;
 
@@ -91,12 +96,12 @@ class ProvisionRun : public ::testing::Test {
     EXPECT_TRUE(r.started) << "error " << r.startError;
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0u) << r.output;
-    const std::string log = StripLogPrefixes(ReadFileBytes(box.LogFile()));
+    const std::string log = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
     // The console carries the same messages (the helper may add its own
     // complaints on standard error).
-    EXPECT_NE(StripLogPrefixes(r.output).find(log), std::string::npos) << "console:\n"
-                                                                       << r.output << "\nlog:\n"
-                                                                       << log;
+    EXPECT_THAT(dptest::StripLogPrefixes(r.output), HasSubstr(log)) << "console:\n"
+                                                                    << r.output << "\nlog:\n"
+                                                                    << log;
     return log;
   }
 };
@@ -223,8 +228,8 @@ TEST_F(ProvisionRun, TypicalRunOnOnePhysicalDisplay) {
   // edid-decode, a Linux program, checks the file after this test (see CMakeLists.txt).
   if (const char* out = std::getenv("DP_E2E_EDID_DIR")) {
     std::filesystem::create_directories(out);
-    ASSERT_TRUE(WriteFileBytes(std::string(out) + "\\typical-run.bin", rewritten));
-    ASSERT_TRUE(WriteFileBytes(std::string(out) + "\\manifest.txt", "typical-run.bin\n"));
+    ASSERT_TRUE(dptest::WriteFileBytes(std::string(out) + "\\typical-run.bin", rewritten));
+    ASSERT_TRUE(dptest::WriteFileBytes(std::string(out) + "\\manifest.txt", "typical-run.bin\n"));
   }
 }
 
@@ -246,9 +251,8 @@ struct OtherRun {
   std::string helperCommandLine;  // checked when started; "<D>" as above
 };
 
-std::string Expand(std::string text, const std::string& d) {
-  for (std::size_t at; (at = text.find("<D>")) != std::string::npos;) text.replace(at, 3, d);
-  return text;
+std::string Expand(const std::string& text, const std::string& d) {
+  return dptest::Expand(text, {{"<D>", d}});
 }
 
 const std::string kFiveAttemptsAbort =
@@ -329,8 +333,8 @@ TEST_P(OtherRuns, LogFilesAndHelper) {
   box.WriteProfiles(c.profiles);
   for (const std::string& name : c.otherFiles) {
     const edidgen::Result r = edidgen::GenerateEdid({1920, 1080, 60}, "DP Virtual");
-    ASSERT_TRUE(
-        WriteFileBytes(box.File("edid\\" + name), std::string(r.block.begin(), r.block.end())));
+    ASSERT_TRUE(dptest::WriteFileBytes(box.File("edid\\" + name),
+                                       std::string(r.block.begin(), r.block.end())));
   }
   box.WriteSettings(2560, 1440, 60);
   const std::map<std::string, std::string> before = box.EdidFiles();
@@ -341,8 +345,7 @@ TEST_P(OtherRuns, LogFilesAndHelper) {
   std::vector<std::string> inOrder;
   for (const std::string& f : c.inOrder) inOrder.push_back(Expand(f, d));
   EXPECT_TRUE(InOrder(log, inOrder));
-  for (const std::string& f : c.absent)
-    EXPECT_EQ(log.find(f), std::string::npos) << f << "\n" << log;
+  for (const std::string& f : c.absent) EXPECT_THAT(log, Not(HasSubstr(f))) << f << "\n" << log;
 
   const std::vector<sim::StartRecord> starts = box.HelperStarts();
   ASSERT_EQ(starts.size(), c.helperStarts);
@@ -381,7 +384,7 @@ TEST(DriveRoot, DeploymentAtTheRootOfADrive) {
   const RunResult r = box.Run("displayprep-sim.exe");
   ASSERT_TRUE(r.started) << r.startError;
   EXPECT_EQ(r.exitCode, 0u);
-  const std::string log = StripLogPrefixes(ReadFileBytes(box.LogFile()));
+  const std::string log = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
   EXPECT_TRUE(InOrder(log, {"Searching in directory: " + d + "\\edid\n",
                             "Selected hex file: " + d + "\\edid\\2560x1440x60.hex\n",
                             "Launching wkex.exe with command: " + d + "\\wkex.exe /d " + d +

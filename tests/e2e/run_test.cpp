@@ -1,18 +1,21 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 
 #include "sandbox.h"
-#include "sim_fixture.h"
 #include "support/log_capture.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
-using simtest::Idle;
-using simtest::Link;
-using simtest::Monitor;
-using simtest::Shown;
+using ::testing::HasSubstr;
+
+using dptest::Idle;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
 
 constexpr UINT32 kSupplied = 0x2A0;
 
@@ -36,10 +39,12 @@ class EndToEnd : public ::testing::Test {
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0u) << r.output;
     // Standard output is in text mode, as on Windows: lines end in CR LF.
-    r.output = StripLogPrefixes(r.output);
+    r.output = dptest::StripLogPrefixes(r.output);
     return r;
   }
-  std::string LogText() const { return StripLogPrefixes(ReadFileBytes(box_.LogFile())); }
+  std::string LogText() const {
+    return dptest::StripLogPrefixes(dptest::ReadFileBytes(box_.LogFile()));
+  }
 
   Sandbox box_;
 };
@@ -58,8 +63,8 @@ TEST_F(EndToEnd, ThreeDisplaysWithArgumentsAreLeftAlone) {
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(r.output, "too many monitor found.\r\n" + NoCompanion(box_, "\r\n"))
       << "the bare messages, no prefix";
-  const std::string raw = ReadFileBytes(box_.LogFile());
-  const std::string prefix = R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )";
+  const std::string raw = dptest::ReadFileBytes(box_.LogFile());
+  const std::string prefix = dptest::kLogPrefixPattern;
   const std::string c = std::regex_replace(box_.Companion(), std::regex(R"(\\)"), R"(\\)");
   EXPECT_TRUE(std::regex_match(raw, std::regex(prefix + R"(too many monitor found\.\r\n)" + prefix +
                                                "Target executable not found: " + c + prefix +
@@ -73,7 +78,7 @@ TEST_F(EndToEnd, WithoutAppDataTheLogLiesBesideTheProgram) {
   box_.UseMachine(Physical(3));
   const RunResult r = box_.Run("displayprep-sim.exe", {}, false);
   EXPECT_EQ(r.exitCode, 0u);
-  EXPECT_EQ(StripLogPrefixes(ReadFileBytes(box_.File("display.log"))),
+  EXPECT_EQ(dptest::StripLogPrefixes(dptest::ReadFileBytes(box_.File("display.log"))),
             "too many monitor found.\n" + NoCompanion(box_, "\n"));
   // No data directory, none created: neither at the root of the drive (where
   // an empty one would lead) nor where the program ran.
@@ -89,8 +94,8 @@ TEST_F(EndToEnd, VirtualMonitorAlreadyPrimary) {
   m.paths = {Link(0, 1), Link(1, 2)};
   box_.UseMachine(m);
   const RunResult r = Run();
-  EXPECT_NE(r.output.find("Target display \"TovikMonitor\" is already primary, no change.\n"),
-            std::string::npos)
+  EXPECT_THAT(r.output,
+              HasSubstr("Target display \"TovikMonitor\" is already primary, no change.\n"))
       << r.output;
   EXPECT_EQ(LogText(), r.output) << "console and file carry the same messages";
   EXPECT_TRUE(box_.Machine().setCalls.empty());
@@ -103,8 +108,7 @@ TEST_F(EndToEnd, VirtualMonitorRightOfAPhysicalPrimaryIsSwitched) {
   m.paths = {Link(0, 1), Link(1, 2)};
   box_.UseMachine(m);
   const RunResult r = Run();
-  EXPECT_NE(r.output.find("Primary display successfully set to \"TovikMonitor\"\n"),
-            std::string::npos)
+  EXPECT_THAT(r.output, HasSubstr("Primary display successfully set to \"TovikMonitor\"\n"))
       << r.output;
   const sim::Machine after = box_.Machine();
   ASSERT_EQ(after.setCalls.size(), 1u);
@@ -113,7 +117,7 @@ TEST_F(EndToEnd, VirtualMonitorRightOfAPhysicalPrimaryIsSwitched) {
   EXPECT_EQ(sim::PrimarySourceId(after), std::optional<uint32_t>(1u));
   EXPECT_EQ(after.sources[0].mode->x, 1920);
   const std::string picture = sim::RenderDesktop(after);
-  EXPECT_NE(picture.find("TovikMonitor"), std::string::npos) << picture;
+  EXPECT_THAT(picture, HasSubstr("TovikMonitor"));
 }
 
 TEST_F(EndToEnd, CloneIsExtendedAndArranged) {
@@ -123,9 +127,8 @@ TEST_F(EndToEnd, CloneIsExtendedAndArranged) {
   m.paths = {Link(0, 1), Link(0, 2)};
   box_.UseMachine(m);
   const RunResult r = Run();
-  EXPECT_NE(r.output.find("is clone mode, forcing to Extend mode...\n"), std::string::npos);
-  EXPECT_NE(r.output.find("Primary display successfully set to \"TovikMonitor\"\n"),
-            std::string::npos)
+  EXPECT_THAT(r.output, HasSubstr("is clone mode, forcing to Extend mode...\n"));
+  EXPECT_THAT(r.output, HasSubstr("Primary display successfully set to \"TovikMonitor\"\n"))
       << r.output;
   const sim::Machine after = box_.Machine();
   ASSERT_EQ(after.paths.size(), 2u);
@@ -142,7 +145,7 @@ TEST_F(EndToEnd, CloneIsExtendedAndArranged) {
 TEST_F(EndToEnd, TargetThatNeverAppearsAbortsAfterFiveAttempts) {
   box_.UseMachine(Physical(1));
   const RunResult r = Run();
-  EXPECT_NE(r.output.find("Available displays (retry 5):\n"), std::string::npos);
+  EXPECT_THAT(r.output, HasSubstr("Available displays (retry 5):\n"));
   const std::string ending = "ERROR: After 5 retries, still detected inactive displays, abort.\n" +
                              NoCompanion(box_, "\n");
   ASSERT_GE(r.output.size(), ending.size());

@@ -6,25 +6,10 @@
 #include <fstream>
 
 #include "common/exe_dir.h"
-#include "edidgen.h"
 #include "support/log_capture.h"
 #include "support/sim_support.h"
 
 namespace fs = std::filesystem;
-
-std::wstring AnsiToWide(const std::string& s) {
-  const int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-  if (n > 1) MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, out.data(), n);
-  return out;
-}
-
-std::string WideToAnsi(const std::wstring& text) {
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  if (n > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
 
 namespace {
 
@@ -33,27 +18,19 @@ std::string ReadWide(const std::wstring& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-bool WriteWide(const std::wstring& path, const std::string& bytes) {
-  std::error_code ignored;
-  fs::create_directories(fs::path(path).parent_path(), ignored);
-  std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
-
 }  // namespace
 
-Sandbox::Sandbox(const std::string& deployment) : Sandbox(AnsiToWide(deployment)) {}
+Sandbox::Sandbox(const std::string& deployment) : Sandbox(dptest::AnsiToWide(deployment)) {}
 
 Sandbox::Sandbox(const std::wstring& deployment)
     : deploymentW_(deployment.empty() ? root_.wpath() : root_.wpath() + L"\\" + deployment),
-      deployment_(WideToAnsi(deploymentW_)) {
+      deployment_(dptest::WideToAnsi(deploymentW_)) {
   CreateDirectoryA(appdata().c_str(), nullptr);
   CreateDirectoryW(deploymentW_.c_str(), nullptr);
 }
 
 Sandbox::Sandbox(Outside, const std::string& directory)
-    : deploymentW_(AnsiToWide(directory)), deployment_(directory), outside_(true) {
+    : deploymentW_(dptest::AnsiToWide(directory)), deployment_(directory), outside_(true) {
   CreateDirectoryA(appdata().c_str(), nullptr);
 }
 
@@ -68,63 +45,51 @@ Sandbox::~Sandbox() {
 }
 
 void Sandbox::Install(const std::string& program, const std::string& as) {
-  const std::wstring from = GetExecutableDirectoryW() + L"\\" + AnsiToWide(program);
-  const std::wstring to = FileW(as.empty() ? program : as);
-  std::error_code ignored;
-  fs::create_directories(fs::path(to).parent_path(), ignored);
-  if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
-    ADD_FAILURE() << "cannot copy " << program << " (error " << GetLastError() << ")";
+  const std::string error =
+      dptest::InstallProgram(program, fs::path(FileW(as.empty() ? program : as)));
+  if (!error.empty()) ADD_FAILURE() << error;
 }
 
 void Sandbox::UseMachine(const sim::Machine& machine) {
-  sim::SetStatePath(FileW("sim-state.json"));
-  std::string error;
-  ASSERT_TRUE(sim::SaveMachine(machine, &error)) << error;
+  const std::string error = dptest::SaveMachine(fs::path(FileW("sim-state.json")), machine);
+  ASSERT_TRUE(error.empty()) << error;
 }
 
 void Sandbox::DeployTypicalRun() {
-  Install("displayprep-sim.exe");
-  Install("wkex.exe");
-  InstallCompanion();
-  SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
-  sim::Machine m;
-  m.targets = {simbuild::Monitor(0x1100, "DELL U2720Q")};
-  m.sources = {simbuild::Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {simbuild::Link(0, 0x1100)};
-  UseMachine(m);
-  WriteProfiles({{2560, 1440, 60}, {1920, 1080, 60, true}});
-  WriteSettings(2560, 1440, 60);
+  dptest::TypicalRun run;
+  run.machine.targets = {dptest::Monitor(0x1100, "DELL U2720Q")};
+  run.machine.sources = {dptest::Shown(0, 1920, 1080, 0, 0)};
+  run.machine.paths = {dptest::Link(0, 0x1100)};
+  const std::string error = dptest::DeployTypicalRun(fs::path(wdir() + L"\\"),
+                                                     fs::path(dptest::AnsiToWide(appdata())), run);
+  ASSERT_TRUE(error.empty()) << error;
+  for (const auto& [name, value] :
+       dptest::TypicalRunEnvironment(fs::path(dptest::AnsiToWide(appdata()))))
+    SetEnv(name, value);
 }
 
 sim::Machine Sandbox::Machine() const {
-  sim::SetStatePath(FileW("sim-state.json"));
-  sim::Machine m;
   std::string error;
-  EXPECT_TRUE(sim::LoadMachine(&m, &error)) << error;
-  return m;
+  const std::optional<sim::Machine> m =
+      dptest::LoadMachine(fs::path(FileW("sim-state.json")), &error);
+  EXPECT_TRUE(m.has_value()) << error;
+  return m.value_or(sim::Machine{});
 }
 
 void Sandbox::WriteProfiles(const std::vector<Profile>& profiles) {
-  CreateDirectoryW(FileW("edid").c_str(), nullptr);
-  for (const Profile& p : profiles) {
-    const edidgen::Mode mode{p.width, p.height, p.fps};
-    const edidgen::Result r = edidgen::GenerateEdid(mode, "DP Virtual");
-    ASSERT_TRUE(r.ok) << r.error;
-    const std::string bytes = p.raw ? std::string(r.block.begin(), r.block.end())
-                                    : edidgen::FormatHexText(r.block.data(), r.block.size());
-    ASSERT_TRUE(WriteWide(FileW("edid\\" + edidgen::ModeFileName(mode)), bytes));
-  }
+  const std::string error = dptest::WriteProfiles(fs::path(FileW("edid")), profiles);
+  ASSERT_TRUE(error.empty()) << error;
 }
 
 void Sandbox::WriteSettings(int width, int height, int fps) {
-  const std::string text = "[rpScreen]\r\nwidth=" + std::to_string(width) +
-                           "\r\nheight=" + std::to_string(height) +
-                           "\r\nfps=" + std::to_string(fps) + "\r\n";
-  ASSERT_TRUE(WriteWide(AnsiToWide(appdata() + "\\harnfold\\store.dat"), text));
+  const std::string error =
+      dptest::WriteSettings(fs::path(dptest::AnsiToWide(appdata())), width, height, fps);
+  ASSERT_TRUE(error.empty()) << error;
 }
 
 void Sandbox::Write(const std::string& name, const std::string& bytes) {
-  ASSERT_TRUE(WriteWide(FileW(name), bytes)) << name;
+  const std::string error = dptest::WriteFile(fs::path(FileW(name)), bytes);
+  ASSERT_TRUE(error.empty()) << name << ": " << error;
 }
 
 std::map<std::string, std::string> Sandbox::EdidFiles() const {
@@ -132,7 +97,8 @@ std::map<std::string, std::string> Sandbox::EdidFiles() const {
   std::error_code ignored;
   for (const auto& entry : fs::directory_iterator(fs::path(FileW("edid")), ignored)) {
     if (entry.is_regular_file(ignored))
-      files[WideToAnsi(entry.path().filename().wstring())] = ReadWide(entry.path().wstring());
+      files[dptest::WideToAnsi(entry.path().filename().wstring())] =
+          ReadWide(entry.path().wstring());
   }
   return files;
 }
@@ -146,12 +112,12 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   RunOptions options;
   options.program = FileW(program);
   options.arguments = arguments;
-  options.workingDirectory = AnsiToWide(workingDirectory());
+  options.workingDirectory = dptest::AnsiToWide(workingDirectory());
   options.environment = environment_;
   options.captureDebugOutput = captureDebugOutput_;
   if (!options.environment.count(L"APPDATA") || !withAppData) {
     options.environment[L"APPDATA"] =
-        withAppData ? std::optional<std::wstring>(AnsiToWide(appdata())) : std::nullopt;
+        withAppData ? std::optional<std::wstring>(dptest::AnsiToWide(appdata())) : std::nullopt;
   }
   // The simulated stack finds its state beside the program unless told otherwise.
   options.environment[L"DPSIM_STATE"] = std::nullopt;
@@ -173,7 +139,7 @@ void Sandbox::HoldCallsForHelper() {
   if (!fs::is_regular_file(helper, ignored) ||
       fs::file_size(helper, ignored) != fs::file_size(built, ignored))
     return;
-  const std::string value = WideToAnsi(*after->second);
+  const std::string value = dptest::WideToAnsi(*after->second);
   const std::size_t colon = value.find(':');
   sim::HelperGate gate;
   if (colon == std::string::npos || !sim::ParseApi(value.substr(0, colon), &gate.api)) return;

@@ -13,17 +13,10 @@
 #include "sim/sim.h"
 #include "sim/start_record.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
+#include "support/typical_run.h"
 
-// One EDID profile in the deployment's edid folder, made by edidgen.
-struct Profile {
-  std::uint32_t width, height, fps;
-  bool raw = false;
-};
-
-// Narrow text in the ANSI code page to UTF-16, and back (characters without a
-// narrow form become '?', as the program's own narrow view shows them).
-std::wstring AnsiToWide(const std::string& text);
-std::string WideToAnsi(const std::wstring& text);
+using dptest::Profile;
 
 class Sandbox {
  public:
@@ -85,7 +78,7 @@ class Sandbox {
   std::string LogFile() const { return appdata() + "\\harnfold\\log\\display.log"; }
   std::string File(const std::string& name) const { return deployment_ + "\\" + name; }
   std::wstring FileW(const std::string& name) const {
-    return deploymentW_ + L"\\" + AnsiToWide(name);
+    return deploymentW_ + L"\\" + dptest::AnsiToWide(name);
   }
 
  private:
@@ -93,7 +86,7 @@ class Sandbox {
   struct Outside {};
   Sandbox(Outside, const std::string& directory);
 
-  TempDir root_;
+  dptest::TempDir root_;
   std::wstring deploymentW_;
   std::string deployment_;
   bool outside_ = false;  // the deployment is not below root_: emptied at the end

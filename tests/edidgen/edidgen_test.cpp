@@ -1,10 +1,15 @@
 #include "edidgen.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "support/edid_bytes.h"
+
 namespace {
+
+using ::testing::HasSubstr;
 
 // Reference timings as `edid-decode --cvt w=..,h=..,fps=..,rb=..` prints them.
 struct CvtCase {
@@ -80,9 +85,7 @@ TEST(GenerateEdidTest, BaseBlockLayout) {
   EXPECT_NE(b[20] & 0x80, 0) << "digital input";
   EXPECT_NE(b[24] & 0x04, 0) << "sRGB default colour space";
   EXPECT_NE(b[24] & 0x02, 0) << "preferred timing is native";
-  unsigned sum = 0;
-  for (std::uint8_t byte : b) sum += byte;
-  EXPECT_EQ(sum % 256, 0u);
+  EXPECT_EQ(dptest::BlockSum(b), 0u);
   EXPECT_NE(b[54] | b[55], 0) << "slot 1 is a detailed timing";
   EXPECT_EQ(b[72 + 3], 0xFD) << "slot 2 range limits";
   EXPECT_EQ(b[90 + 3], 0xFC) << "slot 3 product name";
@@ -133,7 +136,7 @@ TEST_P(RefusalTest, SaysWhy) {
   const RefusalCase& c = GetParam();
   const edidgen::Result r = edidgen::GenerateEdid(c.mode, c.name);
   EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find(c.reason), std::string::npos) << r.error;
+  EXPECT_THAT(r.error, HasSubstr(c.reason));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,4 +1,4 @@
-#include "support/fake_session.h"
+#include "fake_session/fake_session.h"
 
 #include <cstdint>
 

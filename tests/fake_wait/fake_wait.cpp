@@ -1,4 +1,4 @@
-#include "support/fake_wait.h"
+#include "fake_wait/fake_wait.h"
 
 #include "common/wait_api.h"
 

@@ -7,10 +7,10 @@
 
 #include <filesystem>
 
-#include "launch/direct.h"
-#include "support/fake_session.h"
+#include "fake_session/fake_session.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
 
@@ -91,22 +91,20 @@ class UserSessionLaunch : public ::testing::TestWithParam<LaunchCase> {};
 
 TEST_P(UserSessionLaunch, LogsReleasesAndHandsOver) {
   const LaunchCase& c = GetParam();
-  TempDir root;
+  dptest::TempDir root;
   const std::filesystem::path dir = std::filesystem::path(root.wpath()) / c.dirName;
   std::filesystem::create_directories(dir / "rent_protect");
   const std::wstring companion = (dir / "rent_protect" / "zanbyprotect.exe").wstring();
   if (c.companion) {
-    ASSERT_TRUE(WriteFileBytes(std::filesystem::path(companion).string(), "MZ"));
+    ASSERT_TRUE(dptest::WriteFileBytes(std::filesystem::path(companion).string(), "MZ"));
   }
 
   fakesession::Reset(c.script);
-  LogCapture log;
+  dptest::LogCapture log;
   EXPECT_EQ(LaunchProtectInUserSessionFrom(dir.wstring()), c.result);
 
-  std::string want = c.log;
   const std::string narrow = std::filesystem::path(companion).string();
-  for (std::size_t at; (at = want.find("<C>")) != std::string::npos;) want.replace(at, 3, narrow);
-  EXPECT_EQ(log.Messages(), want);
+  EXPECT_EQ(log.Messages(), dptest::Expand(c.log, {{"<C>", narrow}}));
   EXPECT_EQ(fakesession::QueriedSession(), c.session);
   EXPECT_TRUE(fakesession::Unreleased().empty())
       << "left: " << ::testing::PrintToString(fakesession::Unreleased());
@@ -195,7 +193,7 @@ class SessionChoiceRule : public ::testing::TestWithParam<ChoiceCase> {};
 
 TEST_P(SessionChoiceRule, ChoosesAndLogs) {
   const ChoiceCase& c = GetParam();
-  LogCapture log;
+  dptest::LogCapture log;
   const SessionChoice choice = ChooseSession(L"explorer.exe", c.sessions, c.processes);
   EXPECT_EQ(choice.sessionId, c.session);
   EXPECT_EQ(choice.processId, c.process);
@@ -211,7 +209,7 @@ TEST(FindSessionByProcessName, GathersThroughTheSeamAndReleasesBoth) {
   s.sessions = {Session(1), Session(2, WTSDisconnected), Session(3)};
   s.processes = {{20, L"explorer.exe", 3}, {21, L"explorer.exe", 2}, {22, L"cmd.exe", 1}};
   fakesession::Reset(s);
-  LogCapture log;
+  dptest::LogCapture log;
   const SessionChoice choice = FindSessionByProcessName(L"explorer.exe");
   EXPECT_EQ(choice.sessionId, 3u);
   EXPECT_EQ(choice.processId, 20u);
@@ -220,18 +218,6 @@ TEST(FindSessionByProcessName, GathersThroughTheSeamAndReleasesBoth) {
   EXPECT_EQ(fakesession::CallCount(Call::ProcessIdToSessionId), 2);
   EXPECT_EQ(fakesession::HandedOut(), 2) << "the session list and the snapshot";
   EXPECT_TRUE(fakesession::Unreleased().empty());
-}
-
-}  // namespace
-
-namespace {
-
-TEST(DirectLaunch, UnknownExecutableDirectoryLooksAtTheDriveRoot) {
-  // The path is tested as it stands, relative to the current drive's root,
-  // where no companion stands.
-  LogCapture log;
-  EXPECT_FALSE(LaunchProtectDirectFrom(""));
-  EXPECT_EQ(log.Messages(), "Target executable not found: \\rent_protect\\zanbyprotect.exe\n");
 }
 
 }  // namespace

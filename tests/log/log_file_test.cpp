@@ -6,37 +6,23 @@
 
 #include "common/exe_dir.h"
 #include "log/log.h"
+#include "support/app_data.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-const char* const kPrefix = R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )";
+const char* const kPrefix = dptest::kLogPrefixPattern;
 
-// Sets or removes APPDATA for one test and puts the old value back after.
-class ScopedAppData {
- public:
-  explicit ScopedAppData(const char* value) {
-    char old[32768];
-    DWORD n = GetEnvironmentVariableA("APPDATA", old, sizeof old);
-    if (n > 0 && n < sizeof old) old_ = old;
-    had_ = n > 0;
-    SetEnvironmentVariableA("APPDATA", value);
-  }
-  ~ScopedAppData() { SetEnvironmentVariableA("APPDATA", had_ ? old_.c_str() : nullptr); }
-
- private:
-  std::string old_;
-  bool had_ = false;
-};
+using dptest::ScopedAppData;
 
 // c:\dp.log emptied for one test and put back as it was after; the tests
 // that write it hold a CTest resource lock, so nothing else writes it meanwhile.
 class EmptyTraceFile {
  public:
-  EmptyTraceFile() : before_(ReadFileBytes(kTrace)) { DeleteFileA(kTrace); }
-  ~EmptyTraceFile() { WriteFileBytes(kTrace, before_); }
-  std::string Now() const { return ReadFileBytes(kTrace); }
+  EmptyTraceFile() : before_(dptest::ReadFileBytes(kTrace)) { DeleteFileA(kTrace); }
+  ~EmptyTraceFile() { dptest::WriteFileBytes(kTrace, before_); }
+  std::string Now() const { return dptest::ReadFileBytes(kTrace); }
 
  private:
   static constexpr const char* kTrace = "c:\\dp.log";
@@ -49,7 +35,7 @@ bool IsDirectory(const std::string& path) {
 }
 
 TEST(LogFile, LinesCarryThePrefixAndEndInCrLf) {
-  LogCapture log;
+  dptest::LogCapture log;
   LogMessage("EnumerateDisplays failed.\n");
   LogMessage("no line end");
   LogMessage("%s %d\n", "joined", 2);
@@ -73,7 +59,7 @@ TEST(LogFile, PrefixShowsTheLocalTimeInItsOrder) {
     return ((((static_cast<long long>(mo) * 40 + d) * 24 + h) * 60 + mi) * 60 + s) * 1000 + ms;
   };
   for (int attempt = 0; attempt < 3; ++attempt) {
-    LogCapture log;
+    dptest::LogCapture log;
     SYSTEMTIME before, after;
     GetLocalTime(&before);
     LogMessage("x");
@@ -98,8 +84,8 @@ TEST(LogFile, PrefixShowsTheLocalTimeInItsOrder) {
 }
 
 TEST(LogFile, AppendsAndNeverTruncates) {
-  LogCapture log;
-  ASSERT_TRUE(WriteFileBytes(log.path(), "earlier run\r\n"));
+  dptest::LogCapture log;
+  ASSERT_TRUE(dptest::WriteFileBytes(log.path(), "earlier run\r\n"));
   LogMessage("next run\n");
   const std::string raw = log.Raw();
   EXPECT_EQ(raw.rfind("earlier run\r\n", 0), 0u) << raw;
@@ -108,7 +94,7 @@ TEST(LogFile, AppendsAndNeverTruncates) {
 }
 
 TEST(LogFile, LongMessageIsCutTheSameInTheFile) {
-  LogCapture log;
+  dptest::LogCapture log;
   LogMessage("%s", std::string(5000, 'z').c_str());
   EXPECT_EQ(log.Messages(), std::string(2047, 'z'));
 }
@@ -117,8 +103,8 @@ TEST(LogFile, LongMessageIsCutTheSameInTheFile) {
 // moment: the line waits for it instead of being lost. One that keeps the
 // file is waited for only briefly.
 // The capture's file, created empty and held open without sharing.
-HANDLE HoldWithoutSharing(const LogCapture& log) {
-  EXPECT_TRUE(WriteFileBytes(log.path(), ""));
+HANDLE HoldWithoutSharing(const dptest::LogCapture& log) {
+  EXPECT_TRUE(dptest::WriteFileBytes(log.path(), ""));
   HANDLE holder = CreateFileA(log.path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   EXPECT_NE(holder, INVALID_HANDLE_VALUE);
@@ -126,7 +112,7 @@ HANDLE HoldWithoutSharing(const LogCapture& log) {
 }
 
 TEST(LogFile, FileHeldForAMomentStillGetsTheLine) {
-  LogCapture log;
+  dptest::LogCapture log;
   HANDLE holder = HoldWithoutSharing(log);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   HANDLE release = CreateThread(
@@ -145,7 +131,7 @@ TEST(LogFile, FileHeldForAMomentStillGetsTheLine) {
 }
 
 TEST(LogFile, FileHeldForGoodIsGivenUpWithinAMoment) {
-  LogCapture log;
+  dptest::LogCapture log;
   HANDLE holder = HoldWithoutSharing(log);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   const ULONGLONG start = GetTickCount64();
@@ -158,19 +144,19 @@ TEST(LogFile, FileHeldForGoodIsGivenUpWithinAMoment) {
 }
 
 TEST(LogFile, UnwritableLogPathLosesOnlyTheFileLine) {
-  TempDir dir;
+  dptest::TempDir dir;
   SetLogFilePathForTesting(dir.File("missing\\display.log"));
   LogMessage("goes to the console only\n");  // must not crash or create anything
   EXPECT_FALSE(IsDirectory(dir.File("missing")));
-  LogCapture log;
+  dptest::LogCapture log;
   LogMessage("back\n");
   EXPECT_EQ(log.Messages(), "back\n");
 }
 
 TEST(TraceFile, UnderAppDataBothDirectoriesAreCreatedAndTheLineTraced) {
-  TempDir dir;
+  dptest::TempDir dir;
   EmptyTraceFile trace;
-  ScopedAppData appdata(dir.path().c_str());
+  ScopedAppData appdata(dir.path());
   const std::string path = GetLogFilePath();
   EXPECT_EQ(path, dir.path() + "\\harnfold\\log\\display.log");
   EXPECT_TRUE(IsDirectory(dir.File("harnfold")));
@@ -196,7 +182,7 @@ TEST(TraceFile, WithoutUsableAppDataTheLogLiesBesideTheExecutable) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EmptyTraceFile trace;
-    ScopedAppData appdata(c.value.empty() ? nullptr : c.value.c_str());
+    ScopedAppData appdata(c.value.empty() ? std::nullopt : std::optional<std::string>(c.value));
     EXPECT_EQ(GetLogFilePath(), GetExecutableDirectory() + "\\display.log");
     EXPECT_EQ(trace.Now(), c.trace);
     // With no data directory there is none to create: nothing at the root of
@@ -206,9 +192,9 @@ TEST(TraceFile, WithoutUsableAppDataTheLogLiesBesideTheExecutable) {
 }
 
 TEST(LogFilePath, AppDataThatDoesNotExistLeavesNothingBehind) {
-  TempDir dir;
+  dptest::TempDir dir;
   const std::string missing = dir.File("gone");
-  ScopedAppData appdata(missing.c_str());
+  ScopedAppData appdata(missing);
   EXPECT_EQ(GetLogFilePath(), missing + "\\harnfold\\log\\display.log");
   EXPECT_FALSE(IsDirectory(missing));  // one level at a time: no parents made up
 }

@@ -1,5 +1,6 @@
 #include "provision/edid_profile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,6 +13,9 @@
 
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
+
 class SelectEdidProfileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -22,7 +26,7 @@ class SelectEdidProfileTest : public ::testing::Test {
   std::string EdidDir() const { return exeDir_.path() + "\\edid"; }
 
   void AddFile(const std::string& name) {
-    ASSERT_TRUE(WriteFileBytes(EdidDir() + "\\" + name, "")) << name;
+    ASSERT_TRUE(dptest::WriteFileBytes(EdidDir() + "\\" + name, "")) << name;
   }
   void AddDirectory(const std::string& name) {
     ASSERT_TRUE(CreateDirectoryA((EdidDir() + "\\" + name).c_str(), nullptr)) << name;
@@ -30,16 +34,7 @@ class SelectEdidProfileTest : public ::testing::Test {
 
   // The order in which the directory search returns the entries: the
   // selection must follow it, whatever it is on this file system.
-  std::vector<std::string> SearchOrder() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((EdidDir() + "\\*.hex").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return names;
-  }
+  std::vector<std::string> SearchOrder() const { return dptest::FindNames(EdidDir() + "\\*.hex"); }
 
   void SetTarget(int width, int height, int fps) {
     target_.width = width;
@@ -59,7 +54,7 @@ class SelectEdidProfileTest : public ::testing::Test {
     return log + "\nClosest file: " + best + " (distance=" + bestDistance + ")\n";
   }
 
-  TempDir exeDir_;
+  dptest::TempDir exeDir_;
   TargetMode target_;
 };
 
@@ -69,7 +64,7 @@ TEST_F(SelectEdidProfileTest, PicksTheClosestAndSkipsOtherNamesSilently) {
     AddFile(name);
   }
   SetTarget(1920, 1080, 60);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\1920x1080x60.hex");
 
@@ -88,13 +83,13 @@ class NotAProfileTest : public SelectEdidProfileTest,
 TEST_P(NotAProfileTest, IsSkippedWithoutAMessage) {
   AddFile(GetParam());
   SetTarget(1920, 1080, 60);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), "");
 
   const std::string messages = log.Messages();
-  EXPECT_EQ(messages.find("Found file"), std::string::npos) << messages;
-  EXPECT_EQ(messages.find("Skipping"), std::string::npos) << messages;
+  EXPECT_THAT(messages, Not(HasSubstr("Found file")));
+  EXPECT_THAT(messages, Not(HasSubstr("Skipping")));
   const std::string tail = "No matching .hex files found.\n";
   ASSERT_GE(messages.size(), tail.size()) << messages;
   EXPECT_EQ(messages.substr(messages.size() - tail.size()), tail);
@@ -113,7 +108,7 @@ TEST_F(SelectEdidProfileTest, SubdirectoryNamedLikeAProfileIsScored) {
   AddDirectory("2560x1440x60.hex");
   AddFile("1280x720x60.hex");
   SetTarget(2560, 1440, 60);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2560x1440x60.hex");
   EXPECT_EQ(log.Messages(),
@@ -139,12 +134,11 @@ TEST_P(TieTest, FirstReturnedWins) {
   SetTarget(1920, 1080, 60);
   const std::vector<std::string> order = SearchOrder();
   ASSERT_EQ(order.size(), GetParam().names.size());
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\" + order.front());
-  EXPECT_NE(log.Messages().find("\nClosest file: " + order.front() +
-                                " (distance=" + GetParam().distance + ")\n"),
-            std::string::npos)
+  EXPECT_THAT(log.Messages(), HasSubstr("\nClosest file: " + order.front() +
+                                        " (distance=" + GetParam().distance + ")\n"))
       << log.Messages();
 }
 
@@ -159,19 +153,18 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SelectEdidProfileTest, LeadingZerosAreDecimal) {
   AddFile("0800x0600x0075.hex");
   SetTarget(800, 600, 75);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\0800x0600x0075.hex");
-  EXPECT_NE(
-      log.Messages().find("Found file: 0800x0600x0075.hex --> w=800, h=600, fps=75, distance=0\n"),
-      std::string::npos)
+  EXPECT_THAT(log.Messages(),
+              HasSubstr("Found file: 0800x0600x0075.hex --> w=800, h=600, fps=75, distance=0\n"))
       << log.Messages();
 }
 
 TEST_F(SelectEdidProfileTest, NoHexEntriesGiveBothMessages) {
   AddFile("readme.txt");
   SetTarget(1920, 1080, 60);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), "");
   EXPECT_EQ(log.Messages(), "Searching in directory: " + EdidDir() +
@@ -181,7 +174,7 @@ TEST_F(SelectEdidProfileTest, NoHexEntriesGiveBothMessages) {
 
 TEST_F(SelectEdidProfileTest, MissingDirectoryGivesBothMessages) {
   target_.exeDir = exeDir_.path() + "\\nowhere";
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), "");
   const std::string dir = target_.exeDir + "\\edid";
@@ -195,21 +188,19 @@ TEST_F(SelectEdidProfileTest, NumbersBeyond32BitsAreSkippedWithAReason) {
   AddFile("1920x99999999999999999999x60.hex");
   AddFile("2147483647x1x1.hex");  // the largest that fits
   SetTarget(1920, 1080, 60);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2147483647x1x1.hex");
 
   const std::string messages = log.Messages();
   for (const char* skipped : {"2147483648x1080x60.hex", "1920x99999999999999999999x60.hex"}) {
-    EXPECT_NE(messages.find(std::string("Skipping file: ") + skipped +
-                            " (a number does not fit a 32-bit integer)\n"),
-              std::string::npos)
+    EXPECT_THAT(messages, HasSubstr(std::string("Skipping file: ") + skipped +
+                                    " (a number does not fit a 32-bit integer)\n"))
         << messages;
   }
   // (2147483647 - 1920)^2 + 1079^2 + 59^2, beyond what 32 bits hold.
-  EXPECT_NE(messages.find("Found file: 2147483647x1x1.hex --> w=2147483647, h=1, fps=1, "
-                          "distance=4611677767800070251\n"),
-            std::string::npos)
+  EXPECT_THAT(messages, HasSubstr("Found file: 2147483647x1x1.hex --> w=2147483647, h=1, fps=1, "
+                                  "distance=4611677767800070251\n"))
       << messages;
 }
 
@@ -218,10 +209,10 @@ TEST_F(SelectEdidProfileTest, HugeDistancesRankExactly) {
   AddFile("65536x0x0.hex");
   AddFile("1x0x0.hex");
   SetTarget(0, 0, 0);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\1x0x0.hex");
-  EXPECT_NE(log.Messages().find("w=65536, h=0, fps=0, distance=4294967296\n"), std::string::npos)
+  EXPECT_THAT(log.Messages(), HasSubstr("w=65536, h=0, fps=0, distance=4294967296\n"))
       << log.Messages();
 }
 
@@ -230,33 +221,32 @@ TEST_F(SelectEdidProfileTest, DistanceBeyond64BitsStillRanksAndPrints) {
   AddFile("2147483647x2147483647x2147483647.hex");
   AddFile("2147483647x2147483647x0.hex");
   SetTarget(INT32_MIN, INT32_MIN, INT32_MIN);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2147483647x2147483647x0.hex");
   const std::string messages = log.Messages();
   // 3 * (2^32 - 1)^2 and 2 * (2^32 - 1)^2 + 2^62
-  EXPECT_NE(messages.find("distance=55340232195358851075\n"), std::string::npos) << messages;
-  EXPECT_NE(messages.find("\nClosest file: 2147483647x2147483647x0.hex "
-                          "(distance=41505174148666621954)\n"),
-            std::string::npos)
+  EXPECT_THAT(messages, HasSubstr("distance=55340232195358851075\n"));
+  EXPECT_THAT(messages, HasSubstr("\nClosest file: 2147483647x2147483647x0.hex "
+                                  "(distance=41505174148666621954)\n"))
       << messages;
 }
 
 TEST_F(SelectEdidProfileTest, OnlyAFarProfileIsStillChosen) {
   AddFile("4096x4096x1000000.hex");
   SetTarget(1, 1, 1);
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\4096x4096x1000000.hex");
   // 4095^2 * 2 + 999999^2 exceeds the largest signed 32-bit value.
-  EXPECT_NE(log.Messages().find("(distance=1000031538051)\n"), std::string::npos) << log.Messages();
+  EXPECT_THAT(log.Messages(), HasSubstr("(distance=1000031538051)\n"));
 }
 
 TEST_F(SelectEdidProfileTest, OverlongSearchPatternIsRefusedClearly) {
   // exeDir + "\edid\*.hex" is 261 characters: two more than the buffer allows.
   target_.exeDir = exeDir_.path() + "\\" + std::string(249 - exeDir_.path().size(), 'p');
   const std::string dir = target_.exeDir + "\\edid";
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), "");
   EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +
@@ -268,7 +258,7 @@ TEST_F(SelectEdidProfileTest, LongestSearchPatternIsSearched) {
   // 259 characters: still searched (the directory does not exist).
   target_.exeDir = exeDir_.path() + "\\" + std::string(247 - exeDir_.path().size(), 'p');
   const std::string dir = target_.exeDir + "\\edid";
-  LogCapture log;
+  dptest::LogCapture log;
 
   EXPECT_EQ(SelectEdidProfile(target_), "");
   EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +

@@ -9,11 +9,21 @@
 #include <string>
 #include <vector>
 
-#include "edid_fixtures.h"
+#include "support/edid_bytes.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
+
+using dptest::AsBytes;
+using dptest::AsText;
+using dptest::BlockSum;
+using dptest::Bytes;
+using dptest::FixChecksum;
+using dptest::GeneratedBlock;
+using dptest::HexText;
+using dptest::WithName;
 
 constexpr const char* kName = "TovikMonitor";
 
@@ -22,25 +32,14 @@ class EdidRewriteTest : public ::testing::Test {
   std::string Path() const { return dir_.File("1920x1080x60.hex"); }
 
   // Everything in the directory: after any run, only the EDID file itself.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((dir_.path() + "\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-      const std::string name = entry.cFileName;
-      if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
-    return names;
-  }
+  std::vector<std::string> Entries() const { return dptest::FindNames(dir_.path() + "\\*"); }
 
   std::string SuccessLog(const std::string& oldName, const std::string& newName) const {
     return "edid's monitor name is " + oldName + ".\nedid's monitor name change to " + newName +
            ".\nSuccessfully changed EDID monitor name in file: " + Path() + "\n";
   }
 
-  TempDir dir_;
+  dptest::TempDir dir_;
 };
 
 const std::vector<std::string> kOnlyTheFile = {"1920x1080x60.hex"};
@@ -183,14 +182,14 @@ class RewriteSucceedsTest : public EdidRewriteTest,
 
 TEST_P(RewriteSucceedsTest, WritesRawBytesWithNameAndChecksum) {
   const SuccessCase& c = GetParam();
-  ASSERT_TRUE(WriteFileBytes(Path(), c.file));
-  LogCapture log;
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), c.file));
+  dptest::LogCapture log;
 
   EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), c.monitorname.c_str()));
 
   const std::string newName = c.monitorname.substr(0, 12);
   EXPECT_EQ(log.Messages(), c.headerMessages + SuccessLog(c.oldName, newName));
-  const Bytes written = AsBytes(ReadFileBytes(Path()));
+  const Bytes written = AsBytes(dptest::ReadFileBytes(Path()));
   EXPECT_EQ(written, c.expected);
   EXPECT_EQ(BlockSum(written), 0u);
   EXPECT_EQ(Entries(), kOnlyTheFile);
@@ -200,14 +199,14 @@ INSTANTIATE_TEST_SUITE_P(Files, RewriteSucceedsTest, ::testing::ValuesIn(Success
                          [](const auto& info) { return info.param.label; });
 
 TEST_F(EdidRewriteTest, SecondRunGivesTheSameBytes) {
-  ASSERT_TRUE(WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
   ASSERT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
-  const std::string first = ReadFileBytes(Path());
-  LogCapture log;
+  const std::string first = dptest::ReadFileBytes(Path());
+  dptest::LogCapture log;
 
   EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
 
-  EXPECT_EQ(ReadFileBytes(Path()), first);
+  EXPECT_EQ(dptest::ReadFileBytes(Path()), first);
   EXPECT_EQ(first.size(), 128u);
   EXPECT_EQ(log.Messages(), SuccessLog("TovikMonitor", "TovikMonitor"));
 }
@@ -215,12 +214,12 @@ TEST_F(EdidRewriteTest, SecondRunGivesTheSameBytes) {
 TEST_F(EdidRewriteTest, OneMebibyteIsTheLargestAccepted) {
   Bytes content = Base();
   content.resize(1u << 20, 0x5A);
-  ASSERT_TRUE(WriteFileBytes(Path(), AsText(content)));
-  LogCapture log;
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), AsText(content)));
+  dptest::LogCapture log;
 
   EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
 
-  const Bytes written = AsBytes(ReadFileBytes(Path()));
+  const Bytes written = AsBytes(dptest::ReadFileBytes(Path()));
   ASSERT_EQ(written.size(), content.size());
   EXPECT_TRUE(
       std::equal(written.begin(), written.begin() + 128, WithName(Base(), 3, kName).begin()));
@@ -270,15 +269,13 @@ class RewriteRefusedTest : public EdidRewriteTest,
 
 TEST_P(RewriteRefusedTest, LeavesTheFileAsItWas) {
   const FailureCase& c = GetParam();
-  ASSERT_TRUE(WriteFileBytes(Path(), c.file));
-  LogCapture log;
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), c.file));
+  dptest::LogCapture log;
 
   EXPECT_FALSE(change_edid_monitor_name(Path().c_str(), kName));
 
-  std::string expected = c.log;
-  if (auto at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, Path());
-  EXPECT_EQ(log.Messages(), expected);
-  EXPECT_TRUE(ReadFileBytes(Path()) == c.file) << "file changed";
+  EXPECT_EQ(log.Messages(), dptest::Expand(c.log, {{"%s", Path()}}));
+  EXPECT_TRUE(dptest::ReadFileBytes(Path()) == c.file) << "file changed";
   EXPECT_EQ(Entries(), kOnlyTheFile);
 }
 
@@ -288,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RewriteRefusedTest, ::testing::ValuesIn(FailureC
 TEST_F(EdidRewriteTest, MissingFileOrEmptyPathIsAFailedRead) {
   for (const std::string& path : {Path(), std::string()}) {
     SCOPED_TRACE(path);
-    LogCapture log;
+    dptest::LogCapture log;
     EXPECT_FALSE(change_edid_monitor_name(path.c_str(), kName));
     EXPECT_EQ(log.Messages(), "read edid file failed, expect 128, buf read 0.");
     EXPECT_TRUE(Entries().empty());
@@ -296,24 +293,24 @@ TEST_F(EdidRewriteTest, MissingFileOrEmptyPathIsAFailedRead) {
 }
 
 TEST_F(EdidRewriteTest, NullArgumentsAreRefused) {
-  ASSERT_TRUE(WriteFileBytes(Path(), AsText(Base())));
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), AsText(Base())));
   const std::string path = Path();
   for (auto [file, name] : {std::pair<const char*, const char*>{nullptr, kName},
                             {path.c_str(), nullptr},
                             {nullptr, nullptr}}) {
-    LogCapture log;
+    dptest::LogCapture log;
     EXPECT_FALSE(change_edid_monitor_name(file, name));
     EXPECT_EQ(log.Messages(),
               "change_edid_monitor_name: invalid argument (filename or monitorname is null)\n");
   }
-  EXPECT_EQ(ReadFileBytes(Path()), AsText(Base()));
+  EXPECT_EQ(dptest::ReadFileBytes(Path()), AsText(Base()));
 }
 
 TEST_F(EdidRewriteTest, ReadOnlyFileStaysUnchanged) {
   const std::string original = HexText(Base(), 16, "", "\r\n");
-  ASSERT_TRUE(WriteFileBytes(Path(), original));
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), original));
   ASSERT_TRUE(SetFileAttributesA(Path().c_str(), FILE_ATTRIBUTE_READONLY));
-  LogCapture log;
+  dptest::LogCapture log;
 
   const bool changed = change_edid_monitor_name(Path().c_str(), kName);
 
@@ -324,7 +321,7 @@ TEST_F(EdidRewriteTest, ReadOnlyFileStaysUnchanged) {
             "edid's monitor name is DP Virtual.\nedid's monitor name change to "
             "TovikMonitor.\nFailed to open EDID file for writing: " +
                 Path() + "\n");
-  EXPECT_EQ(ReadFileBytes(Path()), original);
+  EXPECT_EQ(dptest::ReadFileBytes(Path()), original);
   EXPECT_NE(attributes & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(Entries(), kOnlyTheFile);
 }
@@ -343,20 +340,18 @@ class HeldOpenTest : public EdidRewriteTest, public ::testing::WithParamInterfac
 
 TEST_P(HeldOpenTest, FileStaysUnchanged) {
   const std::string original = HexText(Base(), 16, "", "\r\n");
-  ASSERT_TRUE(WriteFileBytes(Path(), original));
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), original));
   HANDLE holder = CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE, GetParam().share,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  LogCapture log;
+  dptest::LogCapture log;
 
   const bool changed = change_edid_monitor_name(Path().c_str(), kName);
   CloseHandle(holder);
 
   EXPECT_FALSE(changed);
-  std::string expected = GetParam().log;
-  if (auto at = expected.find("%s"); at != std::string::npos) expected.replace(at, 2, Path());
-  EXPECT_EQ(log.Messages(), expected);
-  EXPECT_EQ(ReadFileBytes(Path()), original);
+  EXPECT_EQ(log.Messages(), dptest::Expand(GetParam().log, {{"%s", Path()}}));
+  EXPECT_EQ(dptest::ReadFileBytes(Path()), original);
   EXPECT_EQ(Entries(), kOnlyTheFile);
 }
 
@@ -375,20 +370,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(EdidRewriteTest, TheFileKeepsItsAttributes) {
-  ASSERT_TRUE(WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
   const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
   ASSERT_TRUE(SetFileAttributesA(Path().c_str(), attributes));
-  LogCapture log;
+  dptest::LogCapture log;
   EXPECT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
   EXPECT_EQ(GetFileAttributesA(Path().c_str()), attributes);
-  EXPECT_EQ(ReadFileBytes(Path()), AsText(WithName(Base(), 3, kName)));
+  EXPECT_EQ(dptest::ReadFileBytes(Path()), AsText(WithName(Base(), 3, kName)));
   EXPECT_EQ(Entries(), kOnlyTheFile);
 }
 
 TEST_F(EdidRewriteTest, ProbeShareModesAreEnforcedWithinOneProcess) {
   // The held-open tests rely on this: a second open in the same process is
   // refused by a share mode of 0, as it would be from another process.
-  ASSERT_TRUE(WriteFileBytes(Path(), "x"));
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), "x"));
   HANDLE holder = CreateFileA(Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);

@@ -8,33 +8,13 @@
 #include <windows.h>
 
 #include "common/exe_dir.h"
-#include "common/quote.h"
 #include "sim/sim_text.h"
 #include "sim/start_record.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 
 namespace {
-
-TEST(QuoteIfContainsSpace, OnlyASpaceQuotesAndNothingIsEscaped) {
-  const struct {
-    std::string text, want;
-  } cases[] = {
-      {"", ""},
-      {"C:\\Tools\\wkex.exe", "C:\\Tools\\wkex.exe"},
-      {"C:\\My Tools\\wkex.exe", "\"C:\\My Tools\\wkex.exe\""},
-      {" ", "\" \""},
-      {"a\tb", "a\tb"},
-      {"a\"b c", "\"a\"b c\""},
-      {"C:\\my dir\\", "\"C:\\my dir\\\""},
-      {"\"already quoted\"", "\"\"already quoted\"\""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(QuoteIfContainsSpace(c.text), c.want) << c.text;
-    const std::wstring wide(c.text.begin(), c.text.end());
-    EXPECT_EQ(QuoteIfContainsSpace(wide), std::wstring(c.want.begin(), c.want.end()));
-  }
-}
 
 // What a launch is given, and what it must log and start. "<D>" stands for
 // the executable directory the case uses.
@@ -47,9 +27,8 @@ struct LaunchCase {
   std::string commandLine;  // as the helper saw it; empty: nothing may start
 };
 
-std::string Expand(std::string text, const std::string& d) {
-  for (std::size_t at; (at = text.find("<D>")) != std::string::npos;) text.replace(at, 3, d);
-  return text;
+std::string Expand(const std::string& text, const std::string& d) {
+  return dptest::Expand(text, {{"<D>", d}});
 }
 
 const LaunchCase kCases[] = {
@@ -91,7 +70,7 @@ class KexLaunch : public ::testing::TestWithParam<LaunchCase> {};
 
 TEST_P(KexLaunch, LogsAndStartsExactlySo) {
   const LaunchCase& c = GetParam();
-  TempDir root;
+  dptest::TempDir root;
   const std::string d = *c.directory ? root.File(c.directory) : "";
   if (!d.empty()) {
     ASSERT_TRUE(CreateDirectoryA(d.c_str(), nullptr));
@@ -101,7 +80,7 @@ TEST_P(KexLaunch, LogsAndStartsExactlySo) {
     ASSERT_TRUE(CopyFileA(from.c_str(), (d + "\\wkex.exe").c_str(), FALSE)) << GetLastError();
   }
 
-  LogCapture log;
+  dptest::LogCapture log;
   const bool started = LaunchKexFromDirectory(d, Expand(c.best_hex, d));
   EXPECT_EQ(started, !c.commandLine.empty());
   EXPECT_EQ(log.Messages(), Expand(c.log, d));
@@ -124,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, KexLaunch, ::testing::ValuesIn(kCases),
 TEST(KexLaunch, DriveRootDirectory) {
   // A program in a drive's root: the directory is "C:", the helper "C:\wkex.exe"
   // (absent there, so the launch fails and names the path it tried).
-  LogCapture log;
+  dptest::LogCapture log;
   EXPECT_FALSE(LaunchKexFromDirectory("C:", "C:\\edid\\a.hex"));
   EXPECT_EQ(log.Messages(),
             "Launching wkex.exe with command: C:\\wkex.exe /d C:\\edid\\a.hex\n"

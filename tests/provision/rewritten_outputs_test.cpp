@@ -8,12 +8,18 @@
 #include <fstream>
 #include <string>
 
-#include "edid_fixtures.h"
 #include "provision/edid_rewrite.h"
+#include "support/edid_bytes.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using dptest::AsBytes;
+using dptest::AsText;
+using dptest::Bytes;
+using dptest::GeneratedBlock;
+using dptest::WithName;
 
 struct OutputCase {
   edidgen::Mode mode;
@@ -30,15 +36,15 @@ class RewrittenEdidFiles : public ::testing::TestWithParam<OutputCase> {};
 TEST_P(RewrittenEdidFiles, AreRawBlocksWithTheNewName) {
   const OutputCase& c = GetParam();
   const Bytes block = GeneratedBlock(c.mode.width, c.mode.height, c.mode.refresh);
-  TempDir dir;
+  dptest::TempDir dir;
   const std::string path = dir.File(edidgen::ModeFileName(c.mode));
-  ASSERT_TRUE(WriteFileBytes(
+  ASSERT_TRUE(dptest::WriteFileBytes(
       path, c.hexText ? edidgen::FormatHexText(block.data(), block.size()) : AsText(block)));
-  LogCapture log;
+  dptest::LogCapture log;
 
   ASSERT_TRUE(change_edid_monitor_name(path.c_str(), "TovikMonitor")) << log.Messages();
 
-  const std::string written = ReadFileBytes(path);
+  const std::string written = dptest::ReadFileBytes(path);
   EXPECT_EQ(AsBytes(written), WithName(block, 3, "TovikMonitor"));
 
   if (const char* out = std::getenv("DP_REWRITTEN_EDID_DIR")) {
@@ -46,7 +52,7 @@ TEST_P(RewrittenEdidFiles, AreRawBlocksWithTheNewName) {
     const std::string name = std::to_string(c.mode.width) + "x" + std::to_string(c.mode.height) +
                              "x" + std::to_string(c.mode.refresh) +
                              (c.hexText ? "-from-hex.bin" : "-from-raw.bin");
-    ASSERT_TRUE(WriteFileBytes(std::string(out) + "\\" + name, written));
+    ASSERT_TRUE(dptest::WriteFileBytes(std::string(out) + "\\" + name, written));
     std::ofstream manifest(std::string(out) + "\\manifest.txt", std::ios::app);
     manifest << name << "\n";
     ASSERT_TRUE(manifest.good());

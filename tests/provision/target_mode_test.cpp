@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "support/app_data.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -14,20 +15,7 @@ namespace {
 const std::string kFallbackSettings =
     "C:\\Users\\Administrator\\AppData\\Roaming\\harnfold\\store.dat";
 
-// Sets APPDATA for one test (nullopt: removes it) and puts the old value back.
-class ScopedAppData {
- public:
-  explicit ScopedAppData(const std::optional<std::string>& value) {
-    char buffer[32768];
-    const DWORD n = GetEnvironmentVariableA("APPDATA", buffer, sizeof buffer);
-    if (n > 0 && n < sizeof buffer) saved_ = std::string(buffer, n);
-    SetEnvironmentVariableA("APPDATA", value ? value->c_str() : nullptr);
-  }
-  ~ScopedAppData() { SetEnvironmentVariableA("APPDATA", saved_ ? saved_->c_str() : nullptr); }
-
- private:
-  std::optional<std::string> saved_;
-};
+using dptest::ScopedAppData;
 
 class ReadTargetModeTest : public ::testing::Test {
  protected:
@@ -42,10 +30,10 @@ class ReadTargetModeTest : public ::testing::Test {
 
   void WriteSettings(const std::string& content) {
     ASSERT_TRUE(CreateDirectoryA((appData_.path() + "\\harnfold").c_str(), nullptr));
-    ASSERT_TRUE(WriteFileBytes(SettingsPath(), content));
+    ASSERT_TRUE(dptest::WriteFileBytes(SettingsPath(), content));
   }
 
-  TempDir appData_;
+  dptest::TempDir appData_;
 };
 
 struct SettingsCase {
@@ -63,7 +51,7 @@ TEST_P(SettingsFileTest, ReadsValuesAndLogsInOrder) {
   const SettingsCase& c = GetParam();
   if (c.content) WriteSettings(c.content);
   ScopedAppData appData(appData_.path());
-  LogCapture log;
+  dptest::LogCapture log;
   TargetMode mode;
   mode.exeDir = "C:\\kept";
 
@@ -104,7 +92,7 @@ TEST_F(ReadTargetModeTest, DirectoryNamedStoreDatCountsAsMissing) {
   ASSERT_TRUE(CreateDirectoryA((appData_.path() + "\\harnfold").c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryA(SettingsPath().c_str(), nullptr));
   ScopedAppData appData(appData_.path());
-  LogCapture log;
+  dptest::LogCapture log;
   TargetMode mode;
 
   ReadTargetMode(mode);
@@ -127,7 +115,7 @@ class UnusableAppDataTest : public ReadTargetModeTest,
 
 TEST_P(UnusableAppDataTest, FallsBackAndSaysSoFirst) {
   ScopedAppData appData(GetParam().value);
-  LogCapture log;
+  dptest::LogCapture log;
   TargetMode mode;
 
   ReadTargetMode(mode);
@@ -152,7 +140,7 @@ TEST_F(ReadTargetModeTest, LongestUsableAppDataIsUsed) {
   // is too long to exist, so the fallback follows, but APPDATA itself was read.
   const std::string value = "C:\\" + std::string(256, 'd');
   ScopedAppData appData(value);
-  LogCapture log;
+  dptest::LogCapture log;
   TargetMode mode;
 
   ReadTargetMode(mode);

@@ -72,14 +72,14 @@ void WaitForStarts(const std::wstring& file, std::size_t count) {
   EXPECT_TRUE(sim::AwaitStarts(file, count, 30000)) << "a recorder never ran or never ended";
 }
 
-class Handles : public simbuild::SimStateTest {
+class Handles : public dptest::SimStateTest {
  protected:
   void SetUp() override {
     SimStateTest::SetUp();
     sim::Machine m;
-    m.targets = {simbuild::Monitor(1, "TovikMonitor"), simbuild::Monitor(2, "DELL U2720Q")};
-    m.sources = {simbuild::Shown(0, 1920, 1080, 0, 0), simbuild::Shown(1, 2560, 1440, 1920, 0)};
-    m.paths = {simbuild::Link(0, 1), simbuild::Link(1, 2)};
+    m.targets = {dptest::Monitor(1, "TovikMonitor"), dptest::Monitor(2, "DELL U2720Q")};
+    m.sources = {dptest::Shown(0, 1920, 1080, 0, 0), dptest::Shown(1, 2560, 1440, 1920, 0)};
+    m.paths = {dptest::Link(0, 1), dptest::Link(1, 2)};
     Use(m);
     deploy_ = dir_.path();
     CreateDirectoryA((deploy_ + "\\edid").c_str(), nullptr);
@@ -87,8 +87,8 @@ class Handles : public simbuild::SimStateTest {
     for (const edidgen::Mode& mode :
          {edidgen::Mode{1920, 1080, 60}, edidgen::Mode{2560, 1440, 60}}) {
       const edidgen::Result r = edidgen::GenerateEdid(mode, "DP Virtual");
-      WriteFileBytes(deploy_ + "\\edid\\" + edidgen::ModeFileName(mode),
-                     edidgen::FormatHexText(r.block.data(), r.block.size()));
+      dptest::WriteFileBytes(deploy_ + "\\edid\\" + edidgen::ModeFileName(mode),
+                             edidgen::FormatHexText(r.block.data(), r.block.size()));
     }
     const std::string recorder = GetExecutableDirectory() + "\\dprecord.exe";
     CopyFileA(recorder.c_str(), (deploy_ + "\\wkex.exe").c_str(), FALSE);
@@ -117,7 +117,7 @@ class Handles : public simbuild::SimStateTest {
   }
 
   std::string deploy_;
-  LogCapture log_;
+  dptest::LogCapture log_;
 };
 
 TEST_F(Handles, TheCountSeesAnOpenSearch) {

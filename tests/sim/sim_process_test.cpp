@@ -1,13 +1,17 @@
 // Several processes share one simulated machine; dpsim.exe drives it from the
 // command line.
+#include <gmock/gmock.h>
+
 #include <string>
 #include <vector>
 
-#include "sim_test_util.h"
+#include "support/sim_support.h"
 
 namespace {
 
-using simcheck::BuiltIn;
+using ::testing::HasSubstr;
+
+using dptest::BuiltIn;
 
 std::wstring DpsimPath() {
   wchar_t exe[MAX_PATH];
@@ -75,7 +79,7 @@ Outcome Dpsim(const std::vector<std::wstring>& args) {
   return o;
 }
 
-class ProcessTest : public simcheck::SimStateTest {
+class ProcessTest : public dptest::SimStateTest {
  protected:
   std::vector<std::wstring> With(std::vector<std::wstring> args) {
     args.insert(args.begin(), {L"--state", StateFile()});
@@ -128,8 +132,8 @@ TEST_F(ProcessTest, ConcurrentProcessesNeverLoseAnUpdateNorSeeHalfAFile) {
 TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
   Outcome o = Dpsim(With({L"init", L"two-clone"}));
   ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_NE(o.output.find("\\\\.\\DISPLAY1 [primary]"), std::string::npos) << o.output;
-  EXPECT_NE(o.output.find("[clone]"), std::string::npos) << o.output;
+  EXPECT_THAT(o.output, HasSubstr("\\\\.\\DISPLAY1 [primary]"));
+  EXPECT_THAT(o.output, HasSubstr("[clone]"));
   sim::Machine m = Now();
   EXPECT_EQ(m.paths.size(), 2u);
   EXPECT_GT(m.createdAtMs, 0u);
@@ -177,27 +181,24 @@ TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
   EXPECT_EQ(o.exitCode, 0u) << o.output;
   o = Dpsim(With({L"extend"}));
   EXPECT_EQ(o.exitCode, 1u) << o.output;
-  EXPECT_NE(o.output.find("-> 5"), std::string::npos) << o.output;
+  EXPECT_THAT(o.output, HasSubstr("-> 5"));
   o = Dpsim(With({L"query"}));
   EXPECT_EQ(o.exitCode, 1u) << o.output;
-  EXPECT_NE(o.output.find("failed with 31"), std::string::npos) << o.output;
+  EXPECT_THAT(o.output, HasSubstr("failed with 31"));
 
   o = Dpsim(With({L"calls"}));
   ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_NE(o.output.find("SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 0"),
-            std::string::npos)
+  EXPECT_THAT(o.output, HasSubstr("SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 0"))
       << o.output;
-  EXPECT_NE(o.output.find("SetDisplayConfig call 2: flags 0x84, 0 paths, 0 modes -> 5"),
-            std::string::npos)
+  EXPECT_THAT(o.output, HasSubstr("SetDisplayConfig call 2: flags 0x84, 0 paths, 0 modes -> 5"))
       << o.output;
-  EXPECT_NE(o.output.find("QueryDisplayConfig=1"), std::string::npos) << o.output;
+  EXPECT_THAT(o.output, HasSubstr("QueryDisplayConfig=1"));
 
   o = Dpsim(With({L"show"}));
   ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_NE(o.output.find("Virtual X"), std::string::npos) << o.output;
-  EXPECT_NE(o.output.find("Fault: SetDisplayConfig call 2 fails with 5"), std::string::npos)
-      << o.output;
-  EXPECT_NE(o.output.find("[fired]"), std::string::npos) << o.output;
+  EXPECT_THAT(o.output, HasSubstr("Virtual X"));
+  EXPECT_THAT(o.output, HasSubstr("Fault: SetDisplayConfig call 2 fails with 5")) << o.output;
+  EXPECT_THAT(o.output, HasSubstr("[fired]"));
 
   o = Dpsim(With({L"fault", L"clear"}));
   ASSERT_EQ(o.exitCode, 0u) << o.output;
@@ -233,7 +234,7 @@ TEST_F(ProcessTest, DpsimRefusesBadCommandsAndKeepsTheState) {
     const Outcome o = Dpsim(With(c.args));
     SCOPED_TRACE(o.output);
     EXPECT_EQ(o.exitCode, c.exitCode);
-    EXPECT_NE(o.output.find(c.says), std::string::npos);
+    EXPECT_THAT(o.output, HasSubstr(c.says));
   }
   EXPECT_EQ(sim::MachineToJson(Now()), before);
 }
@@ -243,23 +244,23 @@ TEST_F(ProcessTest, DpsimStartsAMachineFromAFileAndFindsTheStateThroughTheEnviro
   m.targets[2].name = "Hand Made";
   m.createdAtMs = 0;  // init stamps it
   const std::string file = dir_.path() + "\\machine.json";
-  ASSERT_TRUE(WriteFileBytes(file, sim::MachineToJson(m)));
+  ASSERT_TRUE(dptest::WriteFileBytes(file, sim::MachineToJson(m)));
   const std::wstring wfile = dir_.wpath() + L"\\machine.json";
 
   ASSERT_TRUE(SetEnvironmentVariableW(L"DPSIM_STATE", StateFile().c_str()));
   const Outcome o = Dpsim({L"init", wfile});
   SetEnvironmentVariableW(L"DPSIM_STATE", nullptr);
   ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_NE(o.output.find("Hand Made"), std::string::npos) << o.output;
+  EXPECT_THAT(o.output, HasSubstr("Hand Made"));
   const sim::Machine loaded = Now();
   EXPECT_EQ(loaded.targets[2].name, "Hand Made");
   EXPECT_GT(loaded.createdAtMs, 0u);
 
   const std::string broken = dir_.path() + "\\broken.json";
-  ASSERT_TRUE(WriteFileBytes(broken, "{\"paths\": [{\"source\": 3, \"target\": 1}]}"));
+  ASSERT_TRUE(dptest::WriteFileBytes(broken, "{\"paths\": [{\"source\": 3, \"target\": 1}]}"));
   const Outcome bad = Dpsim(With({L"init", dir_.wpath() + L"\\broken.json"}));
   EXPECT_EQ(bad.exitCode, 1u);
-  EXPECT_NE(bad.output.find("unknown source 3"), std::string::npos) << bad.output;
+  EXPECT_THAT(bad.output, HasSubstr("unknown source 3"));
   EXPECT_EQ(Now().targets[2].name, "Hand Made") << "a refused file replaces nothing";
 }
 

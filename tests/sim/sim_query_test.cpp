@@ -1,19 +1,23 @@
 // The simulated stack answers the read-side calls as Windows does.
+#include <gmock/gmock.h>
+
 #include <set>
 #include <utility>
 
-#include "sim_test_util.h"
+#include "support/sim_support.h"
 
 namespace {
 
-using simcheck::BuiltIn;
-using simcheck::Idle;
-using simcheck::Link;
-using simcheck::Monitor;
-using simcheck::RunQuery;
-using simcheck::Shown;
+using ::testing::HasSubstr;
 
-class QueryTest : public simcheck::SimStateTest {};
+using dptest::BuiltIn;
+using dptest::Idle;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::RunQuery;
+using dptest::Shown;
+
+class QueryTest : public dptest::SimStateTest {};
 
 sim::Machine UnavailableActive() {
   // A path still active on a monitor that was pulled, next to a healthy one,
@@ -47,8 +51,8 @@ TEST_F(QueryTest, PathsAndModesAreLaidOutAsWindowsDoes) {
   for (const Shape& c : cases) {
     SCOPED_TRACE(c.name);
     Use(c.machine);
-    const simcheck::Query all = RunQuery(QDC_ALL_PATHS);
-    const simcheck::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+    const dptest::Query all = RunQuery(QDC_ALL_PATHS);
+    const dptest::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
     ASSERT_EQ(all.sizesResult, ERROR_SUCCESS);
     ASSERT_EQ(active.sizesResult, ERROR_SUCCESS);
     ASSERT_EQ(all.result, ERROR_SUCCESS);
@@ -101,7 +105,7 @@ TEST_F(QueryTest, PathsAndModesAreLaidOutAsWindowsDoes) {
 
 TEST_F(QueryTest, ClonedTargetsShareOneSourceMode) {
   Use(BuiltIn("two-clone"));
-  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
   ASSERT_EQ(q.paths.size(), 2u);
   EXPECT_EQ(q.paths[0].sourceInfo.id, q.paths[1].sourceInfo.id);
   EXPECT_EQ(q.paths[0].sourceInfo.modeInfoIdx, q.paths[1].sourceInfo.modeInfoIdx);
@@ -113,7 +117,7 @@ TEST_F(QueryTest, OddSourceModeIndexesAreWrittenAsScripted) {
   m.paths[0].sourceModeIdx = 99;  // out of range
   m.paths[1].sourceModeIdx = 1;   // the first path's target mode
   Use(m);
-  const simcheck::Query q = RunQuery(QDC_ALL_PATHS);
+  const dptest::Query q = RunQuery(QDC_ALL_PATHS);
   ASSERT_EQ(q.result, ERROR_SUCCESS);
   EXPECT_EQ(q.paths[0].sourceInfo.modeInfoIdx, 99u);
   EXPECT_EQ(q.paths[1].sourceInfo.modeInfoIdx, 1u);
@@ -127,7 +131,7 @@ TEST_F(QueryTest, OneTargetOnTwoActivePathsIsListedTwice) {
   m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
   m.paths = {Link(0, 7), Link(1, 7)};
   Use(m);
-  const simcheck::Query q = RunQuery(QDC_ALL_PATHS);
+  const dptest::Query q = RunQuery(QDC_ALL_PATHS);
   ASSERT_EQ(q.paths.size(), 2u);
   EXPECT_EQ(q.paths[0].targetInfo.id, 7u);
   EXPECT_EQ(q.paths[1].targetInfo.id, 7u);
@@ -138,7 +142,7 @@ TEST_F(QueryTest, APathScriptedAsNotActiveIsListedWithItsModesAfterTheActiveOnes
   sim::Machine m = BuiltIn("two-extend-physical-primary");
   m.paths[0].active = false;  // the physical display, half switched on
   Use(m);
-  const simcheck::Query all = RunQuery(QDC_ALL_PATHS);
+  const dptest::Query all = RunQuery(QDC_ALL_PATHS);
   ASSERT_EQ(all.result, ERROR_SUCCESS);
   ASSERT_EQ(all.paths.size(), 4u);
   EXPECT_EQ(all.paths[0].targetInfo.id, 0x1101u);
@@ -151,14 +155,13 @@ TEST_F(QueryTest, APathScriptedAsNotActiveIsListedWithItsModesAfterTheActiveOnes
   EXPECT_EQ(all.modes[listed.sourceInfo.modeInfoIdx].sourceMode.position.x, 0);
   EXPECT_EQ(all.paths[2].sourceInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
 
-  const simcheck::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  const dptest::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
   ASSERT_EQ(active.paths.size(), 1u);
   EXPECT_EQ(active.paths[0].targetInfo.id, 0x1101u);
   EXPECT_EQ(active.modes.size(), 2u) << "no modes for the path left out";
   EXPECT_FALSE(sim::PrimarySourceId(m).has_value()) << "the source at (0,0) is not active";
-  EXPECT_NE(sim::RenderDesktop(m).find(
-                "listed on \\\\.\\DISPLAY1 1920x1080 at (0,0) without being active"),
-            std::string::npos)
+  EXPECT_THAT(sim::RenderDesktop(m),
+              HasSubstr("listed on \\\\.\\DISPLAY1 1920x1080 at (0,0) without being active"))
       << sim::RenderDesktop(m);
 }
 

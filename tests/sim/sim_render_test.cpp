@@ -1,14 +1,18 @@
 // The desktop picture puts each display where it is and says what it is.
+#include <gmock/gmock.h>
+
 #include <sstream>
 
-#include "sim_test_util.h"
+#include "support/sim_support.h"
 
 namespace {
 
-using simcheck::BuiltIn;
-using simcheck::Link;
-using simcheck::Monitor;
-using simcheck::Shown;
+using ::testing::HasSubstr;
+
+using dptest::BuiltIn;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::Shown;
 
 struct Spot {
   int line = -1;
@@ -38,11 +42,11 @@ TEST(RenderTest, DisplaysStandWhereTheyAreOnTheDesktop) {
   EXPECT_EQ(Find(picture, "TovikMonitor").line, tovik.line + 1);
   EXPECT_EQ(Find(picture, "2560x1440 at (0,0)").line, tovik.line + 2);
   EXPECT_EQ(Find(picture, "1920x1080 at (2560,0)").column, dell.column + 1);
-  EXPECT_NE(
-      picture.find(
-          "  \\\\.\\DISPLAY2  2560x1440 at (0,0)  \"TovikMonitor\" (target 4353)  [primary]\n"),
-      std::string::npos);
-  EXPECT_NE(picture.find("Inactive targets: none\n"), std::string::npos);
+  EXPECT_THAT(
+      picture,
+      HasSubstr(
+          "  \\\\.\\DISPLAY2  2560x1440 at (0,0)  \"TovikMonitor\" (target 4353)  [primary]\n"));
+  EXPECT_THAT(picture, HasSubstr("Inactive targets: none\n"));
 }
 
 TEST(RenderTest, ARowOfThreeReadsLeftToRight) {
@@ -90,7 +94,7 @@ TEST(RenderTest, CloneInactiveAndUnpluggedAreSaid) {
   for (const Case& c : cases) {
     const std::string picture = sim::RenderDesktop(c.machine);
     SCOPED_TRACE(std::string(c.what) + "\n" + picture);
-    for (const std::string& text : c.says) EXPECT_NE(picture.find(text), std::string::npos) << text;
+    for (const std::string& text : c.says) EXPECT_THAT(picture, HasSubstr(text)) << text;
     EXPECT_EQ(picture.find("[primary]") != std::string::npos,
               sim::PrimarySourceId(c.machine).has_value());
   }

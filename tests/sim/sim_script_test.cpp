@@ -3,18 +3,17 @@
 #include <functional>
 #include <thread>
 
-#include "sim_test_util.h"
+#include "support/sim_support.h"
 
 namespace {
 
-using simcheck::BuiltIn;
-using simcheck::Monitor;
-using simcheck::RunQuery;
+using dptest::BuiltIn;
+using dptest::Monitor;
+using dptest::RunQuery;
 
-constexpr UINT32 kExtend = SDC_APPLY | SDC_TOPOLOGY_EXTEND;
 constexpr uint32_t kDell = 0x1100, kTovik = 0x1101, kLg = 0x1102;
 
-class ScriptTest : public simcheck::SimStateTest {};
+class ScriptTest : public dptest::SimStateTest {};
 
 // One call of each function the way a program makes it.
 LONG CallOnce(sim::Api api) {
@@ -38,7 +37,7 @@ LONG CallOnce(sim::Api api) {
       return displayapi::DisplayConfigGetDeviceInfo(&r.header);
     }
     case sim::Api::SetDisplayConfig:
-      return displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend);
+      return displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend);
   }
   return -1;
 }
@@ -80,11 +79,12 @@ TEST_F(ScriptTest, AFailedCallTouchesNothingButIsRecorded) {
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_ACCESS_DENIED},
               {sim::Api::QueryDisplayConfig, 1, ERROR_GEN_FAILURE}};
   Use(m);
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+            ERROR_ACCESS_DENIED);
   sim::Machine after = Now();
   EXPECT_EQ(after.paths[0].sourceId, after.paths[1].sourceId) << "still a clone";
   ASSERT_EQ(after.setCalls.size(), 1u);
-  EXPECT_EQ(after.setCalls[0].flags, kExtend);
+  EXPECT_EQ(after.setCalls[0].flags, dptest::kSdcExtend);
   EXPECT_EQ(after.setCalls[0].result, ERROR_ACCESS_DENIED);
 
   DISPLAYCONFIG_PATH_INFO paths[8]{};
@@ -96,7 +96,8 @@ TEST_F(ScriptTest, AFailedCallTouchesNothingButIsRecorded) {
   EXPECT_EQ(numPaths, 8u);
   EXPECT_EQ(paths[0].targetInfo.id, 0u) << "nothing written on failure";
 
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+            ERROR_SUCCESS);
   after = Now();
   EXPECT_NE(after.paths[0].sourceId, after.paths[1].sourceId) << sim::RenderDesktop(after);
 }
@@ -195,9 +196,11 @@ TEST_F(ScriptTest, EventAfterCallNHappensOnceCallNIsAnswered) {
   Use(m);
 
   EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 1u);
-  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+            ERROR_SUCCESS);
   EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 1u) << "one call is not two";
-  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+            ERROR_SUCCESS);
   const sim::Machine after = Now();
   EXPECT_EQ(Summary(after), "4352@DISPLAY1(0,0)1920 4353@DISPLAY2(1920,0)2560 ");
   ASSERT_EQ(after.events.size(), 1u);
@@ -214,7 +217,8 @@ TEST_F(ScriptTest, AnEventFiresOnlyOnce) {
   Use(m);
   RunQuery(QDC_ALL_PATHS);  // fires the event: the virtual display turns off
   EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 1u);
-  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+            ERROR_SUCCESS);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 2u) << "query " << i;
   }
@@ -228,7 +232,7 @@ TEST_F(ScriptTest, AChangeBetweenSizingAndQueryingShowsAsTooSmallABuffer) {
   e.afterCall = 1;
   m.events = {e};
   Use(m);
-  const simcheck::Query q = RunQuery(QDC_ALL_PATHS);
+  const dptest::Query q = RunQuery(QDC_ALL_PATHS);
   EXPECT_EQ(q.sizesResult, ERROR_SUCCESS);
   EXPECT_EQ(q.sizedPaths, 1u);
   EXPECT_EQ(q.result, ERROR_INSUFFICIENT_BUFFER);

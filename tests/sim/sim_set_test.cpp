@@ -1,21 +1,17 @@
 // SetDisplayConfig on the simulated machine: the extend topology, supplied
 // configurations, the database, and what is refused.
-#include "sim_test_util.h"
+#include "support/sim_support.h"
 
 namespace {
 
-using simcheck::BuiltIn;
-using simcheck::Idle;
-using simcheck::Link;
-using simcheck::Monitor;
-using simcheck::RunQuery;
-using simcheck::Shown;
+using dptest::BuiltIn;
+using dptest::Idle;
+using dptest::Link;
+using dptest::Monitor;
+using dptest::RunQuery;
+using dptest::Shown;
 
-constexpr UINT32 kExtend = SDC_APPLY | SDC_TOPOLOGY_EXTEND;  // 0x84
-constexpr UINT32 kSuppliedSaved =
-    SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE;  // 0x2A0
-
-class SetTest : public simcheck::SimStateTest {};
+class SetTest : public dptest::SimStateTest {};
 
 // Where each active target ends up: target id -> (source id, x, y, width).
 struct Placement {
@@ -101,7 +97,8 @@ TEST_F(SetTest, ExtendGivesEveryAvailableTargetItsOwnSourceInARow) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Use(c.before);
-    ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+    ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+              ERROR_SUCCESS);
     const sim::Machine after = Now();
     EXPECT_EQ(Describe(Placements(after)), c.expected) << sim::RenderDesktop(after);
     EXPECT_EQ(sim::CheckMachine(after), "");
@@ -114,7 +111,8 @@ TEST_F(SetTest, ExtendWithNothingConnectedFailsAndChangesNothing) {
   m.targets = {Monitor(1, "Gone", 1920, 1080, false)};
   m.sources = {Idle(0)};
   Use(m);
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_GEN_FAILURE);
+  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+            ERROR_GEN_FAILURE);
   const sim::Machine after = Now();
   EXPECT_TRUE(after.paths.empty());
   ASSERT_EQ(after.setCalls.size(), 1u);
@@ -127,7 +125,8 @@ TEST_F(SetTest, ExtendGrowsASourceWhenAllAreTaken) {
   m.sources = {Shown(0, 1920, 1080, 0, 0)};
   m.paths = {Link(0, 1), Link(0, 2)};
   Use(m);
-  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kExtend), ERROR_SUCCESS);
+  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
+            ERROR_SUCCESS);
   const sim::Machine after = Now();
   ASSERT_EQ(after.sources.size(), 2u);
   EXPECT_EQ(after.sources[1].gdiName, "\\\\.\\DISPLAY2");
@@ -144,7 +143,7 @@ struct Layout {
 };
 
 Layout RowWithFirst(size_t index) {
-  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
   EXPECT_EQ(q.result, ERROR_SUCCESS);
   Layout l{{q.paths[index]}, q.modes};
   for (size_t i = 0; i < q.paths.size(); ++i) {
@@ -164,7 +163,7 @@ TEST_F(SetTest, SuppliedLayoutIsAppliedSavedAndRecordedAsGiven) {
   Layout l = RowWithFirst(1);  // TovikMonitor first
   ASSERT_EQ(displayapi::SetDisplayConfig(static_cast<UINT32>(l.paths.size()), l.paths.data(),
                                          static_cast<UINT32>(l.modes.size()), l.modes.data(),
-                                         kSuppliedSaved),
+                                         dptest::kSdcSuppliedSaved),
             ERROR_SUCCESS);
   const sim::Machine after = Now();
   EXPECT_EQ(Describe(Placements(after)),
@@ -173,7 +172,7 @@ TEST_F(SetTest, SuppliedLayoutIsAppliedSavedAndRecordedAsGiven) {
       << sim::RenderDesktop(after);
   ASSERT_EQ(after.setCalls.size(), 1u);
   const sim::RecordedSetCall& call = after.setCalls[0];
-  EXPECT_EQ(call.flags, kSuppliedSaved);
+  EXPECT_EQ(call.flags, dptest::kSdcSuppliedSaved);
   EXPECT_EQ(call.result, ERROR_SUCCESS);
   ASSERT_EQ(call.paths.size(), l.paths.size());
   ASSERT_EQ(call.modes.size(), l.modes.size());
@@ -189,7 +188,7 @@ TEST_F(SetTest, SuppliedLayoutIsAppliedSavedAndRecordedAsGiven) {
   EXPECT_EQ(after.database->paths[0].targetId, 0x1101u);
   ASSERT_EQ(after.database->sources.size(), 2u);
   // The path order given is the new priority order.
-  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
   ASSERT_EQ(q.paths.size(), 2u);
   EXPECT_EQ(q.paths[0].targetInfo.id, 0x1101u);
 }
@@ -209,14 +208,14 @@ TEST_F(SetTest, WithoutSaveToDatabaseNothingIsSaved) {
 
 TEST_F(SetTest, InactivePathsInTheArrayAreIgnored) {
   Use(BuiltIn("two-one-inactive"));
-  const simcheck::Query q = RunQuery(QDC_ALL_PATHS);
+  const dptest::Query q = RunQuery(QDC_ALL_PATHS);
   ASSERT_EQ(q.result, ERROR_SUCCESS);
   std::vector<DISPLAYCONFIG_PATH_INFO> paths = q.paths;
   std::vector<DISPLAYCONFIG_MODE_INFO> modes = q.modes;
-  ASSERT_EQ(
-      displayapi::SetDisplayConfig(static_cast<UINT32>(paths.size()), paths.data(),
-                                   static_cast<UINT32>(modes.size()), modes.data(), kSuppliedSaved),
-      ERROR_SUCCESS);
+  ASSERT_EQ(displayapi::SetDisplayConfig(static_cast<UINT32>(paths.size()), paths.data(),
+                                         static_cast<UINT32>(modes.size()), modes.data(),
+                                         dptest::kSdcSuppliedSaved),
+            ERROR_SUCCESS);
   EXPECT_EQ(Describe(Placements(Now())), "target 4352 on source 0 at (0,0) width 1920\n");
 }
 
@@ -269,7 +268,7 @@ TEST_F(SetTest, UnsoundSuppliedLayoutsAreRefusedAndChangeNothing) {
     c.edit(l);
     EXPECT_EQ(displayapi::SetDisplayConfig(static_cast<UINT32>(l.paths.size()), l.paths.data(),
                                            static_cast<UINT32>(l.modes.size()), l.modes.data(),
-                                           kSuppliedSaved),
+                                           dptest::kSdcSuppliedSaved),
               ERROR_INVALID_PARAMETER);
     sim::Machine after = Now();
     ASSERT_EQ(after.setCalls.size(), 1u);
@@ -291,7 +290,7 @@ TEST_F(SetTest, UnavailableTargetCannotBeMadeActive) {
   m.targets[1].available = false;  // pulled after the query
   Use(m);
   EXPECT_EQ(displayapi::SetDisplayConfig(2, l.paths.data(), static_cast<UINT32>(l.modes.size()),
-                                         l.modes.data(), kSuppliedSaved),
+                                         l.modes.data(), dptest::kSdcSuppliedSaved),
             ERROR_INVALID_PARAMETER);
 }
 
@@ -299,18 +298,18 @@ TEST_F(SetTest, CloneSourcesShareOneSourceMode) {
   // Two paths on one source with one mode apply as a clone; two different
   // modes for one source are a contradiction.
   Use(BuiltIn("two-clone"));
-  const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
   std::vector<DISPLAYCONFIG_PATH_INFO> paths = q.paths;
   std::vector<DISPLAYCONFIG_MODE_INFO> modes = q.modes;
   EXPECT_EQ(displayapi::SetDisplayConfig(2, paths.data(), static_cast<UINT32>(modes.size()),
-                                         modes.data(), kSuppliedSaved),
+                                         modes.data(), dptest::kSdcSuppliedSaved),
             ERROR_SUCCESS);
   EXPECT_EQ(Now().paths.size(), 2u);
   modes.push_back(modes[paths[1].sourceInfo.modeInfoIdx]);
   modes.back().sourceMode.width = 1280;
   paths[1].sourceInfo.modeInfoIdx = static_cast<UINT32>(modes.size() - 1);
   EXPECT_EQ(displayapi::SetDisplayConfig(2, paths.data(), static_cast<UINT32>(modes.size()),
-                                         modes.data(), kSuppliedSaved),
+                                         modes.data(), dptest::kSdcSuppliedSaved),
             ERROR_INVALID_PARAMETER);
 }
 
@@ -328,25 +327,25 @@ TEST_F(SetTest, FlagCombinationsAreCheckedAsWindowsDoes) {
       {"apply and validate", SDC_APPLY | SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, false,
        ERROR_INVALID_PARAMETER, false},
       {"topology without apply", SDC_TOPOLOGY_EXTEND, false, ERROR_INVALID_PARAMETER, false},
-      {"extend with arrays", kExtend, true, ERROR_INVALID_PARAMETER, false},
-      {"extend saved to the database", kExtend | SDC_SAVE_TO_DATABASE, false,
+      {"extend with arrays", dptest::kSdcExtend, true, ERROR_INVALID_PARAMETER, false},
+      {"extend saved to the database", dptest::kSdcExtend | SDC_SAVE_TO_DATABASE, false,
        ERROR_INVALID_PARAMETER, false},
-      {"supplied and a topology", kSuppliedSaved | SDC_TOPOLOGY_EXTEND, true,
+      {"supplied and a topology", dptest::kSdcSuppliedSaved | SDC_TOPOLOGY_EXTEND, true,
        ERROR_INVALID_PARAMETER, false},
-      {"supplied without arrays", kSuppliedSaved, false, ERROR_INVALID_PARAMETER, false},
+      {"supplied without arrays", dptest::kSdcSuppliedSaved, false, ERROR_INVALID_PARAMETER, false},
       {"no optimisation without apply", SDC_VALIDATE | SDC_NO_OPTIMIZATION | SDC_TOPOLOGY_EXTEND,
        false, ERROR_INVALID_PARAMETER, false},
-      {"unknown bit", kExtend | 0x10000, false, ERROR_INVALID_PARAMETER, false},
+      {"unknown bit", dptest::kSdcExtend | 0x10000, false, ERROR_INVALID_PARAMETER, false},
       {"clone topology", SDC_APPLY | SDC_TOPOLOGY_CLONE, false, ERROR_NOT_SUPPORTED, false},
       {"database topology", SDC_APPLY | SDC_USE_DATABASE_CURRENT, false, ERROR_NOT_SUPPORTED,
        false},
-      {"virtual-mode-aware", kSuppliedSaved | SDC_VIRTUAL_MODE_AWARE, true, ERROR_NOT_SUPPORTED,
-       false},
+      {"virtual-mode-aware", dptest::kSdcSuppliedSaved | SDC_VIRTUAL_MODE_AWARE, true,
+       ERROR_NOT_SUPPORTED, false},
       {"validate extend", SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, false, ERROR_SUCCESS, false},
       {"validate supplied", SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, true, ERROR_SUCCESS,
        false},
-      {"extend", kExtend, false, ERROR_SUCCESS, true},
-      {"extend with extras", kExtend | SDC_ALLOW_CHANGES | SDC_NO_OPTIMIZATION, false,
+      {"extend", dptest::kSdcExtend, false, ERROR_SUCCESS, true},
+      {"extend with extras", dptest::kSdcExtend | SDC_ALLOW_CHANGES | SDC_NO_OPTIMIZATION, false,
        ERROR_SUCCESS, true},
   };
   for (const Case& c : cases) {
@@ -357,7 +356,7 @@ TEST_F(SetTest, FlagCombinationsAreCheckedAsWindowsDoes) {
     if (c.withArrays) {
       // A valid extend layout, so that only the flags can be at fault.
       Use(BuiltIn("two-extend-physical-primary"));
-      const simcheck::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+      const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
       paths = q.paths;
       modes = q.modes;
       Use(BuiltIn("two-clone"));
@@ -381,7 +380,7 @@ TEST_F(SetTest, AbsurdCountsAreRefusedWithoutReadingTheArrays) {
   Use(BuiltIn("one-display"));
   DISPLAYCONFIG_PATH_INFO path{};
   DISPLAYCONFIG_MODE_INFO mode{};
-  EXPECT_EQ(displayapi::SetDisplayConfig(0x7FFFFFFF, &path, 1, &mode, kSuppliedSaved),
+  EXPECT_EQ(displayapi::SetDisplayConfig(0x7FFFFFFF, &path, 1, &mode, dptest::kSdcSuppliedSaved),
             ERROR_INVALID_PARAMETER);
   const sim::Machine after = Now();
   ASSERT_EQ(after.setCalls.size(), 1u);

@@ -1,20 +1,24 @@
 // The state file: its JSON form, where it lives, and what happens when it is
 // missing or unsound.
+#include <gmock/gmock.h>
+
 #include <algorithm>
 
-#include "sim_test_util.h"
 #include "support/log_capture.h"
+#include "support/sim_support.h"
 
 namespace {
 
-using simcheck::BuiltIn;
-using simcheck::Monitor;
+using ::testing::HasSubstr;
 
-class StateTest : public simcheck::SimStateTest {
+using dptest::BuiltIn;
+using dptest::Monitor;
+
+class StateTest : public dptest::SimStateTest {
  protected:
-  std::string StateBytes() { return ReadFileBytes(dir_.path() + "\\state.json"); }
+  std::string StateBytes() { return dptest::ReadFileBytes(dir_.path() + "\\state.json"); }
   void WriteState(const std::string& text) {
-    ASSERT_TRUE(WriteFileBytes(dir_.path() + "\\state.json", text));
+    ASSERT_TRUE(dptest::WriteFileBytes(dir_.path() + "\\state.json", text));
   }
 };
 
@@ -200,14 +204,14 @@ TEST_F(StateTest, UnsoundStatesAreRefusedWithAReason) {
     sim::Machine m = BuiltIn("one-display");
     std::string error;
     EXPECT_FALSE(sim::MachineFromJson(c.text, &m, &error));
-    EXPECT_NE(error.find(c.reason), std::string::npos) << "reason given: " << error;
+    EXPECT_THAT(error, HasSubstr(c.reason)) << "reason given: " << error;
     EXPECT_EQ(m.targets.size(), 1u) << "the machine is left as it was";
   }
 }
 
 TEST_F(StateTest, AMissingFileStartsTheBuiltInOneDisplayMachine) {
   const uint64_t before = sim::NowMs();
-  const simcheck::Query q = simcheck::RunQuery(QDC_ALL_PATHS);
+  const dptest::Query q = dptest::RunQuery(QDC_ALL_PATHS);
   const uint64_t after = sim::NowMs();
   ASSERT_EQ(q.result, ERROR_SUCCESS);
   ASSERT_EQ(q.paths.size(), 1u);
@@ -227,13 +231,13 @@ TEST_F(StateTest, AnUnsoundFileFailsEveryCallAndIsLeftAlone) {
   UINT32 paths = 0, modes = 0;
   EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &paths, &modes),
             ERROR_GEN_FAILURE);
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, SDC_APPLY | SDC_TOPOLOGY_EXTEND),
+  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
             ERROR_GEN_FAILURE);
   EXPECT_EQ(StateBytes(), broken);
   sim::Machine m;
   std::string error;
   EXPECT_FALSE(sim::LoadMachine(&m, &error));
-  EXPECT_NE(error.find("not valid JSON"), std::string::npos) << error;
+  EXPECT_THAT(error, HasSubstr("not valid JSON"));
 }
 
 TEST_F(StateTest, AMissingDirectoryFailsCleanly) {
@@ -243,7 +247,7 @@ TEST_F(StateTest, AMissingDirectoryFailsCleanly) {
             ERROR_GEN_FAILURE);
   std::string error;
   EXPECT_FALSE(sim::SaveMachine(BuiltIn("one-display"), &error));
-  EXPECT_NE(error.find("no\\such\\dir"), std::string::npos) << error;
+  EXPECT_THAT(error, HasSubstr("no\\such\\dir"));
   EXPECT_EQ(GetFileAttributesW((dir_.wpath() + L"\\no").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -251,10 +255,10 @@ TEST_F(StateTest, AnUnsoundMachineIsNeverSaved) {
   Use(BuiltIn("one-display"));
   const std::string before = StateBytes();
   sim::Machine bad = BuiltIn("one-display");
-  bad.paths.push_back(simcheck::Link(0, 0x9999));
+  bad.paths.push_back(dptest::Link(0, 0x9999));
   std::string error;
   EXPECT_FALSE(sim::SaveMachine(bad, &error));
-  EXPECT_NE(error.find("unknown target"), std::string::npos) << error;
+  EXPECT_THAT(error, HasSubstr("unknown target"));
   EXPECT_EQ(StateBytes(), before);
   // Nor by a change inside a transaction.
   EXPECT_EQ(sim::UpdateMachine([](sim::Machine& m) {
@@ -267,17 +271,9 @@ TEST_F(StateTest, AnUnsoundMachineIsNeverSaved) {
 
 TEST_F(StateTest, NothingIsLeftBesideTheStateButItsLock) {
   Use(BuiltIn("two-clone"));
-  simcheck::RunQuery(QDC_ALL_PATHS);
-  displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, SDC_APPLY | SDC_TOPOLOGY_EXTEND);
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found;
-  HANDLE h = FindFirstFileW((dir_.wpath() + L"\\*").c_str(), &found);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  do {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(h, &found));
-  FindClose(h);
+  dptest::RunQuery(QDC_ALL_PATHS);
+  displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend);
+  std::vector<std::wstring> names = dptest::FindNames(dir_.wpath() + L"\\*");
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::wstring>{L"state.json", L"state.json.lock"}));
 }

@@ -1,12 +1,13 @@
 // Waiting for the programs that wrote start records: a recorded process id may
 // name another program by the time it is read, and a writer that never ends
 // must not hold every later wait.
+#include "sim/start_record.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "common/exe_dir.h"
 #include "sim/sim_text.h"
-#include "sim/start_record.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -33,7 +34,7 @@ struct Suspended {
 };
 
 TEST(AwaitStarts, WaitsOnlyForTheWriterAndEndsOneThatHangs) {
-  TempDir dir;
+  dptest::TempDir dir;
   const std::string built = GetExecutableDirectory() + "\\wkex.exe";
   const std::string beside = dir.File("wkex.exe");
   ASSERT_TRUE(CopyFileA(built.c_str(), beside.c_str(), FALSE));
@@ -67,7 +68,7 @@ TEST(AwaitStarts, WaitsOnlyForTheWriterAndEndsOneThatHangs) {
 }
 
 TEST(AwaitStarts, TimesOutWhenTooFewRecords) {
-  TempDir dir;
+  dptest::TempDir dir;
   const std::wstring file = dir.wpath() + L"\\dprecord.starts";
   ASSERT_TRUE(sim::AppendStartRecord(file, sim::StartRecord{}));
   std::vector<sim::StartRecord> read;

@@ -1,5 +1,6 @@
 // The simulated virtual-display helper: what it takes from an EDID, and what
 // wkex.exe does to the simulated machine with each setting and each bad input.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,26 +10,19 @@
 #include "run_program.h"
 #include "sim/start_record.h"
 #include "sim/virtual_edid.h"
-#include "sim_test_util.h"
+#include "support/edid_bytes.h"
+#include "support/sim_support.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using ::testing::HasSubstr;
 
-Bytes Generated(std::uint32_t w, std::uint32_t h, std::uint32_t f, const std::string& name) {
-  const edidgen::Result r = edidgen::GenerateEdid({w, h, f}, name);
-  EXPECT_TRUE(r.ok) << r.error;
-  return Bytes(r.block.begin(), r.block.end());
-}
-
-void FixChecksum(Bytes& b) {
-  unsigned sum = 0;
-  for (int i = 0; i < 127; ++i) sum += b[i];
-  b[127] = static_cast<std::uint8_t>((256 - sum % 256) % 256);
-}
+using dptest::Bytes;
+using dptest::FixChecksum;
+using dptest::GeneratedBlock;
 
 TEST(VirtualDisplayEdid, NameAndPreferredModeOrTheReason) {
-  const Bytes good = Generated(2560, 1440, 60, "TovikMonitor");
+  const Bytes good = GeneratedBlock(2560, 1440, 60, "TovikMonitor");
   auto with = [&](auto change, bool fix = true) {
     Bytes b = good;
     change(b);
@@ -43,8 +37,8 @@ TEST(VirtualDisplayEdid, NameAndPreferredModeOrTheReason) {
     std::string reason;
   } cases[] = {
       {"generated", good, "TovikMonitor", 2560, 1440, 60, ""},
-      {"4K", Generated(3840, 2160, 60, "DP Virtual"), "DP Virtual", 3840, 2160, 60, ""},
-      {"144 Hz", Generated(1920, 1080, 144, "X"), "X", 1920, 1080, 144, ""},
+      {"4K", GeneratedBlock(3840, 2160, 60, "DP Virtual"), "DP Virtual", 3840, 2160, 60, ""},
+      {"144 Hz", GeneratedBlock(1920, 1080, 144, "X"), "X", 1920, 1080, 144, ""},
       {"with an extension block", with([](Bytes& b) { b.resize(256, 0x11); }, false),
        "TovikMonitor", 2560, 1440, 60, ""},
       {"one byte short", with([](Bytes& b) { b.pop_back(); }, false), "", 0, 0, 0, "127 bytes"},
@@ -67,7 +61,7 @@ TEST(VirtualDisplayEdid, NameAndPreferredModeOrTheReason) {
       EXPECT_EQ(std::make_tuple(shown.width, shown.height, shown.refreshHz),
                 std::make_tuple(c.w, c.h, c.hz));
     } else {
-      EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+      EXPECT_THAT(error, HasSubstr(c.reason));
     }
   }
 }
@@ -106,7 +100,7 @@ HelperCase Refused(std::string name, Environment env, std::string file, DWORD ex
 std::string Raw(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 std::vector<HelperCase> HelperCases() {
-  const Bytes block = Generated(2560, 1440, 60, "TovikMonitor");
+  const Bytes block = GeneratedBlock(2560, 1440, 60, "TovikMonitor");
   const std::string raw = Raw(block);
   const std::string hex = edidgen::FormatHexText(block.data(), block.size());
   Bytes bad = block;
@@ -134,7 +128,7 @@ std::vector<HelperCase> HelperCases() {
   };
 }
 
-class Helper : public simcheck::SimStateTest, public ::testing::WithParamInterface<HelperCase> {};
+class Helper : public dptest::SimStateTest, public ::testing::WithParamInterface<HelperCase> {};
 
 TEST_P(Helper, SchedulesTheDisplayOrSaysWhyNot) {
   const HelperCase& c = GetParam();
@@ -142,15 +136,15 @@ TEST_P(Helper, SchedulesTheDisplayOrSaysWhyNot) {
   const std::string helper = dir + "\\wkex.exe";
   ASSERT_TRUE(CopyFileA((GetExecutableDirectory() + "\\wkex.exe").c_str(), helper.c_str(), FALSE));
   if (!c.ini.empty()) {
-    ASSERT_TRUE(WriteFileBytes(dir + "\\wkex.ini", c.ini));
+    ASSERT_TRUE(dptest::WriteFileBytes(dir + "\\wkex.ini", c.ini));
   }
   const std::string edid = dir + "\\profile 1.hex";
   if (c.edidFile != "-") {
-    ASSERT_TRUE(WriteFileBytes(edid, c.edidFile));
+    ASSERT_TRUE(dptest::WriteFileBytes(edid, c.edidFile));
   }
 
-  sim::Machine m = simcheck::BuiltIn("one-display");
-  if (c.knownName) m.targets.push_back(simbuild::Unplugged(0x1234, "TovikMonitor"));
+  sim::Machine m = dptest::BuiltIn("one-display");
+  if (c.knownName) m.targets.push_back(dptest::Unplugged(0x1234, "TovikMonitor"));
   const std::uint64_t before = sim::NowMs();
   m.createdAtMs = before - 5000;
   m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
@@ -169,7 +163,7 @@ TEST_P(Helper, SchedulesTheDisplayOrSaysWhyNot) {
   ASSERT_TRUE(r.started);
   EXPECT_EQ(r.exitCode, c.exitCode) << r.output;
   if (!c.stderrHas.empty()) {
-    EXPECT_NE(r.output.find(c.stderrHas), std::string::npos) << r.output;
+    EXPECT_THAT(r.output, HasSubstr(c.stderrHas));
   }
 
   // Every start is recorded, even the refused ones.

@@ -8,6 +8,8 @@
 
 #include "log/log.h"
 
+namespace dptest {
+
 namespace {
 
 std::string UniqueTempFile() {
@@ -35,7 +37,7 @@ std::string LogCapture::Raw() const { return ReadFileBytes(path_); }
 std::string LogCapture::Messages() const { return StripLogPrefixes(Raw()); }
 
 std::string StripLogPrefixes(const std::string& raw) {
-  static const std::regex prefix(R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )");
+  static const std::regex prefix(kLogPrefixPattern);
   std::string text = std::regex_replace(raw, prefix, "");
   std::string out;
   out.reserve(text.size());
@@ -52,3 +54,5 @@ std::string ReadFileBytes(const std::string& path) {
   bytes << in.rdbuf();
   return bytes.str();
 }
+
+}  // namespace dptest

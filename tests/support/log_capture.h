@@ -4,6 +4,12 @@
 
 #include <string>
 
+namespace dptest {
+
+// The prefix the log writes before every message, as a regular expression:
+// "[MM/DD-hh:mm:ss.mmm]: ".
+inline constexpr const char* kLogPrefixPattern = R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )";
+
 class LogCapture {
  public:
   LogCapture();
@@ -22,7 +28,9 @@ class LogCapture {
   std::string previous_;  // put back when the capture ends
 };
 
-// Removes "[MM/DD-hh:mm:ss.mmm]: " prefixes and turns CR LF into "\n".
+// Removes every prefix and turns CR LF into "\n".
 std::string StripLogPrefixes(const std::string& raw);
 
 std::string ReadFileBytes(const std::string& path);
+
+}  // namespace dptest

@@ -1,18 +1,30 @@
-// What every test that sets up a simulated machine shares: small builders and
-// a fixture that keeps the machine in a state file of the test's own. Header
-// only: the tests that use it link the simulated stack.
+// What every test that sets up a simulated machine shares: small builders, a
+// fixture that keeps the machine in a state file of the test's own, and the
+// display seam queried the way a program queries it. Header only: the tests
+// that use it link the simulated stack.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "display/display_config_api.h"
 #include "sim/sim.h"
 #include "sim/sim_machine.h"
 #include "support/temp_dir.h"
 
-namespace simbuild {
+namespace dptest {
+
+// The two flag sets the program hands SetDisplayConfig, as the numbers the
+// documentation's flag values give (not rebuilt from the program's own
+// expression): extend the desktop, and apply the paths and modes it supplies
+// and save them.
+inline constexpr UINT32 kSdcExtend = 0x84;  // SDC_APPLY | SDC_TOPOLOGY_EXTEND
+inline constexpr UINT32 kSdcSuppliedSaved =
+    0x2A0;  // SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE
 
 inline sim::Target Monitor(uint32_t id, std::string name, uint32_t w = 1920, uint32_t h = 1080,
                            bool available = true) {
@@ -51,6 +63,37 @@ inline sim::Path Link(uint32_t source, uint32_t target) {
   return p;
 }
 
+// A machine the simulated stack ships with, by name.
+inline sim::Machine BuiltIn(const char* name) {
+  std::optional<sim::Machine> m = sim::BuiltInMachine(name);
+  EXPECT_TRUE(m.has_value()) << name;
+  return m.value_or(sim::Machine{});
+}
+
+struct Query {
+  LONG sizesResult = -1;
+  LONG result = -1;
+  UINT32 sizedPaths = 0, sizedModes = 0;
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+};
+
+// Asks for the sizes, then queries with arrays of exactly that size (never
+// null: one spare element that the answer must not count).
+inline Query RunQuery(UINT32 flags) {
+  Query q;
+  q.sizesResult = displayapi::GetDisplayConfigBufferSizes(flags, &q.sizedPaths, &q.sizedModes);
+  if (q.sizesResult != ERROR_SUCCESS) return q;
+  q.paths.resize(q.sizedPaths + 1);
+  q.modes.resize(q.sizedModes + 1);
+  UINT32 numPaths = q.sizedPaths, numModes = q.sizedModes;
+  q.result = displayapi::QueryDisplayConfig(flags, &numPaths, q.paths.data(), &numModes,
+                                            q.modes.data(), nullptr);
+  q.paths.resize(q.result == ERROR_SUCCESS ? numPaths : 0);
+  q.modes.resize(q.result == ERROR_SUCCESS ? numModes : 0);
+  return q;
+}
+
 // The machine lives in a fresh directory for the length of one test.
 class SimStateTest : public ::testing::Test {
  protected:
@@ -76,4 +119,4 @@ class SimStateTest : public ::testing::Test {
   TempDir dir_;
 };
 
-}  // namespace simbuild
+}  // namespace dptest

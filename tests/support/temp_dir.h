@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+namespace dptest {
 
 class TempDir {
  public:
@@ -23,3 +26,10 @@ class TempDir {
 
 // Writes `bytes` to `path` exactly; false when the file could not be written.
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// The names a directory search for `pattern` ("dir\\*", "dir\\*.hex") finds,
+// in the order the search returns them, without "." and "..".
+std::vector<std::string> FindNames(const std::string& pattern);
+std::vector<std::wstring> FindNames(const std::wstring& pattern);
+
+}  // namespace dptest

@@ -13,43 +13,27 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <mutex>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "common/exe_dir.h"
-#include "edidgen.h"
 #include "run_program.h"
 #include "sim/sim.h"
 #include "sim/start_record.h"
 #include "sim/virtual_edid.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+#include "support/typical_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr LONG kCodes[] = {5, 31, 87, 122, 1610};
-std::mutex g_sim;  // the simulated stack's state path is one per process
 
-fs::path ProgramDirectory() { return fs::path(GetExecutableDirectoryW()); }
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string Messages(const std::string& raw) {
-  static const std::regex prefix(R"(\[\d\d/\d\d-\d\d:\d\d:\d\d\.\d\d\d\]: )");
-  std::string text = std::regex_replace(raw, prefix, "");
-  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-  return text;
+std::string Messages(const fs::path& log) {
+  return dptest::StripLogPrefixes(dptest::ReadFileBytes(log.string()));
 }
 
 struct Cell {
@@ -66,29 +50,18 @@ struct Cell {
   std::string problem;  // empty: the cell keeps the rules
 };
 
-std::string Original() {
-  const edidgen::Result r = edidgen::GenerateEdid({2560, 1440, 60}, "DP Virtual");
-  return edidgen::FormatHexText(r.block.data(), r.block.size());
-}
+std::string Original() { return dptest::ProfileBytes({2560, 1440, 60}); }
 
 fs::path Deploy(const fs::path& root, const std::string& name, const sim::Machine& machine) {
   const fs::path d = root / name;
-  fs::create_directories(d / "edid");
-  fs::create_directories(d / "rent_protect");
-  fs::create_directories(d / "appdata" / "harnfold");
-  fs::copy_file(ProgramDirectory() / "displayprep-sim.exe", d / "displayprep-sim.exe");
-  fs::copy_file(ProgramDirectory() / "wkex.exe", d / "wkex.exe");
-  fs::copy_file(ProgramDirectory() / "dprecord.exe", d / "rent_protect" / "zanbyprotect.exe");
-  std::ofstream(d / "edid" / "2560x1440x60.hex", std::ios::binary) << Original();
-  std::ofstream(d / "appdata" / "harnfold" / "store.dat", std::ios::binary)
-      << "[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n";
+  dptest::TypicalRun run;
+  run.profiles = {{2560, 1440, 60}};
+  run.machine = machine;
   // The helper's display follows the first topology request however late
   // the helper gets going, so that call k is the same call in every run.
-  sim::Machine gated = machine;
-  gated.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
-  std::lock_guard<std::mutex> lock(g_sim);
-  sim::SetStatePath((d / "sim-state.json").wstring());
-  sim::SaveMachine(gated);
+  run.machine.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
+  const std::string error = dptest::DeployTypicalRun(d, d / "appdata", run);
+  if (!error.empty()) std::printf("cannot deploy %s: %s\n", name.c_str(), error.c_str());
   return d;
 }
 
@@ -96,9 +69,7 @@ RunResult RunIn(const fs::path& d) {
   RunOptions o;
   o.program = (d / "displayprep-sim.exe").wstring();
   o.workingDirectory = d.wstring();
-  o.environment[L"APPDATA"] = (d / "appdata").wstring();
-  o.environment[L"DPSIM_STATE"] = std::nullopt;
-  o.environment[L"WKEX_AFTER"] = std::wstring(L"SetDisplayConfig:1");
+  o.environment = dptest::TypicalRunEnvironment(d / "appdata");
   o.timeoutMs = 60000;
   return RunProgram(o);
 }
@@ -159,24 +130,17 @@ std::string Outcome(const Cell& c) {
 
 int main(int argc, char** argv) {
   const int parallel = argc > 1 ? std::max(1, std::atoi(argv[1])) : 6;
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const fs::path root = fs::path(temp) / ("dp-sweep-" + std::to_string(GetCurrentProcessId()));
-  fs::create_directories(root);
+  const dptest::TempDir scratch;  // every deployment, removed at the end
+  const fs::path root(scratch.wpath());
 
   // The typical run once without a fault: which calls it makes.
   sim::Machine machine = *sim::BuiltInMachine("one-display");
   machine.createdAtMs = sim::NowMs();
   const fs::path baseline = Deploy(root, "baseline", machine);
   const RunResult b = RunIn(baseline);
-  sim::Machine after;
-  {
-    std::lock_guard<std::mutex> lock(g_sim);
-    sim::SetStatePath((baseline / "sim-state.json").wstring());
-    sim::LoadMachine(&after);
-  }
-  const std::string baseLog =
-      Messages(ReadAll(baseline / "appdata" / "harnfold" / "log" / "display.log"));
+  const sim::Machine after =
+      dptest::LoadMachine(baseline / "sim-state.json").value_or(sim::Machine{});
+  const std::string baseLog = Messages(dptest::LogFileIn(baseline / "appdata"));
   if (!b.started || b.exitCode != 0 ||
       baseLog.find("Primary display successfully set to \"TovikMonitor\"") == std::string::npos) {
     std::printf("the typical run itself does not succeed:\n%s\n", baseLog.c_str());
@@ -222,8 +186,8 @@ int main(int argc, char** argv) {
       c.ran = r.started;
       c.exitCode = r.exitCode;
       c.timedOut = r.timedOut;
-      c.log = Messages(ReadAll(d / "appdata" / "harnfold" / "log" / "display.log"));
-      c.edid = ReadAll(d / "edid" / "2560x1440x60.hex");
+      c.log = Messages(dptest::LogFileIn(d / "appdata"));
+      c.edid = dptest::ReadFileBytes((d / "edid" / "2560x1440x60.hex").string());
       c.companions =
           sim::ReadStartRecords((d / "rent_protect" / "zanbyprotect.starts").wstring()).size();
       Judge(c);
@@ -233,8 +197,6 @@ int main(int argc, char** argv) {
   for (int t = 0; t < parallel; ++t) pool.emplace_back(work);
   for (std::thread& t : pool) t.join();
   rowConsistency();
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
 
   // The matrix: one row per call, one column per code; each cell the run's
   // ending and its number of log lines, or what it broke.

@@ -1,5 +1,6 @@
-// EDID fixtures for the provisioning tests, all made by our own generator or
-// edited by hand here: nothing is copied from a real monitor.
+// EDID blocks for the tests, all made by our own generator or edited by hand
+// here: nothing is copied from a real monitor. Header only: the tests that use
+// it link the generator.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "edidgen.h"
+
+namespace dptest {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -23,16 +26,22 @@ inline Bytes GeneratedBlock(std::uint32_t w, std::uint32_t h, std::uint32_t f,
 inline std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// Sum of a block's 128 bytes modulo 256; 0 for a valid checksum.
-inline unsigned BlockSum(const Bytes& bytes, std::size_t offset = 0) {
+// Sum of a block's 128 bytes modulo 256; 0 for a valid checksum. Any byte
+// container: a vector, a generated block, a file's bytes in a string.
+template <typename Container>
+unsigned BlockSum(const Container& bytes, std::size_t offset = 0) {
   unsigned sum = 0;
-  for (std::size_t i = offset; i < offset + 128 && i < bytes.size(); ++i) sum += bytes[i];
+  for (std::size_t i = offset; i < offset + 128 && i < std::size(bytes); ++i)
+    sum += static_cast<std::uint8_t>(bytes[i]);
   return sum % 256;
 }
 
-inline void FixChecksum(Bytes& bytes, std::size_t offset = 0) {
+// The block's last byte set so that its checksum is valid.
+template <typename Container>
+void FixChecksum(Container& bytes, std::size_t offset = 0) {
   bytes[offset + 127] = 0;
-  bytes[offset + 127] = static_cast<std::uint8_t>((256 - BlockSum(bytes, offset)) % 256);
+  bytes[offset + 127] =
+      static_cast<typename Container::value_type>((256 - BlockSum(bytes, offset)) % 256);
 }
 
 // Hex text: `perLine` bytes a line, each byte's two digits separated from the
@@ -66,3 +75,5 @@ inline Bytes WithName(Bytes block, int slot, const std::string& name) {
   FixChecksum(block);
   return block;
 }
+
+}  // namespace dptest

@@ -11,18 +11,12 @@
 #include "support/sim_support.h"
 #include "support/temp_dir.h"
 
-namespace simtest {
-
-using simbuild::Idle;
-using simbuild::Link;
-using simbuild::Monitor;
-using simbuild::Shown;
-using simbuild::Unplugged;
+namespace dptest {
 
 // The simulated machine plus the log pointed at a file of the test's own.
-class SimTest : public simbuild::SimStateTest {
+class SimTest : public SimStateTest {
  protected:
   LogCapture log_;
 };
 
-}  // namespace simtest
+}  // namespace dptest

@@ -1,0 +1,104 @@
+#include "support/typical_run.h"
+
+#include <fstream>
+#include <mutex>
+
+#include "common/exe_dir.h"
+#include "edidgen.h"
+#include "support/text.h"
+
+namespace fs = std::filesystem;
+
+namespace dptest {
+
+namespace {
+
+std::mutex g_statePath;
+
+}  // namespace
+
+std::string WriteFile(const fs::path& path, const std::string& bytes) {
+  std::error_code ignored;
+  fs::create_directories(path.parent_path(), ignored);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return out ? "" : "cannot write " + WideToAnsi(path.wstring());
+}
+
+fs::path BuildDirectory() { return fs::path(GetExecutableDirectoryW()); }
+
+std::string ProfileBytes(const Profile& p) {
+  const edidgen::Result r = edidgen::GenerateEdid({p.width, p.height, p.fps}, "DP Virtual");
+  if (!r.ok) return "";
+  return p.raw ? std::string(r.block.begin(), r.block.end())
+               : edidgen::FormatHexText(r.block.data(), r.block.size());
+}
+
+std::string WriteProfiles(const fs::path& edidDir, const std::vector<Profile>& profiles) {
+  std::error_code ignored;
+  fs::create_directories(edidDir, ignored);
+  for (const Profile& p : profiles) {
+    const std::string bytes = ProfileBytes(p);
+    if (bytes.empty())
+      return "edidgen refuses " + std::to_string(p.width) + "x" + std::to_string(p.height) + "x" +
+             std::to_string(p.fps);
+    const std::string error =
+        WriteFile(edidDir / edidgen::ModeFileName({p.width, p.height, p.fps}), bytes);
+    if (!error.empty()) return error;
+  }
+  return "";
+}
+
+std::string WriteSettings(const fs::path& appdata, int width, int height, int fps) {
+  return WriteFile(appdata / "harnfold" / "store.dat",
+                   "[rpScreen]\r\nwidth=" + std::to_string(width) + "\r\nheight=" +
+                       std::to_string(height) + "\r\nfps=" + std::to_string(fps) + "\r\n");
+}
+
+std::string InstallProgram(const std::string& program, const fs::path& to) {
+  std::error_code error;
+  fs::create_directories(to.parent_path(), error);
+  fs::copy_file(BuildDirectory() / program, to, fs::copy_options::overwrite_existing, error);
+  return error ? "cannot copy " + program + " (" + error.message() + ")" : "";
+}
+
+std::string SaveMachine(const fs::path& stateFile, const sim::Machine& machine) {
+  std::lock_guard<std::mutex> lock(g_statePath);
+  sim::SetStatePath(stateFile.wstring());
+  std::string error;
+  return sim::SaveMachine(machine, &error) ? "" : error;
+}
+
+std::optional<sim::Machine> LoadMachine(const fs::path& stateFile, std::string* error) {
+  std::lock_guard<std::mutex> lock(g_statePath);
+  sim::SetStatePath(stateFile.wstring());
+  sim::Machine m;
+  if (!sim::LoadMachine(&m, error)) return std::nullopt;
+  return m;
+}
+
+std::string DeployTypicalRun(const fs::path& deployment, const fs::path& appdata,
+                             const TypicalRun& run) {
+  std::string error;
+  for (const char* program : {"displayprep-sim.exe", "wkex.exe"}) {
+    if (error.empty()) error = InstallProgram(program, deployment / program);
+  }
+  if (error.empty() && run.companion)
+    error = InstallProgram("dprecord.exe", deployment / "rent_protect" / "zanbyprotect.exe");
+  if (error.empty()) error = WriteProfiles(deployment / "edid", run.profiles);
+  if (error.empty()) error = WriteSettings(appdata, run.width, run.height, run.fps);
+  if (error.empty()) error = SaveMachine(deployment / "sim-state.json", run.machine);
+  return error;
+}
+
+std::map<std::wstring, std::optional<std::wstring>> TypicalRunEnvironment(const fs::path& appdata,
+                                                                          bool helperTiedToSet) {
+  std::map<std::wstring, std::optional<std::wstring>> environment = {
+      {L"APPDATA", appdata.wstring()}, {L"DPSIM_STATE", std::nullopt}};
+  if (helperTiedToSet) environment[L"WKEX_AFTER"] = std::wstring(L"SetDisplayConfig:1");
+  return environment;
+}
+
+fs::path LogFileIn(const fs::path& appdata) { return appdata / "harnfold" / "log" / "display.log"; }
+
+}  // namespace dptest
