@@ -140,17 +140,20 @@ RunResult RunProgram(const RunOptions& options) {
   for (const std::wstring& a : options.arguments) commandLine += L" " + QuoteArgument(a);
   std::wstring environment = BuildEnvironmentBlock(options.environment);
 
-  // Only the output handle is handed down. Inheriting every inheritable
-  // handle would give the program whatever another thread of this process
-  // has open at that instant (a file being copied for the next run, say),
-  // and the program would hold it for its whole life.
+  // Only the output handle, and what the caller names, is handed down.
+  // Inheriting every inheritable handle would give the program whatever
+  // another thread of this process has open at that instant (a file being
+  // copied for the next run, say), and the program would hold it for its
+  // whole life.
+  std::vector<HANDLE> handed = {output.h};
+  handed.insert(handed.end(), options.inheritedHandles.begin(), options.inheritedHandles.end());
   SIZE_T listSize = 0;
   InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
   std::vector<char> listBuffer(listSize);
   auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBuffer.data());
   if (!InitializeProcThreadAttributeList(attributes, 1, 0, &listSize) ||
-      !UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &output.h,
-                                 sizeof output.h, nullptr, nullptr)) {
+      !UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handed.data(),
+                                 handed.size() * sizeof(HANDLE), nullptr, nullptr)) {
     result.startError = GetLastError();
     DeleteFileW(outputPath);
     return result;
@@ -178,7 +181,8 @@ RunResult RunProgram(const RunOptions& options) {
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(options.program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                       CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT |
-                          (options.captureDebugOutput ? DEBUG_ONLY_THIS_PROCESS : 0),
+                          (options.captureDebugOutput ? DEBUG_ONLY_THIS_PROCESS : 0) |
+                          (options.newConsole ? CREATE_NO_WINDOW : 0),
                       environment.data(),
                       options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
                       &startup, &process)) {

@@ -25,6 +25,14 @@ struct RunOptions {
   // Runs the program under this process as its debugger and collects what it
   // sends to the debugger output (OutputDebugString), in order.
   bool captureDebugOutput = false;
+  // Inheritable handles of the caller that the program inherits as well, with
+  // the same values (only the output file is handed down otherwise).
+  std::vector<HANDLE> inheritedHandles;
+  // A console of its own for the program, without a window, as a scheduled
+  // task's console program has one (a program Wine starts without a terminal
+  // has none), so that what its children get of it shows. Its console host
+  // (conhost.exe) then counts among the processes started.
+  bool newConsole = false;
 };
 
 struct RunResult {

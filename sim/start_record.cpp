@@ -4,6 +4,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -37,7 +38,56 @@ bool IsWriterOf(HANDLE process, const std::wstring& writerStem) {
                               static_cast<int>(writerStem.size()), TRUE) == CSTR_EQUAL;
 }
 
+bool HasConsole() {
+  HANDLE h = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+std::wstring ModulePath() {
+  std::wstring module(32768, L'\0');
+  const DWORD n = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
+  module.resize(n < module.size() ? n : 0);
+  return module;
+}
+
+bool InheritedProbeHandle() {
+  std::ifstream in(std::filesystem::path(HandleProbeFileFor(ModulePath())), std::ios::binary);
+  unsigned long long value = 0;
+  std::string file;
+  if (!(in >> std::hex >> value) || !(in >> std::ws) || !std::getline(in, file)) return false;
+  BY_HANDLE_FILE_INFORMATION held = {};
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value)),
+                                  &held))
+    return false;
+  HANDLE own =
+      CreateFileW(FromUtf8(file).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (own == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION named = {};
+  const bool same = GetFileInformationByHandle(own, &named) && SameFile(held, named);
+  CloseHandle(own);
+  return same;
+}
+
 }  // namespace
+
+std::wstring HandleProbeFileFor(const std::wstring& program) {
+  return WithoutExtension(program) + L".handle";
+}
+
+bool WriteHandleProbe(const std::wstring& program, HANDLE handle, const std::wstring& file) {
+  std::ofstream out(std::filesystem::path(HandleProbeFileFor(program)), std::ios::binary);
+  out << std::hex << reinterpret_cast<std::uintptr_t>(handle) << "\n" << ToUtf8(file) << "\n";
+  return static_cast<bool>(out.flush());
+}
 
 StartRecord CurrentStart() {
   StartRecord r;
@@ -60,22 +110,20 @@ StartRecord CurrentStart() {
   r.startupFlags = startup.dwFlags;
   r.showWindow = startup.wShowWindow;
   r.hasProbeVariable = GetEnvironmentVariableW(kProbeVariable, nullptr, 0) > 0;
+  r.hasConsole = HasConsole();
+  r.inheritedProbeHandle = InheritedProbeHandle();
   return r;
 }
 
-std::wstring StartRecordFileBesideProgram() {
-  std::wstring module(32768, L'\0');
-  const DWORD n = GetModuleFileNameW(nullptr, module.data(), static_cast<DWORD>(module.size()));
-  module.resize(n < module.size() ? n : 0);
-  return WithoutExtension(module) + L".starts";
-}
+std::wstring StartRecordFileBesideProgram() { return WithoutExtension(ModulePath()) + L".starts"; }
 
 bool AppendStartRecord(const std::wstring& file, const StartRecord& record) {
   const nlohmann::json j = {
       {"processId", record.processId},   {"commandLine", record.commandLine},
       {"arguments", record.arguments},   {"currentDirectory", record.currentDirectory},
       {"desktop", record.desktop},       {"startupFlags", record.startupFlags},
-      {"showWindow", record.showWindow}, {"hasProbeVariable", record.hasProbeVariable}};
+      {"showWindow", record.showWindow}, {"hasProbeVariable", record.hasProbeVariable},
+      {"hasConsole", record.hasConsole}, {"inheritedProbeHandle", record.inheritedProbeHandle}};
   const std::string line = j.dump() + "\n";
   // One append-only write, so that records of programs started at once never mix.
   HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -103,6 +151,8 @@ std::vector<StartRecord> ReadStartRecords(const std::wstring& file) {
     r.startupFlags = j.value("startupFlags", 0ul);
     r.showWindow = j.value("showWindow", 0u);
     r.hasProbeVariable = j.value("hasProbeVariable", false);
+    r.hasConsole = j.value("hasConsole", false);
+    r.inheritedProbeHandle = j.value("inheritedProbeHandle", false);
     records.push_back(std::move(r));
   }
   return records;

@@ -4,6 +4,8 @@
 // line and the current directory the launch really produced.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -21,9 +23,22 @@ struct StartRecord {
   // The variable kProbeVariable, which a test sets in the launching program's
   // environment only: present when the program inherited that environment.
   bool hasProbeVariable = false;
+  // Whether the program has a console of its own to write to (CONOUT$ opens).
+  bool hasConsole = false;
+  // Whether the launcher's probe handle reached it: the value written in the
+  // handle probe file beside the program is, in this process, a handle to
+  // the same file. False when there is no probe file.
+  bool inheritedProbeHandle = false;
 };
 
 inline constexpr const wchar_t* kProbeVariable = L"DP_LAUNCHER_ONLY";
+
+// The handle probe: "<executable without .exe>.handle" beside a program holds
+// the value of an inheritable handle that its launcher holds, open on a file,
+// and that file's path. A handle value alone proves nothing (a new process
+// may hold any value for its own objects); the same file behind it does.
+std::wstring HandleProbeFileFor(const std::wstring& program);
+bool WriteHandleProbe(const std::wstring& program, HANDLE handle, const std::wstring& file);
 
 // The running process's record.
 StartRecord CurrentStart();

@@ -12,12 +12,17 @@
 #include "provision/target_mode.h"
 
 void ProvisionVirtualMonitor() {
-  TargetMode mode;
-  ReadTargetMode(mode);
-
   char module[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, module, MAX_PATH);
-  mode.exeDir = ModuleDirectoryInPlace(module, sizeof module, AnsiEncoding());
+  ProvisionVirtualMonitorFrom(module, sizeof module);
+}
+
+void ProvisionVirtualMonitorFrom(const char* module, std::size_t capacity) {
+  TargetMode mode;
+  ReadTargetMode(mode);
+  // The sequence's own rule, not the executable-directory helper's: a cut
+  // module name still gives the directory it names.
+  mode.exeDir = ModuleDirectoryInPlace(module, capacity, AnsiEncoding());
 
   const std::string best_hex = SelectEdidProfile(mode);
   if (!best_hex.empty()) LogMessage("Selected hex file: %s\n", best_hex.c_str());

@@ -21,6 +21,13 @@ std::wstring DirectoryFromModuleName(const wchar_t* buffer, std::uint32_t result
   return separator == std::wstring_view::npos ? std::wstring() : std::wstring(buffer, separator);
 }
 
+std::string StartingDirectory(const std::string& directory) {
+  const bool bareDrive = directory.size() == 2 && directory[1] == ':' &&
+                         ((directory[0] >= 'A' && directory[0] <= 'Z') ||
+                          (directory[0] >= 'a' && directory[0] <= 'z'));
+  return bareDrive ? directory + '\\' : directory;
+}
+
 std::string ModuleDirectoryInPlace(const char* buffer, std::size_t capacity,
                                    const NarrowEncoding& encoding) {
   // A cut module name may fill the buffer with no terminator: never look

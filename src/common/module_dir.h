@@ -20,6 +20,12 @@ std::string DirectoryFromModuleName(const char* buffer, std::uint32_t result,
 std::wstring DirectoryFromModuleName(const wchar_t* buffer, std::uint32_t result,
                                      std::uint32_t capacity);
 
+// A directory as the current directory of a process to be started. A bare
+// drive designator ("C:", the directory of a program in a drive's root) names
+// that drive's current directory, not its root, so the root is handed over
+// with its separator ("C:\\"); anything else passes unchanged.
+std::string StartingDirectory(const std::string& directory);
+
 // The provisioning sequence's own rule, applied to the buffer in place: the
 // text up to the first zero byte (or the whole buffer when it holds none, as
 // after a cut name), then everything before its last backslash or slash;

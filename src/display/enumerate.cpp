@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "display/config_query.h"
 #include "display/display_config_api.h"
 #include "log/log.h"
 
@@ -32,29 +33,23 @@ std::wstring SourceGdiName(const DISPLAYCONFIG_PATH_SOURCE_INFO& source) {
 }  // namespace
 
 bool EnumerateDisplays(std::vector<DisplayInfo>& displays, int& activeCount) {
-  UINT32 pathCount = 0;
-  UINT32 modeCount = 0;
-  if (displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &pathCount, &modeCount) !=
-      ERROR_SUCCESS) {
-    LogMessage("Failed to get display config buffer sizes.\n");
-    return false;
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+  switch (ReadDisplayConfig(QDC_ALL_PATHS, true, paths, modes)) {
+    case DisplayQueryResult::kSizesFailed:
+      LogMessage("Failed to get display config buffer sizes.\n");
+      return false;
+    case DisplayQueryResult::kEmpty:
+      LogMessage("No displays detected.\n");
+      return false;
+    case DisplayQueryResult::kQueryFailed:
+      LogMessage("Failed to query display config.\n");
+      return false;
+    case DisplayQueryResult::kRead:
+      break;
   }
-  if (pathCount == 0 || modeCount == 0) {
-    LogMessage("No displays detected.\n");
-    return false;
-  }
-
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths(pathCount);
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes(modeCount);
-  if (displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &pathCount, paths.data(), &modeCount,
-                                     modes.data(), nullptr) != ERROR_SUCCESS) {
-    LogMessage("Failed to query display config.\n");
-    return false;
-  }
-  // The system writes back how many elements it used; never trust more than
-  // were allocated.
-  pathCount = std::min<UINT32>(pathCount, static_cast<UINT32>(paths.size()));
-  modeCount = std::min<UINT32>(modeCount, static_cast<UINT32>(modes.size()));
+  const auto pathCount = static_cast<UINT32>(paths.size());
+  const auto modeCount = static_cast<UINT32>(modes.size());
 
   activeCount = 0;
   std::vector<TargetKey> seen;

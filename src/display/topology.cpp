@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/code_page.h"
+#include "display/config_query.h"
 #include "display/display_config_api.h"
 #include "log/log.h"
 
@@ -30,26 +31,22 @@ bool ForceExtendMode() {
 }
 
 bool SetPrimaryDisplay(int index, const TargetKey* target) {
-  UINT32 pathCount = 0;
-  UINT32 modeCount = 0;
-  if (displayapi::GetDisplayConfigBufferSizes(QDC_ONLY_ACTIVE_PATHS, &pathCount, &modeCount) !=
-      ERROR_SUCCESS) {
-    LogMessage("Failed to get display config buffer sizes.\n");
-    return false;
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+  // Zero counts are not refused: the index check below decides.
+  switch (ReadDisplayConfig(QDC_ONLY_ACTIVE_PATHS, false, paths, modes)) {
+    case DisplayQueryResult::kSizesFailed:
+      LogMessage("Failed to get display config buffer sizes.\n");
+      return false;
+    case DisplayQueryResult::kQueryFailed:
+    case DisplayQueryResult::kEmpty:  // not asked for
+      LogMessage("Failed to query display config.\n");
+      return false;
+    case DisplayQueryResult::kRead:
+      break;
   }
-  // Never empty arrays: with no active path the query must still get arrays
-  // to answer into (it refuses null ones), so that the index check below
-  // decides.
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths(std::max<UINT32>(pathCount, 1));
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes(std::max<UINT32>(modeCount, 1));
-  if (displayapi::QueryDisplayConfig(QDC_ONLY_ACTIVE_PATHS, &pathCount, paths.data(), &modeCount,
-                                     modes.data(), nullptr) != ERROR_SUCCESS) {
-    LogMessage("Failed to query display config.\n");
-    return false;
-  }
-  // Counts written back never exceed what was allocated for them.
-  pathCount = std::min<UINT32>(pathCount, static_cast<UINT32>(paths.size()));
-  modeCount = std::min<UINT32>(modeCount, static_cast<UINT32>(modes.size()));
+  const auto pathCount = static_cast<UINT32>(paths.size());
+  const auto modeCount = static_cast<UINT32>(modes.size());
 
   if (target != nullptr) {
     index = -1;

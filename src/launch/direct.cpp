@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/exe_dir.h"
+#include "common/module_dir.h"
 #include "common/quote.h"
 #include "launch/companion.h"
 #include "log/log.h"
@@ -13,6 +14,14 @@
 bool LaunchProtectDirect() { return LaunchProtectDirectFrom(GetExecutableDirectory()); }
 
 bool LaunchProtectDirectFrom(const std::string& exeDir) {
+  // Without its own directory the companion path would name the root of the
+  // current drive, where any user may create the folder: start nothing.
+  if (exeDir.empty()) {
+    LogMessage(
+        "LaunchProtectDirect: failed to get executable directory, skip launching "
+        "zanbyprotect.exe\n");
+    return false;
+  }
   const std::string companion = exeDir + kCompanionRelativePath;
   if (GetFileAttributesA(companion.c_str()) == INVALID_FILE_ATTRIBUTES) {
     LogMessage("Target executable not found: %s\n", companion.c_str());
@@ -25,10 +34,9 @@ bool LaunchProtectDirectFrom(const std::string& exeDir) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  // An unknown executable directory is no directory to start in: the
-  // companion then starts in this program's own.
+  const std::string startIn = StartingDirectory(exeDir);
   if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      exeDir.empty() ? nullptr : exeDir.c_str(), &startup, &process)) {
+                      startIn.c_str(), &startup, &process)) {
     const DWORD error = GetLastError();
     LogMessage("Failed to launch protect.exe (Path: %s), Error=%u\n", companion.c_str(),
                static_cast<unsigned>(error));

@@ -5,7 +5,7 @@
 #include <string>
 
 // True when the companion process was created. Logs every outcome; never
-// waits for the companion.
+// waits for the companion. An unknown executable directory starts nothing.
 bool LaunchProtectDirect();
 
 // The same launch with the executable directory given rather than asked for.

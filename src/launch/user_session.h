@@ -13,7 +13,8 @@ SessionChoice FindSessionByProcessName(const std::wstring& name);
 
 // True when the companion process was created in the user's session. Every
 // failure is logged, and every token, block and handle taken is released.
-// Never waits for the companion.
+// Never waits for the companion. An unknown executable directory starts
+// nothing.
 bool LaunchProtectInUserSession();
 
 // The same launch with the wide executable directory given rather than asked

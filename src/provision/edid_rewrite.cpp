@@ -8,6 +8,7 @@
 
 #include "common/file_api_text.h"
 #include "log/log.h"
+#include "provision/file_replace_api.h"
 
 namespace {
 
@@ -73,11 +74,29 @@ bool WriteAll(HANDLE file, const std::vector<std::uint8_t>& bytes) {
   return FlushFileBuffers(file) != 0;
 }
 
-// Puts `temporary` in the original's place. ReplaceFileW keeps what belongs
-// to the original rather than to its bytes (attributes, security descriptor,
-// other streams); where it refuses (a file system without support for it, the
-// original gone meanwhile) the plain rename still replaces in one step. Either
-// leaves the original whole when it fails.
+// Removes a file of ours. One that cannot go now (held open by a scanner,
+// say) is left to the system to remove at the next restart.
+void Discard(const std::wstring& file) {
+  if (fileapi::DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return;
+  fileapi::MoveFileExW(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+bool RenameOnto(const std::wstring& from, const std::wstring& to) {
+  return fileapi::MoveFileExW(from.c_str(), to.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// Puts `temporary` in the original's place. True when the new bytes stand
+// under `path`; false when the original does, as it was. Either way neither
+// the temporary nor the backup is left beside it.
+//
+// ReplaceFileW keeps what belongs to the original rather than to its bytes
+// (attributes, security descriptor, other streams). It is given a backup
+// name because its partial failures are defined by it: with one, 1176 leaves
+// both files under their own names, and 1177 leaves the original under the
+// backup name (without one, 1176 has deleted the original and 1177 has moved
+// it to a name nobody is told). Where it refuses, the plain rename still
+// replaces in one step.
 bool PutInPlace(const std::wstring& path, const std::wstring& temporary) {
   // Replacing means deleting the original: when someone holds it without
   // letting it be deleted, give up before trying (Wine's ReplaceFileW would
@@ -86,15 +105,29 @@ bool PutInPlace(const std::wstring& path, const std::wstring& temporary) {
     FileHandle deletable(CreateFileW(path.c_str(), DELETE,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!deletable.valid() && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    if (!deletable.valid() && GetLastError() != ERROR_FILE_NOT_FOUND) {
+      Discard(temporary);
+      return false;
+    }
   }
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (!ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                    nullptr, nullptr) &&
-      !MoveFileExW(temporary.c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return false;
+  const std::wstring backup = temporary + L".old";
+  bool replaced = fileapi::ReplaceFileW(path.c_str(), temporary.c_str(), backup.c_str(),
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+  if (!replaced) {
+    if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+      // Nothing stands under `path` now: the new bytes go there, or else the
+      // original goes back. Should the system refuse both renames, the two
+      // files stay where they are, the only copies there are.
+      replaced = RenameOnto(temporary, path);
+      if (!replaced && !RenameOnto(backup, path)) return false;
+    } else {
+      // 1176, 1175 and every other error leave both files under their names.
+      replaced = RenameOnto(temporary, path);
+    }
   }
+  Discard(replaced ? backup : temporary);
+  if (!replaced) return false;
   // Not every ReplaceFileW carries the attributes over (Wine's does not).
   if (attributes != INVALID_FILE_ATTRIBUTES && GetFileAttributesW(path.c_str()) != attributes)
     SetFileAttributesW(path.c_str(), attributes);
@@ -112,11 +145,11 @@ ReplaceResult ReplaceFileContents(const std::string& filename,
 
   const bool written = WriteAll(file.get(), bytes);
   const bool closed = file.Close();
-  if (!written || !closed || !PutInPlace(path, temporary)) {
-    DeleteFileW(temporary.c_str());
+  if (!written || !closed) {
+    Discard(temporary);
     return ReplaceResult::kWriteFailed;
   }
-  return ReplaceResult::kReplaced;
+  return PutInPlace(path, temporary) ? ReplaceResult::kReplaced : ReplaceResult::kWriteFailed;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 // block's monitor-name descriptor with a new checksum, and writes the whole
 // content back as raw bytes. The new content goes to a temporary file in the
 // same directory that replaces the original only once it is completely
-// written, so a failure leaves the original byte for byte as it was. True
-// only when the file was rewritten.
+// written, so a failure leaves the original byte for byte as it was, and no
+// file of the rewrite's own is left beside it. True only when the file was
+// rewritten.
 bool change_edid_monitor_name(const char* filename, const char* monitorname);

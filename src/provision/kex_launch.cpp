@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/exe_dir.h"
+#include "common/module_dir.h"
 #include "common/quote.h"
 #include "log/log.h"
 
@@ -42,8 +43,9 @@ bool LaunchKexFromDirectory(const std::string& exeDir, const std::string& best_h
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
+  const std::string startIn = StartingDirectory(exeDir);
   if (!CreateProcessA(helperPath.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      exeDir.c_str(), &startup, &process)) {
+                      startIn.c_str(), &startup, &process)) {
     const DWORD error = GetLastError();
     LogMessage("Failed to launch wkex.exe from path \"%s\", GetLastError=%u\n", helperPath.c_str(),
                static_cast<unsigned>(error));

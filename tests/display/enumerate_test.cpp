@@ -215,7 +215,7 @@ TEST_F(EnumerateTest, FailuresLogTheirReasonAndLeaveTheCallerAlone) {
   sim::Machine sizesFail = one;
   sizesFail.faults = {{sim::Api::GetDisplayConfigBufferSizes, 1, ERROR_ACCESS_DENIED}};
   sim::Machine queryFails = one;
-  queryFails.faults = {{sim::Api::QueryDisplayConfig, 1, ERROR_INSUFFICIENT_BUFFER}};
+  queryFails.faults = {{sim::Api::QueryDisplayConfig, 1, ERROR_GEN_FAILURE}};
   sim::Machine empty;
   sim::Machine dark;  // a connected monitor on no path: paths listed, no mode at all
   dark.targets = {Monitor(1, "Dark")};
@@ -240,6 +240,104 @@ TEST_F(EnumerateTest, FailuresLogTheirReasonAndLeaveTheCallerAlone) {
     EXPECT_EQ(displays[0].monitorName, L"kept");
     EXPECT_EQ(active, 42);
   }
+}
+
+// A query answering ERROR_INSUFFICIENT_BUFFER met a configuration that grew
+// after the sizes were asked for: the listing sizes and queries again, up to
+// three queries in all. Any other answer, and a third 122, end it as before.
+TEST_F(EnumerateTest, QueryThatMeetsAChangeIsAskedAgain) {
+  struct Case {
+    const char* name;
+    std::vector<sim::Fault> faults;
+    bool listed;
+    std::string message;
+    uint32_t sizesCalls, queryCalls;
+  };
+  const LONG kChanged = ERROR_INSUFFICIENT_BUFFER;
+  const Case cases[] = {
+      {"122 once", {{sim::Api::QueryDisplayConfig, 1, kChanged}}, true, "", 2, 2},
+      {"122 twice",
+       {{sim::Api::QueryDisplayConfig, 1, kChanged}, {sim::Api::QueryDisplayConfig, 2, kChanged}},
+       true,
+       "",
+       3,
+       3},
+      {"122 three times",
+       {{sim::Api::QueryDisplayConfig, 1, kChanged},
+        {sim::Api::QueryDisplayConfig, 2, kChanged},
+        {sim::Api::QueryDisplayConfig, 3, kChanged}},
+       false,
+       "Failed to query display config.\n",
+       3,
+       3},
+      {"another error is not retried",
+       {{sim::Api::QueryDisplayConfig, 1, ERROR_INVALID_PARAMETER}},
+       false,
+       "Failed to query display config.\n",
+       1,
+       1},
+      {"122, then another error",
+       {{sim::Api::QueryDisplayConfig, 1, kChanged},
+        {sim::Api::QueryDisplayConfig, 2, ERROR_GEN_FAILURE}},
+       false,
+       "Failed to query display config.\n",
+       2,
+       2},
+      {"122, then the sizes fail",
+       {{sim::Api::QueryDisplayConfig, 1, kChanged},
+        {sim::Api::GetDisplayConfigBufferSizes, 2, ERROR_ACCESS_DENIED}},
+       false,
+       "Failed to get display config buffer sizes.\n",
+       2,
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dptest::LogCapture log;
+    sim::Machine m;
+    m.targets = {Monitor(1, "A")};
+    m.sources = {Shown(0, 1920, 1080, 0, 0)};
+    m.paths = {Link(0, 1)};
+    m.faults = c.faults;
+    Use(m);
+    std::vector<DisplayInfo> displays;
+    int active = 42;
+    EXPECT_EQ(EnumerateDisplays(displays, active), c.listed);
+    EXPECT_EQ(log.Messages(), c.message);
+    if (c.listed) {
+      ASSERT_EQ(displays.size(), 1u);
+      EXPECT_EQ(displays[0].monitorName, L"A");
+      EXPECT_EQ(active, 1);
+    } else {
+      EXPECT_TRUE(displays.empty());
+      EXPECT_EQ(active, 42);
+    }
+    const sim::Machine after = Now();
+    EXPECT_EQ(after.CallCount(sim::Api::GetDisplayConfigBufferSizes), c.sizesCalls);
+    EXPECT_EQ(after.CallCount(sim::Api::QueryDisplayConfig), c.queryCalls);
+  }
+}
+
+TEST_F(EnumerateTest, DisplayAppearingBetweenSizesAndQueryIsListed) {
+  // No scripted fault: the query itself finds arrays too small for the grown
+  // configuration, as Windows does.
+  sim::Machine m;
+  m.targets = {Monitor(1, "DELL U2720Q")};
+  m.sources = {Shown(0, 2560, 1440, 0, 0), Idle(1)};
+  m.paths = {Link(0, 1)};
+  sim::Event appear;
+  appear.afterApi = sim::Api::GetDisplayConfigBufferSizes;
+  appear.afterCall = 1;
+  appear.action = sim::EventAction::Appear;
+  appear.target = Monitor(2, "TovikMonitor");
+  appear.appearAs = sim::AppearAs::Clone;
+  m.events = {appear};
+  Use(m);
+  const auto d = List();
+  ASSERT_EQ(d.size(), 2u);
+  EXPECT_EQ(d[1].monitorName, L"TovikMonitor");
+  EXPECT_EQ(active_, 2);
+  EXPECT_EQ(Now().CallCount(sim::Api::QueryDisplayConfig), 2u);
 }
 
 TEST_F(EnumerateTest, AppendsAfterExistingRecordsAndCountsOnlyItsOwn) {

@@ -191,6 +191,39 @@ TEST_F(TopologyTest, QueryFailuresAreReported) {
   }
 }
 
+TEST_F(TopologyTest, QueryThatMeetsAChangeIsAskedAgain) {
+  // Up to three queries; only ERROR_INSUFFICIENT_BUFFER is asked again.
+  struct Case {
+    const char* name;
+    std::vector<LONG> answers;  // the first queries' scripted answers
+    bool set;
+    uint32_t queryCalls;
+  } cases[] = {
+      {"122 once", {ERROR_INSUFFICIENT_BUFFER}, true, 2},
+      {"122 twice", {ERROR_INSUFFICIENT_BUFFER, ERROR_INSUFFICIENT_BUFFER}, true, 3},
+      {"122 three times",
+       {ERROR_INSUFFICIENT_BUFFER, ERROR_INSUFFICIENT_BUFFER, ERROR_INSUFFICIENT_BUFFER},
+       false,
+       3},
+      {"another error", {ERROR_GEN_FAILURE}, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dptest::LogCapture log;
+    sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
+    for (std::size_t i = 0; i < c.answers.size(); ++i)
+      m.faults.push_back(
+          {sim::Api::QueryDisplayConfig, static_cast<uint32_t>(i + 1), c.answers[i]});
+    Use(m);
+    EXPECT_EQ(SetPrimaryDisplay(1), c.set);
+    EXPECT_EQ(log.Messages(), c.set ? "Primary display successfully set to index: 1\n"
+                                    : "Failed to query display config.\n");
+    const sim::Machine after = Now();
+    EXPECT_EQ(after.CallCount(sim::Api::QueryDisplayConfig), c.queryCalls);
+    EXPECT_EQ(after.setCalls.size(), c.set ? 1u : 0u);
+  }
+}
+
 std::string SystemText(DWORD code) {
   wchar_t* text = nullptr;
   FormatMessageW(

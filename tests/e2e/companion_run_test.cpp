@@ -83,13 +83,15 @@ TEST_P(CompanionRun, StartsItOnceAsItShould) {
   // must not see it, a direct one inherits it.
   box.SetEnv(sim::kProbeVariable, L"1");
   if (c.ordinaryAccount) box.SetEnv(L"DPSIM_ACCOUNT", L"user");
+  box.ProbeWhatStartsInherit();
 
   const RunResult r = box.Run("displayprep-sim.exe");
   ASSERT_TRUE(r.started);
   EXPECT_EQ(r.exitCode, 0u) << r.output;
   const std::vector<sim::StartRecord> starts = box.CompanionStarts();
   ASSERT_EQ(starts.size(), c.started == CompanionCase::kNone ? 0u : 1u);
-  EXPECT_EQ(r.processesStarted, starts.size() + 1) << "the program and its companion only";
+  // The program, its console's host and the companion, nothing else.
+  EXPECT_EQ(r.processesStarted, starts.size() + 2) << "the program and its companion only";
 
   const std::string path = box.Companion();
   const std::string quoted = path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
@@ -110,6 +112,10 @@ TEST_P(CompanionRun, StartsItOnceAsItShould) {
   if (starts.empty()) return;
 
   const sim::StartRecord& s = starts[0];
+  // A console program with a console to write to, holding none of the
+  // program's handles, either way.
+  EXPECT_TRUE(s.hasConsole) << "started detached";
+  EXPECT_FALSE(s.inheritedProbeHandle) << "started with the program's inheritable handles";
   EXPECT_EQ(s.commandLine, quoted);
   EXPECT_EQ(s.arguments, std::vector<std::string>{path}) << "no arguments";
   if (c.started == CompanionCase::kUserSession) {

@@ -36,6 +36,14 @@ sim::Machine OnePhysicalDisplay() {
   return m;
 }
 
+// The query of attempt 2 (the third listing of the run) meets the virtual
+// monitor coming up and answers ERROR_INSUFFICIENT_BUFFER once.
+sim::Machine OneDisplayWhoseSecondAttemptMeetsAChange() {
+  sim::Machine m = OnePhysicalDisplay();
+  m.faults = {{sim::Api::QueryDisplayConfig, 3, ERROR_INSUFFICIENT_BUFFER}};
+  return m;
+}
+
 sim::Machine PhysicalAndVirtual() {
   sim::Machine m;
   m.targets = {Monitor(kDell, "DELL U2720Q"), Monitor(kDell + 1, "TovikMonitor", 2560, 1440)};
@@ -248,7 +256,8 @@ struct OtherRun {
   std::vector<std::string> absent;
   std::size_t helperStarts = 0;
   bool profilesUntouched = false;
-  std::string helperCommandLine;  // checked when started; "<D>" as above
+  std::string helperCommandLine;    // checked when started; "<D>" as above
+  bool virtualEndsPrimary = false;  // the simulated desktop has TovikMonitor at (0,0)
 };
 
 std::string Expand(const std::string& text, const std::string& d) {
@@ -291,6 +300,20 @@ std::vector<OtherRun> OtherRunCases() {
        1,
        false,
        "\"<D>\\wkex.exe\" /d \"<D>\\edid\\2560x1440x60.hex\""},
+      {"QueryMeetsTheVirtualMonitorComingUp",
+       "",
+       OneDisplayWhoseSecondAttemptMeetsAChange(),
+       {{2560, 1440, 60}},
+       {},
+       true,
+       L"clone",
+       {"Available displays (retry 2):\n", "is clone mode, forcing to Extend mode...\n",
+        "Primary display successfully set to \"TovikMonitor\"\n"},
+       {"Failed to query display config.", "EnumerateDisplays failed."},
+       1,
+       false,
+       "<D>\\wkex.exe /d <D>\\edid\\2560x1440x60.hex",
+       true},
       {"TwoDisplaysAtStart",
        "",
        PhysicalAndVirtual(),
@@ -329,6 +352,7 @@ TEST_P(OtherRuns, LogFilesAndHelper) {
   Sandbox box(c.deployment);
   Deploy(box, c.helper);
   box.SetEnv(L"WKEX_AS", c.helperAs);
+  box.ProbeWhatStartsInherit();
   box.UseMachine(c.machine);
   box.WriteProfiles(c.profiles);
   for (const std::string& name : c.otherFiles) {
@@ -352,6 +376,23 @@ TEST_P(OtherRuns, LogFilesAndHelper) {
   if (!starts.empty()) {
     EXPECT_EQ(starts[0].commandLine, Expand(c.helperCommandLine, d));
     EXPECT_EQ(starts[0].currentDirectory, d);
+    // Nothing but its size in the start-up record, the program's console,
+    // none of the program's handles.
+    EXPECT_EQ(starts[0].startupFlags, 0ul);
+    EXPECT_EQ(starts[0].showWindow, 0u);
+    EXPECT_TRUE(starts[0].hasConsole) << "started detached or without a console";
+    EXPECT_FALSE(starts[0].inheritedProbeHandle) << "started with the program's handles";
+  }
+  if (c.virtualEndsPrimary) {
+    const sim::Machine machine = box.Machine();
+    const auto primary = sim::PrimarySourceId(machine);
+    ASSERT_TRUE(primary.has_value()) << sim::RenderDesktop(machine);
+    std::vector<std::string> atOrigin;
+    for (const sim::Path& p : machine.paths)
+      if (p.sourceId == *primary)
+        for (const sim::Target& t : machine.targets)
+          if (t.id == p.targetId) atOrigin.push_back(t.name);
+    EXPECT_EQ(atOrigin, std::vector<std::string>{"TovikMonitor"}) << sim::RenderDesktop(machine);
   }
   const std::map<std::string, std::string> after = box.EdidFiles();
   if (c.profilesUntouched) {
@@ -376,26 +417,40 @@ TEST(DriveRoot, DeploymentAtTheRootOfADrive) {
   Sandbox box = Sandbox::At(d);
   box.Install("displayprep-sim.exe");
   box.Install("wkex.exe");
+  box.InstallCompanion();
   box.SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
+  // An ordinary account: the companion goes through the direct start too.
+  box.SetEnv(L"DPSIM_ACCOUNT", L"user");
   box.UseMachine(OnePhysicalDisplay());
   box.WriteProfiles({{2560, 1440, 60}, {1920, 1080, 60, true}});
   box.WriteSettings(2560, 1440, 60);
+  // The run itself starts elsewhere on the same drive, as a task would in
+  // the system folder: "R:" alone would name this directory.
+  ASSERT_TRUE(CreateDirectoryA((d + "\\work").c_str(), nullptr) ||
+              GetLastError() == ERROR_ALREADY_EXISTS);
+  box.SetWorkingDirectory(d + "\\work");
 
   const RunResult r = box.Run("displayprep-sim.exe");
   ASSERT_TRUE(r.started) << r.startError;
   EXPECT_EQ(r.exitCode, 0u);
   const std::string log = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
-  EXPECT_TRUE(InOrder(log, {"Searching in directory: " + d + "\\edid\n",
-                            "Selected hex file: " + d + "\\edid\\2560x1440x60.hex\n",
-                            "Launching wkex.exe with command: " + d + "\\wkex.exe /d " + d +
-                                "\\edid\\2560x1440x60.hex\n"
-                                "wkex.exe launched successfully from " +
-                                d + "\\wkex.exe\n",
-                            "Primary display successfully set to \"TovikMonitor\"\n"}));
-  const std::vector<sim::StartRecord> starts = box.HelperStarts();
-  ASSERT_EQ(starts.size(), 1u);
-  // "R:" as the current directory is the drive's own, its root here.
-  EXPECT_EQ(starts[0].currentDirectory, d + "\\");
+  EXPECT_TRUE(InOrder(
+      log,
+      {"Searching in directory: " + d + "\\edid\n",
+       "Selected hex file: " + d + "\\edid\\2560x1440x60.hex\n",
+       "Launching wkex.exe with command: " + d + "\\wkex.exe /d " + d +
+           "\\edid\\2560x1440x60.hex\n"
+           "wkex.exe launched successfully from " +
+           d + "\\wkex.exe\n",
+       "Primary display successfully set to \"TovikMonitor\"\n", "create user process failed. \n",
+       "protect.exe launched successfully from " + d + "\\rent_protect\\zanbyprotect.exe\n"}));
+  // Both started in the drive's root, not in the run's own directory.
+  const std::vector<sim::StartRecord> helper = box.HelperStarts();
+  ASSERT_EQ(helper.size(), 1u);
+  EXPECT_EQ(helper[0].currentDirectory, d + "\\");
+  const std::vector<sim::StartRecord> companion = box.CompanionStarts();
+  ASSERT_EQ(companion.size(), 1u);
+  EXPECT_EQ(companion[0].currentDirectory, d + "\\");
 }
 
 }  // namespace

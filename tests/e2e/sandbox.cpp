@@ -37,6 +37,7 @@ Sandbox::Sandbox(Outside, const std::string& directory)
 Sandbox Sandbox::At(const std::string& directory) { return Sandbox(Outside{}, directory); }
 
 Sandbox::~Sandbox() {
+  if (probeHandle_ != INVALID_HANDLE_VALUE) CloseHandle(probeHandle_);
   if (!outside_) return;
   // Only what this test put there: the directory itself belongs to someone else.
   std::error_code ignored;
@@ -107,6 +108,20 @@ void Sandbox::SetEnv(const std::wstring& name, std::optional<std::wstring> value
   environment_[name] = std::move(value);
 }
 
+void Sandbox::ProbeWhatStartsInherit() {
+  const std::wstring file = dptest::AnsiToWide(root_.File("launcher-handle.bin"));
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  probeHandle_ = CreateFileW(file.c_str(), GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(probeHandle_, INVALID_HANDLE_VALUE) << GetLastError();
+  for (const char* program : {"wkex.exe", "rent_protect\\zanbyprotect.exe"}) {
+    std::error_code ignored;
+    fs::create_directories(fs::path(FileW(program)).parent_path(), ignored);
+    ASSERT_TRUE(sim::WriteHandleProbe(FileW(program), probeHandle_, file)) << program;
+  }
+}
+
 RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstring>& arguments,
                        bool withAppData) {
   RunOptions options;
@@ -115,6 +130,10 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   options.workingDirectory = dptest::AnsiToWide(workingDirectory());
   options.environment = environment_;
   options.captureDebugOutput = captureDebugOutput_;
+  if (probeHandle_ != INVALID_HANDLE_VALUE) {
+    options.inheritedHandles = {probeHandle_};
+    options.newConsole = true;
+  }
   if (!options.environment.count(L"APPDATA") || !withAppData) {
     options.environment[L"APPDATA"] =
         withAppData ? std::optional<std::wstring>(dptest::AnsiToWide(appdata())) : std::nullopt;

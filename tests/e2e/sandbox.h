@@ -54,6 +54,11 @@ class Sandbox {
   // Every file below the deployment's edid folder, name -> bytes.
   std::map<std::string, std::string> EdidFiles() const;
 
+  // What a started program gets of the program's own: the runs get a console
+  // of their own and an inheritable handle, which the helper's and the
+  // companion's start records then say whether they got (sim/start_record.h).
+  void ProbeWhatStartsInherit();
+
   // Whether the runs collect what the program sends to the debugger output.
   void CaptureDebugOutput(bool on) { captureDebugOutput_ = on; }
 
@@ -72,8 +77,12 @@ class Sandbox {
   // The deployment as the program's narrow (ANSI) calls see it, and in full.
   std::string dir() const { return deployment_; }
   const std::wstring& wdir() const { return deploymentW_; }
-  // Where the runs start: the sandbox itself, not the deployment.
-  std::string workingDirectory() const { return root_.path(); }
+  // Where the runs start: the sandbox itself, not the deployment, unless
+  // another directory was given.
+  std::string workingDirectory() const {
+    return workingDirectory_.empty() ? root_.path() : workingDirectory_;
+  }
+  void SetWorkingDirectory(const std::string& directory) { workingDirectory_ = directory; }
   std::string appdata() const { return root_.File("appdata"); }
   std::string LogFile() const { return appdata() + "\\harnfold\\log\\display.log"; }
   std::string File(const std::string& name) const { return deployment_ + "\\" + name; }
@@ -92,4 +101,6 @@ class Sandbox {
   bool outside_ = false;  // the deployment is not below root_: emptied at the end
   std::map<std::wstring, std::optional<std::wstring>> environment_;
   bool captureDebugOutput_ = false;
+  std::string workingDirectory_;
+  HANDLE probeHandle_ = INVALID_HANDLE_VALUE;
 };

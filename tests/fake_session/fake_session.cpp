@@ -147,9 +147,9 @@ BOOL WTSQueryUserToken(ULONG session, PHANDLE token) {
 
 BOOL DuplicateTokenEx(HANDLE existing, DWORD access, LPSECURITY_ATTRIBUTES,
                       SECURITY_IMPERSONATION_LEVEL level, TOKEN_TYPE type, PHANDLE newToken) {
-  S().duplications.push_back({existing, access, level, type});
+  S().duplications.push_back({existing, nullptr, access, level, type});
   if (fakesession::Fails(Call::DuplicateTokenEx)) return FALSE;
-  *newToken = fakesession::HandOut("primary token");
+  *newToken = S().duplications.back().duplicate = fakesession::HandOut("primary token");
   return TRUE;
 }
 

@@ -58,9 +58,11 @@ struct Creation {
   DWORD processId = 0;  // what the fake answered
 };
 
-// What DuplicateTokenEx was given.
+// What DuplicateTokenEx was given, and the duplicate it handed out (null
+// when it failed).
 struct Duplication {
   HANDLE token = nullptr;
+  HANDLE duplicate = nullptr;
   DWORD access = 0;
   SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
   TOKEN_TYPE type = TokenImpersonation;

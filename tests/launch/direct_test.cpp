@@ -7,12 +7,14 @@
 
 namespace {
 
-TEST(DirectLaunch, UnknownExecutableDirectoryLooksAtTheDriveRoot) {
-  // The path is tested as it stands, relative to the current drive's root,
-  // where no companion stands.
+TEST(DirectLaunch, UnknownExecutableDirectoryIsRefused) {
+  // The companion path would lie at the current drive's root, where anyone
+  // may create it: the launch refuses before looking there.
   dptest::LogCapture log;
   EXPECT_FALSE(LaunchProtectDirectFrom(""));
-  EXPECT_EQ(log.Messages(), "Target executable not found: \\rent_protect\\zanbyprotect.exe\n");
+  EXPECT_EQ(log.Messages(),
+            "LaunchProtectDirect: failed to get executable directory, skip launching "
+            "zanbyprotect.exe\n");
 }
 
 }  // namespace

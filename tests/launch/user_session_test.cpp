@@ -55,6 +55,11 @@ std::vector<LaunchCase> Cases() {
   fakesession::Script noSnapshot = NoConsole();
   noSnapshot.processes = {{77, L"explorer.exe", 3}};
   noSnapshot.failures[Call::CreateToolhelp32Snapshot] = ERROR_NOT_ENOUGH_MEMORY;
+  // A failed session list reads as an empty one: the lowest session of an
+  // explorer.exe is taken.
+  fakesession::Script noList = NoConsole();
+  noList.processes = {{77, L"explorer.exe", 3}, {78, L"explorer.exe", 2}};
+  noList.failures[Call::WTSEnumerateSessionsW] = ERROR_ACCESS_DENIED;
   const std::string ok = "create process success, command_line:<C>, process_id:4242.";
   return {
       {"ConsoleSession", {}, true, "app", ok, true, 1},
@@ -81,6 +86,21 @@ std::vector<LaunchCase> Cases() {
       {"NoConsoleNeither", neither, true, "app",
        "Failed to get active session ID. Error: 0can not find explorer or winlogon.", false,
        0xFFFFFFFF},
+      {"NoConsoleSessionListFails", noList, true, "app",
+       "Failed to get active session ID. Error: 0current session id=3, pid=77"
+       "current session id=2, pid=78" +
+           ok,
+       true, 2},
+      // Without its directory the companion path would lie at the drive's
+      // root, where anyone may create it: nothing is looked at or started.
+      {"UnknownExecutableDirectory",
+       {},
+       true,
+       "",
+       "LaunchProtectInUserSession: failed to get executable directory, skip launching "
+       "zanbyprotect.exe\n",
+       false,
+       0xFFFFFFFF},
       {"NoConsoleNoSnapshot", noSnapshot, true, "app",
        "Failed to get active session ID. Error: 0can not find explorer or winlogon.", false,
        0xFFFFFFFF},
@@ -95,19 +115,30 @@ TEST_P(UserSessionLaunch, LogsReleasesAndHandsOver) {
   const std::filesystem::path dir = std::filesystem::path(root.wpath()) / c.dirName;
   std::filesystem::create_directories(dir / "rent_protect");
   const std::wstring companion = (dir / "rent_protect" / "zanbyprotect.exe").wstring();
+  const std::wstring exeDir = std::string(c.dirName).empty() ? std::wstring() : dir.wstring();
   if (c.companion) {
     ASSERT_TRUE(dptest::WriteFileBytes(std::filesystem::path(companion).string(), "MZ"));
   }
 
   fakesession::Reset(c.script);
   dptest::LogCapture log;
-  EXPECT_EQ(LaunchProtectInUserSessionFrom(dir.wstring()), c.result);
+  EXPECT_EQ(LaunchProtectInUserSessionFrom(exeDir), c.result);
 
   const std::string narrow = std::filesystem::path(companion).string();
   EXPECT_EQ(log.Messages(), dptest::Expand(c.log, {{"<C>", narrow}}));
+  if (std::string(c.dirName).empty()) {
+    EXPECT_EQ(fakesession::CallCount(Call::WTSGetActiveConsoleSessionId), 0);
+    return;
+  }
   EXPECT_EQ(fakesession::QueriedSession(), c.session);
   EXPECT_TRUE(fakesession::Unreleased().empty())
       << "left: " << ::testing::PrintToString(fakesession::Unreleased());
+  // The process gets the primary-token duplicate, never the user token it came from.
+  if (!fakesession::Creations().empty()) {
+    ASSERT_EQ(fakesession::Duplications().size(), 1u);
+    EXPECT_EQ(fakesession::Creations()[0].token, fakesession::Duplications()[0].duplicate);
+    EXPECT_NE(fakesession::Creations()[0].token, fakesession::Duplications()[0].token);
+  }
   EXPECT_EQ(fakesession::BadReleases(), 0);
   if (!c.companion) {
     EXPECT_EQ(fakesession::CallCount(Call::WTSGetActiveConsoleSessionId), 0);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_file/fake_file.h"
 #include "support/edid_bytes.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -29,6 +30,9 @@ constexpr const char* kName = "TovikMonitor";
 
 class EdidRewriteTest : public ::testing::Test {
  protected:
+  void SetUp() override { fakefile::Reset(); }
+  void TearDown() override { fakefile::Reset(); }
+
   std::string Path() const { return dir_.File("1920x1080x60.hex"); }
 
   // Everything in the directory: after any run, only the EDID file itself.
@@ -395,5 +399,99 @@ TEST_F(EdidRewriteTest, ProbeShareModesAreEnforcedWithinOneProcess) {
   EXPECT_EQ(second, INVALID_HANDLE_VALUE);
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
 }
+
+// What ReplaceFileW and the calls after it may answer (each answer as
+// Windows documents it leaves the files), and what must stand afterwards: the
+// new bytes or the original under the file's name, and no file of the
+// rewrite's own beside it, unless the system was told to remove it at restart.
+struct ReplaceOutcome {
+  const char* label;
+  std::vector<fakefile::Failure> failures;
+  bool rewritten;
+  std::size_t leftForRestart;  // files whose delete was refused
+};
+
+void PrintTo(const ReplaceOutcome& c, std::ostream* os) { *os << c.label; }
+
+class ReplaceOutcomeTest : public EdidRewriteTest,
+                           public ::testing::WithParamInterface<ReplaceOutcome> {};
+
+TEST_P(ReplaceOutcomeTest, OneVersionStandsUnderTheName) {
+  const ReplaceOutcome& c = GetParam();
+  const std::string original = HexText(Base(), 16, "", "\r\n");
+  ASSERT_TRUE(dptest::WriteFileBytes(Path(), original));
+  fakefile::Reset(c.failures);
+  dptest::LogCapture log;
+
+  EXPECT_EQ(change_edid_monitor_name(Path().c_str(), kName), c.rewritten);
+
+  if (c.rewritten) {
+    EXPECT_EQ(log.Messages(), SuccessLog("DP Virtual", kName));
+    EXPECT_EQ(dptest::ReadFileBytes(Path()), AsText(WithName(Base(), 3, kName)));
+  } else {
+    EXPECT_EQ(log.Messages(),
+              "edid's monitor name is DP Virtual.\nedid's monitor name change to TovikMonitor.\n"
+              "Failed to write modified EDID content to file: " +
+                  Path() + "\n");
+    EXPECT_EQ(dptest::ReadFileBytes(Path()), original);
+  }
+  // A backup name is always given: the partial failures are defined by it.
+  ASSERT_EQ(fakefile::BackupNames().size(), 1u);
+  EXPECT_FALSE(fakefile::BackupNames()[0].empty());
+  std::vector<std::string> expected = kOnlyTheFile;
+  const std::vector<std::wstring>& later = fakefile::DeletedAtRestart();
+  ASSERT_EQ(later.size(), c.leftForRestart);
+  for (const std::wstring& file : later) {
+    const std::string narrow(file.begin(), file.end());  // the sandbox's names are ASCII
+    ASSERT_EQ(narrow.rfind(dir_.path() + "\\", 0), 0u) << narrow;
+    expected.push_back(narrow.substr(dir_.path().size() + 1));
+  }
+  std::vector<std::string> entries = Entries();
+  std::sort(entries.begin(), entries.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(entries, expected);
+}
+
+using fakefile::Call;
+constexpr DWORD kMoveRefused = ERROR_UNABLE_TO_MOVE_REPLACEMENT;     // 1176
+constexpr DWORD kMoveRefused2 = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;  // 1177
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ReplaceOutcomeTest,
+    ::testing::Values(
+        ReplaceOutcome{"Replaced", {}, true, 0},
+        ReplaceOutcome{"Refused1176ThenRenamed", {{Call::ReplaceFileW, 1, kMoveRefused}}, true, 0},
+        ReplaceOutcome{
+            "Refused1176ThenRenameRefused",
+            {{Call::ReplaceFileW, 1, kMoveRefused}, {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED}},
+            false,
+            0},
+        ReplaceOutcome{"Refused1177ThenRenamed", {{Call::ReplaceFileW, 1, kMoveRefused2}}, true, 0},
+        ReplaceOutcome{
+            "Refused1177ThenRenameRefusedAndOriginalRestored",
+            {{Call::ReplaceFileW, 1, kMoveRefused2}, {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED}},
+            false,
+            0},
+        ReplaceOutcome{
+            "OtherErrorThenRenamed", {{Call::ReplaceFileW, 1, ERROR_INVALID_PARAMETER}}, true, 0},
+        ReplaceOutcome{"OtherErrorThenRenameRefused",
+                       {{Call::ReplaceFileW, 1, ERROR_INVALID_PARAMETER},
+                        {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED}},
+                       false,
+                       0},
+        // The backup of a replace that worked cannot be deleted.
+        ReplaceOutcome{
+            "ReplacedBackupDeleteRefused",
+            {{Call::ReplaceFileW, 1, kMoveRefused2}, {Call::DeleteFileW, 1, ERROR_ACCESS_DENIED}},
+            true,
+            1},
+        // The new bytes could not be put in place and cannot be deleted.
+        ReplaceOutcome{"RenameRefusedTemporaryDeleteRefused",
+                       {{Call::ReplaceFileW, 1, kMoveRefused},
+                        {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED},
+                        {Call::DeleteFileW, 1, ERROR_SHARING_VIOLATION}},
+                       false,
+                       1}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -76,4 +76,59 @@ TEST(AwaitStarts, TimesOutWhenTooFewRecords) {
   EXPECT_EQ(read.size(), 1u);
 }
 
+// The record tells a start apart by what it gave: a console or none, the
+// launcher's inheritable handle or not, the start-up record's settings.
+TEST(StartRecord, SaysWhatTheStartGave) {
+  dptest::TempDir dir;
+  const std::wstring recorder = dir.wpath() + L"\\dprecord.exe";
+  ASSERT_TRUE(
+      CopyFileW((GetExecutableDirectoryW() + L"\\dprecord.exe").c_str(), recorder.c_str(), FALSE));
+  const std::wstring probed = dir.wpath() + L"\\held.bin";
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE held = CreateFileW(probed.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(sim::WriteHandleProbe(recorder, held, probed));
+
+  // This test runs without a console of its own under Wine: a console of the
+  // recorder's own (without a window) is the one way to give it one.
+  const struct {
+    const char* what;
+    BOOL inherit;
+    DWORD flags;
+    DWORD startupFlags;
+    WORD show;
+    bool console, handle;
+  } cases[] = {
+      {"own console, no handles", FALSE, CREATE_NO_WINDOW, 0, 0, true, false},
+      {"own console, handles inherited", TRUE, CREATE_NO_WINDOW, 0, 0, true, true},
+      {"detached, hidden", FALSE, DETACHED_PROCESS, STARTF_USESHOWWINDOW, SW_HIDE, false, false},
+      {"detached, handles inherited", TRUE, DETACHED_PROCESS, 0, 0, false, true},
+  };
+  const std::wstring records = dir.wpath() + L"\\dprecord.starts";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeleteFileW(records.c_str());
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    si.dwFlags = c.startupFlags;
+    si.wShowWindow = c.show;
+    PROCESS_INFORMATION pi = {};
+    std::wstring line = L"\"" + recorder + L"\"";
+    ASSERT_TRUE(CreateProcessW(recorder.c_str(), line.data(), nullptr, nullptr, c.inherit, c.flags,
+                               nullptr, nullptr, &si, &pi))
+        << GetLastError();
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    std::vector<sim::StartRecord> read;
+    ASSERT_TRUE(sim::AwaitStarts(records, 1, 30000, &read));
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].hasConsole, c.console);
+    EXPECT_EQ(read[0].inheritedProbeHandle, c.handle);
+    EXPECT_EQ(read[0].startupFlags, c.startupFlags);
+    EXPECT_EQ(read[0].showWindow, c.show);
+  }
+  CloseHandle(held);
+}
+
 }  // namespace
