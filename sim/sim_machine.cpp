@@ -154,13 +154,20 @@ std::string CheckMachine(const Machine& m) {
     if (!FindTarget(m, p.targetId)) {
       return "a path uses unknown target " + std::to_string(p.targetId);
     }
-    if (!s->mode || s->mode->width == 0 || s->mode->height == 0) {
+    const std::string name =
+        "path " + std::to_string(p.sourceId) + " -> " + std::to_string(p.targetId);
+    if (p.active && (!s->mode || s->mode->width == 0 || s->mode->height == 0)) {
       return "source " + std::to_string(p.sourceId) + " is on a path but has no mode with a size";
     }
-    if (!pairs.insert({p.sourceId, p.targetId}).second) {
-      return "path " + std::to_string(p.sourceId) + " -> " + std::to_string(p.targetId) +
-             " appears twice";
+    if (!p.active && s->mode && !IsSourceActive(m, p.sourceId)) {
+      return name + " is inactive but its source keeps a mode (Windows gives inactive paths " +
+             "no modes: drop the source's mode or make the path active)";
     }
+    if (!p.active && p.sourceModeIdx) {
+      return name + " is inactive but has a sourceModeIdx (Windows marks an inactive path's " +
+             "mode indexes invalid)";
+    }
+    if (!pairs.insert({p.sourceId, p.targetId}).second) return name + " appears twice";
   }
   for (const Event& e : m.events) {
     if (e.afterApi.has_value() == e.afterMs.has_value()) {

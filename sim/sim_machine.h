@@ -50,16 +50,19 @@ struct Source {
   std::optional<SourceMode> mode;
 };
 
-// An active path. Two paths on one source are a clone.
+// A path of the machine's configuration. Two active paths on one source are a
+// clone.
 struct Path {
   uint32_t sourceId = 0;
   uint32_t targetId = 0;
   // Test-only: written into sourceInfo.modeInfoIdx in place of the real index
   // (out of range, or pointing at a target mode), to reach callers' checks.
   std::optional<uint32_t> sourceModeIdx;
-  // Test-only: false lists the path with its modes but without
-  // DISPLAYCONFIG_PATH_ACTIVE (left out of active-only queries), the way a
-  // display caught half switched on shows. The extend topology activates it.
+  // false: a path the target had and lost, listed by all-paths queries right
+  // after the active ones, without DISPLAYCONFIG_PATH_ACTIVE and, as Windows
+  // answers every inactive path, with both mode indexes invalid; its source
+  // keeps no mode on its account. The extend topology gives the target that
+  // source again when it is free.
   bool active = true;
 };
 
@@ -161,13 +164,16 @@ Source* FindSource(Machine& m, uint32_t sourceId);
 // Whether an active path uses the source / target.
 bool IsSourceActive(const Machine& m, uint32_t sourceId);
 bool IsTargetActive(const Machine& m, uint32_t targetId);
-// Whether any path, active or not, uses the source (it then has a mode).
+// Whether any path, active or not, uses the source (only an active one gives
+// it a mode).
 bool IsSourceInUse(const Machine& m, uint32_t sourceId);
 // The active source at desktop (0,0), if any: Windows' primary display.
 std::optional<uint32_t> PrimarySourceId(const Machine& m);
 
 // Checks that the records describe a machine the simulation can serve:
-// unique ids, paths between known ids, a mode on every active source. The
+// unique ids, paths between known ids, a mode on every active source, none
+// on a source that only inactive paths use (Windows gives an inactive path no
+// modes), no forced index on an inactive path. The
 // test-only oddities (a target on two paths, an active path to an unavailable
 // target, a forced source mode index) are allowed. Empty text when sound.
 std::string CheckMachine(const Machine& m);

@@ -161,9 +161,7 @@ std::string RenderDesktop(const Machine& m) {
     std::string note;
     for (const Path& p : m.paths) {
       const Source* s = FindSource(m, p.sourceId);
-      if (p.targetId == t.id && s && s->mode) {
-        note = ", listed on " + s->gdiName + " " + Position(*s->mode) + " without being active";
-      }
+      if (p.targetId == t.id && s) note = ", an inactive path to " + s->gdiName;
     }
     inactive += "  \"" + t.name + "\" (target " + std::to_string(t.id) + ", " +
                 (t.available ? "connected" : "not connected") + note + ")\n";

@@ -48,12 +48,12 @@ DISPLAYCONFIG_MODE_INFO TargetModeInfo(const Machine& m, const Target& t, const 
   return mode;
 }
 
-// After paths were taken away: sources without a path lose their mode, and
+// After paths were taken away: sources without an active path lose their mode, and
 // when the primary went with them the desktop is shifted so that the source
 // of the highest-priority path becomes the new primary.
 void Normalize(Machine& m) {
   for (Source& s : m.sources) {
-    if (!IsSourceInUse(m, s.id)) s.mode.reset();
+    if (!IsSourceActive(m, s.id)) s.mode.reset();
   }
   if (PrimarySourceId(m)) return;
   auto first = std::find_if(m.paths.begin(), m.paths.end(), [](const Path& p) { return p.active; });
@@ -145,8 +145,9 @@ bool Overlap(const Rect& a, const Rect& b) {
 QueryAnswer BuildQueryAnswer(const Machine& m, bool allPaths) {
   QueryAnswer answer;
   std::map<uint32_t, UINT32> sourceModeIndex;
-  // Active paths first; paths scripted as not active (with modes) follow
-  // them, and only in the all-paths answer.
+  // Active paths first; paths the machine keeps as not active follow them,
+  // and only in the all-paths answer, without modes: "for inactive paths ...
+  // the source and target mode indexes are marked as invalid".
   std::vector<Path> listed;
   for (const Path& p : m.paths) {
     if (p.active) listed.push_back(p);
@@ -157,23 +158,25 @@ QueryAnswer BuildQueryAnswer(const Machine& m, bool allPaths) {
   for (const Path& p : listed) {
     const Source& s = *FindSource(m, p.sourceId);
     const Target& t = *FindTarget(m, p.targetId);
-    auto found = sourceModeIndex.find(s.id);
-    if (found == sourceModeIndex.end()) {
-      found = sourceModeIndex.emplace(s.id, static_cast<UINT32>(answer.modes.size())).first;
-      answer.modes.push_back(SourceModeInfo(m, s));
-    }
-    const UINT32 targetModeIndex = static_cast<UINT32>(answer.modes.size());
-    answer.modes.push_back(TargetModeInfo(m, t, *s.mode));
-
     DISPLAYCONFIG_PATH_INFO path{};
-    path.flags = p.active ? DISPLAYCONFIG_PATH_ACTIVE : 0;
+    path.sourceInfo.modeInfoIdx = DISPLAYCONFIG_PATH_MODE_IDX_INVALID;
+    path.targetInfo.modeInfoIdx = DISPLAYCONFIG_PATH_MODE_IDX_INVALID;
+    if (p.active) {
+      auto found = sourceModeIndex.find(s.id);
+      if (found == sourceModeIndex.end()) {
+        found = sourceModeIndex.emplace(s.id, static_cast<UINT32>(answer.modes.size())).first;
+        answer.modes.push_back(SourceModeInfo(m, s));
+      }
+      path.targetInfo.modeInfoIdx = static_cast<UINT32>(answer.modes.size());
+      answer.modes.push_back(TargetModeInfo(m, t, *s.mode));
+      path.flags = DISPLAYCONFIG_PATH_ACTIVE;
+      path.sourceInfo.modeInfoIdx = p.sourceModeIdx.value_or(found->second);
+    }
     path.sourceInfo.adapterId = m.adapter;
     path.sourceInfo.id = s.id;
-    path.sourceInfo.modeInfoIdx = p.sourceModeIdx.value_or(found->second);
     path.sourceInfo.statusFlags = IsSourceActive(m, s.id) ? DISPLAYCONFIG_SOURCE_IN_USE : 0;
     path.targetInfo.adapterId = m.adapter;
     path.targetInfo.id = t.id;
-    path.targetInfo.modeInfoIdx = targetModeIndex;
     path.targetInfo.outputTechnology =
         static_cast<DISPLAYCONFIG_VIDEO_OUTPUT_TECHNOLOGY>(t.outputTechnology);
     path.targetInfo.rotation = DISPLAYCONFIG_ROTATION_IDENTITY;
@@ -224,9 +227,10 @@ LONG ApplyExtendTopology(Machine& m) {
   std::set<uint32_t> placed;
   for (const Path& p : m.paths) {
     const Target* t = FindTarget(m, p.targetId);
-    if (!t->available || placed.count(p.targetId) || taken.count(p.sourceId)) continue;
+    if (!p.active || !t->available || placed.count(p.targetId) || taken.count(p.sourceId)) {
+      continue;
+    }
     kept.push_back(p);
-    kept.back().active = true;
     taken.insert(p.sourceId);
     placed.insert(p.targetId);
   }
@@ -245,7 +249,13 @@ LONG ApplyExtendTopology(Machine& m) {
   std::vector<Path> added;
   for (uint32_t targetId : available) {
     if (placed.count(targetId)) continue;
-    const uint32_t sourceId = FreeSource(m, taken, true);
+    // A target whose inactive path names a source still free gets it back.
+    auto before = std::find_if(m.paths.begin(), m.paths.end(), [&](const Path& p) {
+      return !p.active && p.targetId == targetId && !taken.count(p.sourceId) &&
+             !IsSourceActive(m, p.sourceId);
+    });
+    const uint32_t sourceId =
+        before != m.paths.end() ? before->sourceId : FreeSource(m, taken, true);
     taken.insert(sourceId);
     const Target& t = *FindTarget(m, targetId);
     FindSource(m, sourceId)->mode = SourceMode{t.preferred.width, t.preferred.height, 0, 0};

@@ -10,6 +10,7 @@
 namespace {
 
 using ::testing::HasSubstr;
+using dptest::Idle;
 
 using dptest::Link;
 using dptest::Monitor;
@@ -24,13 +25,15 @@ class ConfigureTest : public dptest::SimTest {
 };
 
 TEST_F(ConfigureTest, ThreeOrMoreListedPathsChangeNothing) {
-  // Three listed records, one of them not active: the count is what matters.
+  // Three listed records on two desktops (two of them a clone): the records
+  // are counted, not the views. Windows lists no inactive record (an inactive
+  // path has no source mode), so records and active records are the same
+  // count there; a third target with an inactive path adds no record.
   sim::Machine m;
-  m.targets = {Monitor(1, "A"), Monitor(2, "B"), Monitor(3, "TovikMonitor")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 0, 0),
-               Shown(2, 1920, 1080, 1920, 0)};
-  m.paths = {Link(0, 1), Link(1, 2), Link(2, 3)};
-  m.paths[1].active = false;
+  m.targets = {Monitor(1, "A"), Monitor(2, "B"), Monitor(3, "TovikMonitor"), Monitor(4, "Off")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0), Idle(2)};
+  m.paths = {Link(0, 1), Link(0, 2), Link(1, 3), Link(2, 4)};
+  m.paths[3].active = false;
   Use(m);
   EXPECT_EQ(ConfigureDisplays(), -1);
   EXPECT_EQ(log_.Messages(), "too many monitor found.\n");

@@ -152,21 +152,22 @@ TEST_F(EnumerateTest, SourceModeThatCannotBeUsedLeavesSizeAndPositionEmpty) {
   }
 }
 
-TEST_F(EnumerateTest, ListedButInactivePathIsNotCounted) {
+TEST_F(EnumerateTest, AnInactivePathIsNotListed) {
+  // Windows answers an inactive path with invalid mode indexes, so the
+  // listing skips it: every record it makes is active, and a record with
+  // isActive false (counted apart from the others) cannot come from Windows.
   sim::Machine m;
   m.targets = {Monitor(1, "On"), Monitor(2, "Off")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1280, 1024, 1920, 0)};
+  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
   m.paths = {Link(0, 1), Link(1, 2)};
   m.paths[1].active = false;
   Use(m);
   std::vector<DisplayInfo> d;
   int active = 99;
   ASSERT_TRUE(EnumerateDisplays(d, active));
-  ASSERT_EQ(d.size(), 2u) << Picture();
+  ASSERT_EQ(d.size(), 1u) << Picture();
+  EXPECT_EQ(d[0].monitorName, L"On");
   EXPECT_TRUE(d[0].isActive);
-  EXPECT_FALSE(d[1].isActive);
-  EXPECT_EQ(d[1].monitorName, L"Off");
-  EXPECT_EQ(d[1].width, 1280u) << "it has its mode all the same";
   EXPECT_EQ(active, 1);
 }
 

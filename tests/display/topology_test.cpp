@@ -281,7 +281,7 @@ TEST_F(TopologyTest, SystemTextWithAnInsertIsLoggedAsWritten) {
 TEST_F(TopologyTest, NoActivePathIsAnInvalidIndexNotAFailedQuery) {
   sim::Machine m;
   m.targets = {Monitor(1, "A")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.sources = {Idle(0)};  // the monitor lost its path: no source mode left
   m.paths = {Link(0, 1)};
   m.paths[0].active = false;
   Use(m);

@@ -138,9 +138,12 @@ TEST_F(QueryTest, OneTargetOnTwoActivePathsIsListedTwice) {
   EXPECT_EQ(q.paths[1].flags, static_cast<UINT32>(DISPLAYCONFIG_PATH_ACTIVE));
 }
 
-TEST_F(QueryTest, APathScriptedAsNotActiveIsListedWithItsModesAfterTheActiveOnes) {
+TEST_F(QueryTest, AnInactivePathIsListedAfterTheActiveOnesWithInvalidModeIndexes) {
+  // The physical display lost its path; the desktop moved to the other one.
   sim::Machine m = BuiltIn("two-extend-physical-primary");
-  m.paths[0].active = false;  // the physical display, half switched on
+  m.paths[0].active = false;
+  m.sources[0].mode.reset();
+  m.sources[1].mode->x = 0;
   Use(m);
   const dptest::Query all = RunQuery(QDC_ALL_PATHS);
   ASSERT_EQ(all.result, ERROR_SUCCESS);
@@ -149,19 +152,20 @@ TEST_F(QueryTest, APathScriptedAsNotActiveIsListedWithItsModesAfterTheActiveOnes
   EXPECT_EQ(all.paths[0].flags, static_cast<UINT32>(DISPLAYCONFIG_PATH_ACTIVE));
   const DISPLAYCONFIG_PATH_INFO& listed = all.paths[1];
   EXPECT_EQ(listed.targetInfo.id, 0x1100u);
+  EXPECT_EQ(listed.sourceInfo.id, 0u);
   EXPECT_EQ(listed.flags, 0u);
   EXPECT_EQ(listed.targetInfo.statusFlags, 0u);
-  ASSERT_LT(listed.sourceInfo.modeInfoIdx, all.modes.size());
-  EXPECT_EQ(all.modes[listed.sourceInfo.modeInfoIdx].sourceMode.position.x, 0);
-  EXPECT_EQ(all.paths[2].sourceInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+  EXPECT_EQ(listed.sourceInfo.statusFlags, 0u);
+  EXPECT_EQ(listed.sourceInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+  EXPECT_EQ(listed.targetInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+  EXPECT_EQ(all.modes.size(), 2u) << "modes for the active path only";
 
   const dptest::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
   ASSERT_EQ(active.paths.size(), 1u);
   EXPECT_EQ(active.paths[0].targetInfo.id, 0x1101u);
-  EXPECT_EQ(active.modes.size(), 2u) << "no modes for the path left out";
-  EXPECT_FALSE(sim::PrimarySourceId(m).has_value()) << "the source at (0,0) is not active";
-  EXPECT_THAT(sim::RenderDesktop(m),
-              HasSubstr("listed on \\\\.\\DISPLAY1 1920x1080 at (0,0) without being active"))
+  EXPECT_EQ(active.modes.size(), 2u);
+  EXPECT_EQ(sim::PrimarySourceId(m), std::optional<uint32_t>(1));
+  EXPECT_THAT(sim::RenderDesktop(m), HasSubstr("an inactive path to \\\\.\\DISPLAY1"))
       << sim::RenderDesktop(m);
 }
 

@@ -67,11 +67,12 @@ TEST_F(SetTest, ExtendGivesEveryAvailableTargetItsOwnSourceInARow) {
   pulled.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
   pulled.paths = {Link(0, 1), Link(1, 2)};
 
-  sim::Machine halfOn = BuiltIn("two-extend-physical-primary");
-  halfOn.paths[1].active = false;
+  sim::Machine lost = BuiltIn("two-extend-physical-primary");
+  lost.paths[1].active = false;  // the target keeps the path, its source no mode
+  lost.sources[1].mode.reset();
 
   const Case cases[] = {
-      {"a path listed but not active is switched on where it is", halfOn,
+      {"an inactive path's target gets its source back, in its preferred mode", lost,
        "target 4352 on source 0 at (0,0) width 1920\n"
        "target 4353 on source 1 at (1920,0) width 2560\n"},
       {"clone splits, the new source takes the preferred mode", BuiltIn("two-clone"),

@@ -31,6 +31,7 @@ sim::Machine EverythingMachine() {
   m.targets[1].preferred = sim::DisplayMode{3840, 2160, 144};
   m.paths[0].sourceModeIdx = 42;
   m.paths[1].active = false;
+  m.sources[1].mode.reset();  // an inactive path leaves its source without a mode
   m.callCounts = {1, 2, 3, 4};
   m.faults = {{sim::Api::QueryDisplayConfig, 0, ERROR_ACCESS_DENIED},
               {sim::Api::SetDisplayConfig, 7, -5}};
@@ -184,6 +185,13 @@ TEST_F(StateTest, UnsoundStatesAreRefusedWithAReason) {
        "unknown target 1"},
       {R"({"targets": [{"id": 1, "name": "a"}], "sources": [{"id": 0, "gdiName": "D"}], "paths": [{"source": 0, "target": 1}]})",
        "source 0 is on a path but has no mode"},
+      // Windows answers an inactive path with invalid mode indexes, so its
+      // source keeps no mode on its account and no index can be forced on it.
+      {"{\"targets\": [{\"id\": 1, \"name\": \"a\"}], \"sources\": [" + source0 +
+           "], \"paths\": [{\"source\": 0, \"target\": 1, \"active\": false}]}",
+       "path 0 -> 1 is inactive but its source keeps a mode"},
+      {R"({"targets": [{"id": 1, "name": "a"}], "sources": [{"id": 0, "gdiName": "D"}], "paths": [{"source": 0, "target": 1, "active": false, "sourceModeIdx": 0}]})",
+       "path 0 -> 1 is inactive but has a sourceModeIdx"},
       {R"({"callCounts": {"EnumDisplayDevices": 1}})", "unknown function"},
       {R"({"faults": [{"api": "SetDisplayConfig", "at": 0, "error": 5}]})", "counts calls from 1"},
       {R"({"faults": [{"api": "Nope", "at": 1, "error": 5}]})", "\"api\" must name"},

@@ -1,0 +1,309 @@
+// Read-only checks against the system's own display-configuration and session
+// calls, made through the shipped program's seams (display_config_win.cpp,
+// session_api_win.cpp, session_token_win.cpp), never the simulated stack.
+// They hold the system to the contract the program and the simulated stack
+// rest on (docs/windows.md). Nothing here changes the display configuration:
+// SetDisplayConfig is never called. Where the machine has no display or no
+// console session, the test skips and says so.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "display/display_config_api.h"
+#include "display/enumerate.h"
+#include "launch/session_api.h"
+#include "support/log_capture.h"
+
+namespace {
+
+bool UnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+struct Listing {
+  LONG sizes = ERROR_SUCCESS;   // GetDisplayConfigBufferSizes
+  LONG result = ERROR_SUCCESS;  // QueryDisplayConfig
+  UINT32 sizedPaths = 0, sizedModes = 0;
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+};
+
+// Sizes and queries. ERROR_INSUFFICIENT_BUFFER means the configuration changed
+// between the two calls; Microsoft's answer is to size again, so a few tries.
+Listing Query(UINT32 flags) {
+  Listing l;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    l.sizes = displayapi::GetDisplayConfigBufferSizes(flags, &l.sizedPaths, &l.sizedModes);
+    if (l.sizes != ERROR_SUCCESS) return l;
+    l.paths.assign(l.sizedPaths, DISPLAYCONFIG_PATH_INFO{});
+    l.modes.assign(l.sizedModes, DISPLAYCONFIG_MODE_INFO{});
+    UINT32 paths = l.sizedPaths, modes = l.sizedModes;
+    l.result = displayapi::QueryDisplayConfig(flags, &paths, l.paths.data(), &modes, l.modes.data(),
+                                              nullptr);
+    if (l.result == ERROR_INSUFFICIENT_BUFFER) continue;
+    if (l.result == ERROR_SUCCESS) {
+      l.paths.resize(std::min(paths, l.sizedPaths));
+      l.modes.resize(std::min(modes, l.sizedModes));
+    }
+    return l;
+  }
+  return l;
+}
+
+// Why a display query cannot be held to the contract on this machine, or
+// empty text when it can.
+std::string NoDisplayReason(const Listing& l) {
+  if (l.sizes == ERROR_ACCESS_DENIED) {
+    return "GetDisplayConfigBufferSizes: ERROR_ACCESS_DENIED, this process has no access to the "
+           "console session's desktop (a service, a remote session)";
+  }
+  if (l.sizes == ERROR_NOT_SUPPORTED) {
+    return "GetDisplayConfigBufferSizes: ERROR_NOT_SUPPORTED, no WDDM display driver";
+  }
+  if (l.sizes == ERROR_SUCCESS && (l.sizedPaths == 0 || l.sizedModes == 0)) {
+    return "the machine reports no display path";
+  }
+  return {};
+}
+
+std::string Describe(const Listing& l) {
+  std::string text = "sized " + std::to_string(l.sizedPaths) + " paths, " +
+                     std::to_string(l.sizedModes) + " modes; got " +
+                     std::to_string(l.paths.size()) + " paths, " + std::to_string(l.modes.size()) +
+                     " modes\n";
+  for (size_t i = 0; i < l.paths.size(); ++i) {
+    const DISPLAYCONFIG_PATH_INFO& p = l.paths[i];
+    text += "  path " + std::to_string(i) + ": source " + std::to_string(p.sourceInfo.id) +
+            " (mode " + std::to_string(static_cast<int>(p.sourceInfo.modeInfoIdx)) +
+            ") -> target " + std::to_string(p.targetInfo.id) + " (mode " +
+            std::to_string(static_cast<int>(p.targetInfo.modeInfoIdx)) + ") flags " +
+            std::to_string(p.flags) + (p.targetInfo.targetAvailable ? " available" : "") + "\n";
+  }
+  return text;
+}
+
+// For messages: ASCII as it is, anything else as '?'.
+std::string Ascii(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+bool SameLuid(const LUID& a, const LUID& b) {
+  return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
+}
+
+// An active path's source mode index names a source mode of its own source;
+// its target mode index is invalid or names a target mode of its own target.
+void ExpectActivePathModes(const Listing& l, const DISPLAYCONFIG_PATH_INFO& p) {
+  const UINT32 s = p.sourceInfo.modeInfoIdx;
+  ASSERT_LT(s, l.modes.size()) << "an active path's source mode index is in range";
+  EXPECT_EQ(l.modes[s].infoType, DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE);
+  EXPECT_EQ(l.modes[s].id, p.sourceInfo.id);
+  EXPECT_TRUE(SameLuid(l.modes[s].adapterId, p.sourceInfo.adapterId));
+  EXPECT_GT(l.modes[s].sourceMode.width, 0u);
+  EXPECT_GT(l.modes[s].sourceMode.height, 0u);
+  const UINT32 t = p.targetInfo.modeInfoIdx;
+  if (t == DISPLAYCONFIG_PATH_MODE_IDX_INVALID) return;
+  ASSERT_LT(t, l.modes.size()) << "an active path's target mode index is in range";
+  EXPECT_EQ(l.modes[t].infoType, DISPLAYCONFIG_MODE_INFO_TYPE_TARGET);
+  EXPECT_EQ(l.modes[t].id, p.targetInfo.id);
+}
+
+using PathKey = std::pair<UINT32, UINT32>;  // source id, target id (one adapter here)
+
+TEST(RealDisplayConfig, ActivePathsFitWhatWasSizedAndEachHasItsModes) {
+  const Listing l = Query(QDC_ONLY_ACTIVE_PATHS);
+  if (const std::string why = NoDisplayReason(l); !why.empty()) GTEST_SKIP() << why;
+  ASSERT_EQ(l.sizes, ERROR_SUCCESS);
+  ASSERT_EQ(l.result, ERROR_SUCCESS) << Describe(l);
+  // The sizes may be "slightly larger than what's actually required", never
+  // smaller: the query fits what was sized.
+  EXPECT_LE(l.paths.size(), l.sizedPaths) << Describe(l);
+  EXPECT_LE(l.modes.size(), l.sizedModes) << Describe(l);
+  ASSERT_FALSE(l.paths.empty()) << Describe(l);
+  int atOrigin = 0;
+  std::set<UINT32> sources;
+  for (const DISPLAYCONFIG_PATH_INFO& p : l.paths) {
+    SCOPED_TRACE(Describe(l));
+    EXPECT_TRUE(p.flags & DISPLAYCONFIG_PATH_ACTIVE);
+    EXPECT_TRUE(p.sourceInfo.statusFlags & DISPLAYCONFIG_SOURCE_IN_USE);
+    ExpectActivePathModes(l, p);
+    const UINT32 s = p.sourceInfo.modeInfoIdx;
+    if (s < l.modes.size() && sources.insert(p.sourceInfo.id).second) {
+      const POINTL at = l.modes[s].sourceMode.position;
+      atOrigin += at.x == 0 && at.y == 0;
+    }
+  }
+  EXPECT_EQ(atOrigin, 1) << "exactly one active source, the primary display, at (0,0)\n"
+                         << Describe(l);
+}
+
+TEST(RealDisplayConfig, AllPathsFitWhatWasSizedAndInactivePathsHaveNoModes) {
+  const Listing all = Query(QDC_ALL_PATHS);
+  if (const std::string why = NoDisplayReason(all); !why.empty()) GTEST_SKIP() << why;
+  ASSERT_EQ(all.result, ERROR_SUCCESS) << Describe(all);
+  EXPECT_LE(all.paths.size(), all.sizedPaths) << Describe(all);
+  EXPECT_LE(all.modes.size(), all.sizedModes) << Describe(all);
+  std::vector<PathKey> activeInAll;
+  for (const DISPLAYCONFIG_PATH_INFO& p : all.paths) {
+    SCOPED_TRACE(Describe(all));
+    if (p.flags & DISPLAYCONFIG_PATH_ACTIVE) {
+      activeInAll.push_back({p.sourceInfo.id, p.targetInfo.id});
+      ExpectActivePathModes(all, p);
+    } else {
+      // What the listing's skip and the simulated stack rest on.
+      EXPECT_EQ(p.sourceInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+      EXPECT_EQ(p.targetInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+    }
+  }
+  // The all-paths answer holds the active paths, in the order the
+  // active-only answer gives them.
+  const Listing active = Query(QDC_ONLY_ACTIVE_PATHS);
+  ASSERT_EQ(active.result, ERROR_SUCCESS) << Describe(active);
+  std::vector<PathKey> activeOnly;
+  for (const DISPLAYCONFIG_PATH_INFO& p : active.paths) {
+    activeOnly.push_back({p.sourceInfo.id, p.targetInfo.id});
+  }
+  EXPECT_EQ(activeInAll, activeOnly) << "all paths:\n"
+                                     << Describe(all) << "active paths:\n"
+                                     << Describe(active);
+}
+
+TEST(RealDisplayConfig, ActiveTargetsAndSourcesHaveNames) {
+  const Listing l = Query(QDC_ONLY_ACTIVE_PATHS);
+  if (const std::string why = NoDisplayReason(l); !why.empty()) GTEST_SKIP() << why;
+  ASSERT_EQ(l.result, ERROR_SUCCESS) << Describe(l);
+  ASSERT_FALSE(l.paths.empty());
+  for (const DISPLAYCONFIG_PATH_INFO& p : l.paths) {
+    SCOPED_TRACE("target " + std::to_string(p.targetInfo.id));
+    DISPLAYCONFIG_TARGET_DEVICE_NAME target = {};
+    target.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
+    target.header.size = sizeof target;
+    target.header.adapterId = p.targetInfo.adapterId;
+    target.header.id = p.targetInfo.id;
+    ASSERT_EQ(sizeof target, 420u);
+    EXPECT_EQ(displayapi::DisplayConfigGetDeviceInfo(&target.header), ERROR_SUCCESS);
+    const auto& name = target.monitorFriendlyDeviceName;
+    EXPECT_NE(std::find(std::begin(name), std::end(name), L'\0'), std::end(name))
+        << "the friendly name is terminated inside its 64 characters";
+    std::printf("target %u: \"%ls\", output technology %d\n", p.targetInfo.id, name,
+                static_cast<int>(target.outputTechnology));
+
+    DISPLAYCONFIG_SOURCE_DEVICE_NAME source = {};
+    source.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
+    source.header.size = sizeof source;
+    source.header.adapterId = p.sourceInfo.adapterId;
+    source.header.id = p.sourceInfo.id;
+    ASSERT_EQ(sizeof source, 84u);
+    EXPECT_EQ(displayapi::DisplayConfigGetDeviceInfo(&source.header), ERROR_SUCCESS);
+    const std::wstring gdi(source.viewGdiDeviceName);
+    EXPECT_EQ(gdi.rfind(L"\\\\.\\DISPLAY", 0), 0u) << "GDI name: " << Ascii(gdi);
+  }
+}
+
+TEST(RealDisplayConfig, TheProgramsListingHoldsOnlyActiveDisplays) {
+  const Listing l = Query(QDC_ALL_PATHS);
+  if (const std::string why = NoDisplayReason(l); !why.empty()) GTEST_SKIP() << why;
+  dptest::LogCapture log;
+  std::vector<DisplayInfo> displays;
+  int activeCount = -1;
+  ASSERT_TRUE(EnumerateDisplays(displays, activeCount)) << log.Messages();
+  ASSERT_FALSE(displays.empty()) << Describe(l);
+  // Only active paths have a source mode, so every record the listing keeps
+  // is active; the arrangement loop's inactive branch is never met here.
+  EXPECT_EQ(activeCount, static_cast<int>(displays.size()));
+  int primary = 0;
+  for (const DisplayInfo& d : displays) {
+    SCOPED_TRACE("record " + std::to_string(d.pathIndex) + " " + Ascii(d.deviceName));
+    EXPECT_TRUE(d.isActive);
+    EXPECT_EQ(d.deviceName.rfind(L"\\\\.\\DISPLAY", 0), 0u);
+    EXPECT_GT(d.width, 0u);
+    EXPECT_GT(d.height, 0u);
+    primary += d.isPrimary;
+  }
+  EXPECT_GE(primary, 1) << "the primary display's source is at (0,0)";
+  EXPECT_EQ(log.Messages(), "") << "a successful listing logs nothing";
+}
+
+TEST(RealSession, TheConsoleSessionIsTheOneThisProcessCanSee) {
+  const DWORD console = sessionapi::WTSGetActiveConsoleSessionId();
+  if (console == 0xFFFFFFFF) GTEST_SKIP() << "no session is attached to the physical console";
+  DWORD own = 0xFFFFFFFF;
+  ASSERT_TRUE(sessionapi::ProcessIdToSessionId(GetCurrentProcessId(), &own)) << GetLastError();
+  std::printf("console session %lu, this process in session %lu\n", console, own);
+
+  PWTS_SESSION_INFOW sessions = nullptr;
+  DWORD count = 0;
+  ASSERT_TRUE(sessionapi::WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count))
+      << GetLastError();
+  bool listed = false;
+  for (DWORD i = 0; i < count; ++i) listed = listed || sessions[i].SessionId == console;
+  if (sessions != nullptr) sessionapi::WTSFreeMemory(sessions);
+  if (count == 0 && UnderWine()) {
+    GTEST_SKIP() << "Wine's WTSEnumerateSessionsW lists no session (docs/wine.md)";
+  }
+  EXPECT_TRUE(listed) << "the console session " << console << " is among the " << count
+                      << " listed sessions";
+}
+
+// Whether this process's token holds SE_TCB_NAME ("act as part of the
+// operating system") enabled, as the local system account does.
+bool HoldsTcbPrivilege() {
+  LUID tcb{};
+  if (!LookupPrivilegeValueW(nullptr, L"SeTcbPrivilege", &tcb)) return false;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  bool holds = false;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size != 0 && GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) {
+    const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+      const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
+      if (SameLuid(p.Luid, tcb) && (p.Attributes & SE_PRIVILEGE_ENABLED)) holds = true;
+    }
+  }
+  CloseHandle(token);
+  return holds;
+}
+
+TEST(RealSession, TheTokenQueryNeedsTheTcbPrivilege) {
+  const DWORD console = sessionapi::WTSGetActiveConsoleSessionId();
+  if (console == 0xFFFFFFFF) GTEST_SKIP() << "no session is attached to the physical console";
+  const bool tcb = HoldsTcbPrivilege();
+  HANDLE token = nullptr;
+  SetLastError(ERROR_SUCCESS);
+  const BOOL ok = sessionapi::WTSQueryUserToken(console, &token);
+  const DWORD error = GetLastError();
+  if (ok) {
+    TOKEN_TYPE type{};
+    DWORD size = 0;
+    const BOOL typed = GetTokenInformation(token, TokenType, &type, sizeof type, &size);
+    sessionapi::CloseHandle(token);
+    if (!tcb && UnderWine()) {
+      GTEST_SKIP() << "Wine grants WTSQueryUserToken to a caller without SE_TCB_NAME; Windows "
+                      "answers ERROR_PRIVILEGE_NOT_HELD (1314) (docs/windows.md)";
+    }
+    EXPECT_TRUE(tcb) << "a token was handed out to a caller without SE_TCB_NAME";
+    EXPECT_TRUE(typed);
+    EXPECT_EQ(type, TokenPrimary) << "WTSQueryUserToken hands out a primary token";
+    return;
+  }
+  std::printf("WTSQueryUserToken(%lu): error %lu, SE_TCB_NAME %s\n", console, error,
+              tcb ? "held" : "not held");
+  if (tcb && error == ERROR_NO_TOKEN) GTEST_SKIP() << "nobody is logged on at the console";
+  EXPECT_FALSE(tcb) << "the local system account is refused with " << error;
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD))
+      << "an ordinary account is refused for want of the privilege";
+}
+
+}  // namespace
