@@ -116,8 +116,9 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
 
   DWORD own = kNoSession;
   const bool ownKnown = sessionapi::ProcessIdToSessionId(GetCurrentProcessId(), &own) != FALSE;
+  const DWORD ownError = GetLastError();
   const DWORD console = sessionapi::WTSGetActiveConsoleSessionId();
-  std::string session = ownKnown ? Number(own) : "unknown (error " + Number(GetLastError()) + ")";
+  std::string session = ownKnown ? Number(own) : "unknown (error " + Number(ownError) + ")";
   if (console == kNoSession) {
     session += "; no session is attached to the console";
   } else if (ownKnown && own == console) {
