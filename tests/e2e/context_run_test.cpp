@@ -14,16 +14,16 @@
 
 #include "edidgen.h"
 #include "sandbox.h"
-#include "support/sim_fixture.h"
 #include "support/log_capture.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
 using dptest::Link;
-using dptest::ReadFileBytes;
-using dptest::StripLogPrefixes;
 using dptest::Monitor;
+using dptest::ReadFileBytes;
 using dptest::Shown;
+using dptest::StripLogPrefixes;
 
 constexpr uint32_t kDell = 0x1100;
 

@@ -13,6 +13,10 @@
 
 namespace {
 
+using dptest::ReadFileBytes;
+using dptest::StripLogPrefixes;
+using dptest::TempDir;
+
 std::vector<std::string> g_taken;
 void Take(const std::string& message) { g_taken.push_back(message); }
 
