@@ -1,6 +1,7 @@
 // The display-configuration seam served by the simulated machine: every call
 // is one locked transaction on the state file in which timed events fire, the
-// call is counted, an injected fault may answer it, the machine answers or
+// call is counted, an injected fault or the caller's context (no access to
+// the console session) may answer it, the machine answers or
 // changes as Windows would, and call-count events fire.
 #include <algorithm>
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #include "display/display_config_api.h"
 #include "sim/sim.h"
+#include "sim/sim_account.h"
 #include "sim/sim_text.h"
 
 namespace displayapi {
@@ -55,8 +57,11 @@ LONG Serve(Api api, Act act, After after) {
       }
       sim::FireDueEvents(m, sim::NowMs());
       ++m.callCounts[static_cast<int>(api)];
+      // A caller without access to the console session (the local system
+      // account in session 0) is refused like a fault: counted, nothing changed.
       const std::optional<LONG> fault = sim::DueFault(m, api);
-      const LONG answer = fault ? *fault : act(m);
+      const LONG access = fault ? ERROR_SUCCESS : sim::DisplayAccessError();
+      const LONG answer = fault ? *fault : access != ERROR_SUCCESS ? access : act(m);
       after(m, answer);
       sim::FireDueEvents(m, sim::NowMs());
       return answer;

@@ -1,7 +1,7 @@
 #include <userenv.h>
 
-// Every session call but WTSQueryUserToken (session_token_win.cpp), which the
-// simulated build answers as an ordinary account can.
+// Every session call but WTSQueryUserToken and ProcessIdToSessionId
+// (session_token_win.cpp), which the simulated build answers per context.
 #include "launch/session_api.h"
 
 namespace sessionapi {
@@ -25,10 +25,6 @@ BOOL Process32FirstW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe) {
 
 BOOL Process32NextW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe) {
   return ::Process32NextW(hSnapshot, lppe);
-}
-
-BOOL ProcessIdToSessionId(DWORD dwProcessId, DWORD* pSessionId) {
-  return ::ProcessIdToSessionId(dwProcessId, pSessionId);
 }
 
 BOOL DuplicateTokenEx(HANDLE hExistingToken, DWORD dwDesiredAccess,

@@ -80,26 +80,61 @@ std::string SetLogFilePathForTesting(const std::string& path) {
   return previous;
 }
 
-std::string GetLogFilePath() {
+namespace {
+
+struct AppData {
   // One spare byte: even if the system fills all 260 without a terminator,
-  // the text below stays inside the array.
+  // the text stays inside the array.
   char buffer[MAX_PATH + 1] = {};
-  const DWORD n = GetEnvironmentVariableA("APPDATA", buffer, MAX_PATH);
+  DWORD n = 0;
+  bool usable() const { return n != 0 && n <= MAX_PATH; }
+};
+
+void ReadAppData(AppData& appdata) {
+  appdata.n = GetEnvironmentVariableA("APPDATA", appdata.buffer, MAX_PATH);
+}
+
+std::string LogPathFor(const AppData& appdata) {
+  if (!appdata.usable()) return GetExecutableDirectory() + "\\display.log";
+  return std::string(appdata.buffer) + "\\harnfold\\log\\display.log";
+}
+
+LogSink& Sink() {
+  static LogSink sink = nullptr;
+  return sink;
+}
+
+}  // namespace
+
+std::string PlannedLogFilePath() {
+  AppData appdata;
+  ReadAppData(appdata);
+  return LogPathFor(appdata);
+}
+
+LogSink SetLogSink(LogSink sink) {
+  const LogSink previous = Sink();
+  Sink() = sink;
+  return previous;
+}
+
+std::string GetLogFilePath() {
+  AppData appdata;
+  ReadAppData(appdata);
 
   FILE* trace = _fsopen("c:\\dp.log", "ab", _SH_DENYNO);
   if (trace != nullptr) {
-    std::fprintf(trace, "logpath %s, len %d .\n", buffer, static_cast<int>(n));
+    std::fprintf(trace, "logpath %s, len %d .\n", appdata.buffer, static_cast<int>(appdata.n));
     std::fclose(trace);
   }
 
-  if (n == 0 || n > MAX_PATH) return GetExecutableDirectory() + "\\display.log";
-
-  const std::string base(buffer);
-  const std::string logDirectory = base + "\\harnfold\\log";
-  // Failures are expected when the directories exist already.
-  CreateDirectoryW(FileApiWide(base + "\\harnfold").c_str(), nullptr);
-  CreateDirectoryW(FileApiWide(logDirectory).c_str(), nullptr);
-  return logDirectory + "\\display.log";
+  if (appdata.usable()) {
+    const std::string base(appdata.buffer);
+    // Failures are expected when the directories exist already.
+    CreateDirectoryW(FileApiWide(base + "\\harnfold").c_str(), nullptr);
+    CreateDirectoryW(FileApiWide(base + "\\harnfold\\log").c_str(), nullptr);
+  }
+  return LogPathFor(appdata);
 }
 
 std::string FormatLogString(const char* format, ...) {
@@ -111,6 +146,15 @@ std::string FormatLogString(const char* format, ...) {
 }
 
 void LogMessage(const char* format, ...) {
+  if (const LogSink sink = Sink()) {
+    std::va_list args;
+    va_start(args, format);
+    const std::string message = FormatLogText(format, args, &WideToAnsi, AnsiEncoding());
+    va_end(args);
+    sink(message);
+    return;
+  }
+
   const std::string& path = LogFilePath();
 
   std::va_list args;

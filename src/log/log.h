@@ -12,6 +12,18 @@ void LogMessage(const char* format, ...);
 // its first message and keeps the answer for the rest of the process.
 std::string GetLogFilePath();
 
+// Where GetLogFilePath would put display.log, worked out the same way but
+// without its side effects: no directory made, no trace line.
+std::string PlannedLogFilePath();
+
+// A program that only looks (the pre-flight check) runs the logging units
+// without logging: while a sink is set, each message is formatted as always
+// and handed to the sink alone. Nothing goes to the debugger, the console or
+// a file, and the log path is not worked out. Null removes the sink; returns
+// the one it replaces.
+using LogSink = void (*)(const std::string& message);
+LogSink SetLogSink(LogSink sink);
+
 // Tests point the log at a file of their own; the path stays until changed.
 // Returns the path it replaces (empty: the log's own).
 std::string SetLogFilePathForTesting(const std::string& path);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# check_package.sh ZIP BIN WORK WINE_RUN: what the package holds, and a run of
-# its displayprep.exe with the recorder in place of wkex.exe and of the
-# companion: it must pick a profile from the packaged edid folder and say so.
+# check_package.sh ZIP BIN WORK WINE_RUN: what the package holds, its
+# pre-flight check, and a run of its displayprep.exe with the recorder in
+# place of wkex.exe and of the companion: it must pick a profile from the
+# packaged edid folder and say so.
 set -u
 zip=${1:?} bin=${2:?} work=${3:?} wine_run=${4:?}
 status=0
@@ -13,18 +14,25 @@ cmake -E tar xf "$zip" || { echo "FAIL cannot unpack $zip"; exit 1; }
 top=$(basename "$zip" .zip)
 [ -d "$top" ] || { echo "FAIL the package holds no folder $top"; exit 1; }
 
-# Exactly the program, the operators' README and the profiles: nothing of the
-# simulated stack, no test program, no helper or companion of ours.
-unexpected=$(cd "$top" && find . -type f ! -name displayprep.exe ! -name README-operators.md ! -path './edid/*.hex')
+# Exactly the program, its check, the operators' README and the profiles:
+# nothing of the simulated stack, no test program, no helper or companion of ours.
+unexpected=$(cd "$top" && find . -type f ! -name displayprep.exe ! -name displayprep-check.exe \
+  ! -name README-operators.md ! -path './edid/*.hex')
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
-for f in displayprep.exe README-operators.md; do [ -f "$top/$f" ] || fail "$f missing"; done
+for f in displayprep.exe displayprep-check.exe README-operators.md; do
+  [ -f "$top/$f" ] || fail "$f missing"
+done
 for size in 1280x720 1366x768 1600x900 1920x1080 1920x1200 2560x1080 2560x1440 3440x1440 3840x2160; do
   [ -f "$top/edid/${size}x60.hex" ] || fail "no profile ${size}x60.hex"
 done
 profiles=$(find "$top/edid" -name '*.hex' | wc -l)
 echo "$profiles profiles: $(cd "$top/edid" && ls | tr '\n' ' ')"
+# Every profile conforms and already names the virtual monitor, so that a
+# rewrite refused by a read-only install still hands the helper that name.
 for f in "$top"/edid/*.hex; do
   out=$(edid-decode -c "$f" 2>&1) || fail "$(basename "$f") does not conform: $out"
+  grep -q "Display Product Name: 'TovikMonitor'" <<<"$out" ||
+    fail "$(basename "$f") does not name TovikMonitor"
 done
 
 # A deployment from the package, on Wine's one display.
@@ -34,6 +42,29 @@ cp "$bin/dprecord.exe" "$top/rent_protect/zanbyprotect.exe"
 printf '[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n' >appdata/harnfold/store.dat
 win() { WINEDEBUG=-all winepath -w "$1" 2>/dev/null; }
 dir=$(win "$work/$top")
+
+# The pre-flight check first: on Wine's one display a run would work, and the
+# check itself writes no log and changes no profile.
+sum_before=$(cd "$top/edid" && cat ./*.hex | md5sum)
+"$wine_run" "$bin/dprun.exe" --env "APPDATA=$(win "$work/appdata")" --cwd "$(win "$work")" -- \
+  "$dir\\displayprep-check.exe" >check.out 2>&1
+rc=$?
+check=$(tr -d '\r' <check.out)
+[ "$rc" -eq 0 ] || fail "the check's exit code is $rc"
+for line in "display calls: answered" \
+            "profile: $dir\\edid\\2560x1440x60.hex (distance=0), monitor name \"TovikMonitor\"" \
+            "rewrite: possible" \
+            "helper: $dir\\wkex.exe: present" \
+            "companion: $dir\\rent_protect\\zanbyprotect.exe: present" \
+            "log: $(win "$work/appdata")\\harnfold\\log\\display.log" \
+            "verdict: a run would reach its goal"; do
+  grep -qxF "$line" <<<"$check" || fail "the check lacks: $line"
+done
+[ ! -e appdata/harnfold/log ] || fail "the check made the log folder"
+[ "$(cd "$top/edid" && cat ./*.hex | md5sum)" = "$sum_before" ] || fail "the check changed a profile"
+[ ! -e "$top/wkex.starts" ] || fail "the check started the helper"
+[ $status -eq 0 ] || { echo "--- check"; echo "$check"; }
+
 "$wine_run" "$bin/dprun.exe" --env "APPDATA=$(win "$work/appdata")" --cwd "$(win "$work")" -- \
   "$dir\\displayprep.exe" >run.out 2>&1
 rc=$?

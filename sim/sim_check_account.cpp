@@ -1,0 +1,39 @@
+// The simulated build's account for the pre-flight check: what the context
+// of the run (sim/sim_account.h) makes the program. Wine's own token names
+// the Unix user in every context, so the account is answered from the
+// context: the local system account in both system contexts, the logged-on
+// user (Wine's) as an ordinary account otherwise.
+#include <optional>
+
+#include "check/account_api.h"
+#include "sim/sim_account.h"
+
+namespace accountapi {
+
+Account CurrentAccount() {
+  Account account;
+  const std::optional<sim::Context> context = sim::CurrentContext(nullptr);
+  if (!context) {
+    account.error = ERROR_GEN_FAILURE;
+    return account;
+  }
+  account.known = true;
+  if (*context != sim::Context::kUser) {
+    account.name = L"NT AUTHORITY\\SYSTEM";
+    account.localSystem = true;
+    return account;
+  }
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD computerSize = MAX_COMPUTERNAME_LENGTH + 1;
+  wchar_t user[257] = {};
+  DWORD userSize = 257;
+  if (!GetComputerNameW(computer, &computerSize) || !GetUserNameW(user, &userSize)) {
+    account.known = false;
+    account.error = GetLastError();
+    return account;
+  }
+  account.name = std::wstring(computer) + L"\\" + user;
+  return account;
+}
+
+}  // namespace accountapi

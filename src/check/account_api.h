@@ -1,0 +1,21 @@
+// The account seam of the pre-flight check: who the program runs as. The
+// shipped check asks the process token (account_win.cpp); the simulated one
+// answers for the context the test chose (sim/sim_check_account.cpp).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace accountapi {
+
+struct Account {
+  bool known = false;  // false: the token could not be read (`error` says why)
+  DWORD error = 0;
+  std::wstring name;  // DOMAIN\name
+  bool localSystem = false;
+};
+
+Account CurrentAccount();
+
+}  // namespace accountapi

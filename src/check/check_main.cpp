@@ -1,0 +1,14 @@
+// displayprep-check: answers "would a run of displayprep work here, as this
+// account, now?" without changing anything: one line per finding on the
+// console, exit code 0 only when a run would reach its goal.
+#include <cstdio>
+
+#include "check/preflight.h"
+#include "common/exe_dir.h"
+
+int main() {
+  const PreflightReport report = RunPreflight(GetExecutableDirectory(), GetExecutableDirectoryW());
+  std::fputs(FormatPreflightReport(report).c_str(), stdout);
+  std::fflush(stdout);
+  return report.wouldReachGoal() ? 0 : 1;
+}
