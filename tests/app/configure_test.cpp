@@ -9,8 +9,8 @@
 
 namespace {
 
-using ::testing::HasSubstr;
 using dptest::Idle;
+using ::testing::HasSubstr;
 
 using dptest::Link;
 using dptest::Monitor;
