@@ -5,9 +5,13 @@
 // changes as Windows would, and call-count events fire.
 #include <algorithm>
 #include <cstdio>
+#include <cwctype>
 #include <string>
 
 #include "display/display_config_api.h"
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
 #include "sim/sim.h"
 #include "sim/sim_account.h"
 #include "sim/sim_text.h"
@@ -45,14 +49,47 @@ bool HeldAtHelperGate(Machine& m, uint64_t waitedSinceMs) {
   return false;
 }
 
+// Whether a process runs the program at `path` (compared case-insensitively,
+// as Windows compares paths).
+bool ProgramRunning(const std::wstring& path) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return true;  // cannot tell: keep waiting
+  auto lower = [](std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), ::towlower);
+    return text;
+  };
+  const std::wstring wanted = lower(path);
+  const std::wstring name = wanted.substr(wanted.find_last_of(L'\\') + 1);
+  bool running = false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !running;
+       more = Process32NextW(snapshot, &entry)) {
+    if (lower(entry.szExeFile) != name) continue;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;
+    std::wstring image(32768, L'\0');
+    DWORD size = static_cast<DWORD>(image.size());
+    if (QueryFullProcessImageNameW(process, 0, image.data(), &size)) {
+      image.resize(size);
+      running = lower(image) == wanted;
+    }
+    CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return running;
+}
+
 template <typename Act, typename After>
 LONG Serve(Api api, Act act, After after) {
   const uint64_t since = sim::NowMs();
   for (;;) {
     bool held = false;
+    std::string helper;
     const LONG result = sim::UpdateMachine([&](Machine& m) {
       if (HeldAtHelperGate(m, since)) {
         held = true;
+        helper = m.helperGate->helper;
         return ERROR_SUCCESS;
       }
       sim::FireDueEvents(m, sim::NowMs());
@@ -67,6 +104,14 @@ LONG Serve(Api api, Act act, After after) {
       return answer;
     });
     if (!held) return result;
+    if (!helper.empty() && !ProgramRunning(sim::FromUtf8(helper))) {
+      // Not started, or gone without a word: nothing is coming.
+      sim::UpdateMachine([](Machine& m) {
+        m.helperGate.reset();
+        return ERROR_SUCCESS;
+      });
+      continue;
+    }
     Sleep(5);
   }
 }

@@ -451,7 +451,9 @@ std::string MachineToJson(const Machine& m) {
   j["events"] = json::array();
   for (const Event& e : m.events) j["events"].push_back(EventToJson(e));
   if (m.helperGate) {
-    j["helperGate"] = {{"api", ApiName(m.helperGate->api)}, {"call", m.helperGate->afterCall}};
+    j["helperGate"] = {{"api", ApiName(m.helperGate->api)},
+                       {"call", m.helperGate->afterCall},
+                       {"helper", m.helperGate->helper}};
   }
   j["setCalls"] = json::array();
   for (const RecordedSetCall& c : m.setCalls) j["setCalls"].push_back(SetCallToJson(c));
@@ -499,6 +501,7 @@ bool MachineFromJson(const std::string& text, Machine* machine, std::string* err
       HelperGate gate;
       gate.api = ApiFromJson(Need(*it, "api"));
       gate.afterCall = U32(Need(*it, "call"), "call");
+      if (it->contains("helper")) gate.helper = Str((*it)["helper"], "helper");
       m.helperGate = gate;
     }
     m.setCalls = ListFromJson<RecordedSetCall>(j, "setCalls", SetCallFromJson);

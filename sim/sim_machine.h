@@ -115,11 +115,15 @@ struct Event {
 // helper's display to call `afterCall` of `api` sets the gate, and every
 // display call made after that one waits (the state lock released) until the
 // helper has finished with the machine. The helper opens the gate on every
-// way out, whether it added a display or not; a gate still shut after
+// way out, whether it added a display or not. A gate that names the helper
+// holds the calls only while a process runs that program: a run that never
+// started the helper (no profile chosen, say), or a helper that died before it
+// could open the gate, holds nothing. A gate still shut after
 // kHelperGateTimeoutMs opens by itself, with a line on standard error.
 struct HelperGate {
   Api api = Api::SetDisplayConfig;
   uint32_t afterCall = 1;
+  std::string helper;  // the helper's full path (UTF-8); empty: hold regardless
 };
 constexpr uint32_t kHelperGateTimeoutMs = 60000;
 

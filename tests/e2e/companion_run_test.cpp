@@ -146,6 +146,12 @@ TEST(ShippedProgram, WholeRunUnderWine) {
   ASSERT_TRUE(dptest::WriteFileBytes(box.File("edid\\readme.hex"), "not a profile"));
   box.WriteSettings(2560, 1440, 60);
 
+  // The shipped program asks Wine itself for the display, and the first to
+  // do so in a prefix brings up Wine's desktop process (explorer.exe) inside
+  // the run's job, where it lives as long as the prefix: the wait for the
+  // run's descendants ends at this limit, then the job is ended. The run
+  // itself takes about 6 s (docs/wine.md, "What a run leaves running").
+  box.SetRunTimeout(20000);
   const RunResult r = box.Run("displayprep.exe", {L"--ignored", L"argument"});
   ASSERT_TRUE(r.started);
   EXPECT_EQ(r.exitCode, 0u);

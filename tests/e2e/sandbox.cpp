@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "common/exe_dir.h"
+#include "sim/sim_text.h"
 #include "support/log_capture.h"
 #include "support/sim_support.h"
 
@@ -130,6 +131,7 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   options.workingDirectory = dptest::AnsiToWide(workingDirectory());
   options.environment = environment_;
   options.captureDebugOutput = captureDebugOutput_;
+  if (runTimeoutMs_ != 0) options.timeoutMs = runTimeoutMs_;
   if (probeHandle_ != INVALID_HANDLE_VALUE) {
     options.inheritedHandles = {probeHandle_};
     options.newConsole = true;
@@ -166,6 +168,7 @@ void Sandbox::HoldCallsForHelper() {
   sim::SetStatePath(FileW("sim-state.json"));
   sim::Machine m;
   if (!sim::LoadMachine(&m)) return;
+  gate.helper = sim::ToUtf8(helper.wstring());
   m.helperGate = gate;
   std::string error;
   ASSERT_TRUE(sim::SaveMachine(m, &error)) << error;

@@ -59,6 +59,8 @@ class Sandbox {
   // companion's start records then say whether they got (sim/start_record.h).
   void ProbeWhatStartsInherit();
 
+  // How long a run may take, its descendants included (RunProgram's limit).
+  void SetRunTimeout(unsigned long ms) { runTimeoutMs_ = ms; }
   // Whether the runs collect what the program sends to the debugger output.
   void CaptureDebugOutput(bool on) { captureDebugOutput_ = on; }
 
@@ -100,6 +102,7 @@ class Sandbox {
   std::string deployment_;
   bool outside_ = false;  // the deployment is not below root_: emptied at the end
   std::map<std::wstring, std::optional<std::wstring>> environment_;
+  unsigned long runTimeoutMs_ = 0;  // 0: RunProgram's own
   bool captureDebugOutput_ = false;
   std::string workingDirectory_;
   HANDLE probeHandle_ = INVALID_HANDLE_VALUE;

@@ -301,7 +301,7 @@ namespace {
 // until someone opens it; the calls up to the count are never held.
 TEST_F(ScriptTest, HelperGateHoldsTheCallsPastItsCountUntilItOpens) {
   sim::Machine m = BuiltIn("one-display");
-  m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
+  m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1, ""};
   Use(m);
   EXPECT_EQ(CallOnce(sim::Api::GetDisplayConfigBufferSizes), ERROR_SUCCESS);
   EXPECT_EQ(CallOnce(sim::Api::SetDisplayConfig), ERROR_SUCCESS);
@@ -326,15 +326,30 @@ TEST_F(ScriptTest, HelperGateHoldsTheCallsPastItsCountUntilItOpens) {
   EXPECT_EQ(after.CallCount(sim::Api::SetDisplayConfig), 1u);
 }
 
+TEST_F(ScriptTest, HelperGateNamingAHelperThatIsNotRunningHoldsNothing) {
+  // The run never started its helper (no profile was chosen, say): nothing
+  // will open the gate, so the call goes on and the gate is gone.
+  sim::Machine m = BuiltIn("one-display");
+  m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1, "C:\\nowhere\\wkex.exe"};
+  m.callCounts[static_cast<int>(sim::Api::SetDisplayConfig)] = 1;
+  Use(m);
+  const ULONGLONG started = GetTickCount64();
+  EXPECT_EQ(CallOnce(sim::Api::QueryDisplayConfig), ERROR_SUCCESS);
+  EXPECT_LT(GetTickCount64() - started, sim::kHelperGateTimeoutMs) << "held until the gate gave up";
+  EXPECT_FALSE(Now().helperGate.has_value());
+  EXPECT_EQ(Now().CallCount(sim::Api::QueryDisplayConfig), 1u);
+}
+
 TEST_F(ScriptTest, HelperGateSurvivesTheStateFile) {
   sim::Machine m = BuiltIn("one-display");
-  m.helperGate = sim::HelperGate{sim::Api::QueryDisplayConfig, 7};
+  m.helperGate = sim::HelperGate{sim::Api::QueryDisplayConfig, 7, "C:\\d\\wkex.exe"};
   sim::Machine back;
   std::string error;
   ASSERT_TRUE(sim::MachineFromJson(sim::MachineToJson(m), &back, &error)) << error;
   ASSERT_TRUE(back.helperGate.has_value());
   EXPECT_EQ(back.helperGate->api, sim::Api::QueryDisplayConfig);
   EXPECT_EQ(back.helperGate->afterCall, 7u);
+  EXPECT_EQ(back.helperGate->helper, "C:\\d\\wkex.exe");
 }
 
 }  // namespace

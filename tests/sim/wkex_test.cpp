@@ -147,7 +147,7 @@ TEST_P(Helper, SchedulesTheDisplayOrSaysWhyNot) {
   if (c.knownName) m.targets.push_back(dptest::Unplugged(0x1234, "TovikMonitor"));
   const std::uint64_t before = sim::NowMs();
   m.createdAtMs = before - 5000;
-  m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
+  m.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1, ""};
   Use(m);
 
   RunOptions run;

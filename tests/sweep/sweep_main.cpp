@@ -20,6 +20,7 @@
 
 #include "run_program.h"
 #include "sim/sim.h"
+#include "sim/sim_text.h"
 #include "sim/start_record.h"
 #include "sim/virtual_edid.h"
 #include "support/log_capture.h"
@@ -59,7 +60,8 @@ fs::path Deploy(const fs::path& root, const std::string& name, const sim::Machin
   run.machine = machine;
   // The helper's display follows the first topology request however late
   // the helper gets going, so that call k is the same call in every run.
-  run.machine.helperGate = sim::HelperGate{sim::Api::SetDisplayConfig, 1};
+  run.machine.helperGate =
+      sim::HelperGate{sim::Api::SetDisplayConfig, 1, sim::ToUtf8((d / "wkex.exe").wstring())};
   const std::string error = dptest::DeployTypicalRun(d, d / "appdata", run);
   if (!error.empty()) std::printf("cannot deploy %s: %s\n", name.c_str(), error.c_str());
   return d;
