@@ -2,10 +2,14 @@
 // and pass on its output and exit code. Used by the demo, so that the program
 // sees the APPDATA we choose rather than the one Wine makes up.
 //
-//   dprun [--env NAME=VALUE]... [--unset NAME]... [--cwd DIR] -- PROGRAM [ARGS...]
+//   dprun [--env NAME=VALUE]... [--unset NAME]... [--cwd DIR] [--wait-ms N] -- PROGRAM [ARGS...]
+//
+// --wait-ms: how long to wait for the program and what it started (default
+// 120000); whatever still runs then is ended.
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 #include "run_program.h"
@@ -31,15 +35,24 @@ int wmain(int argc, wchar_t** argv) {
       options.environment[argv[++i]] = std::nullopt;
     } else if (a == L"--cwd" && i + 1 < argc) {
       options.workingDirectory = argv[++i];
+    } else if (a == L"--wait-ms" && i + 1 < argc) {
+      const unsigned long ms = std::wcstoul(argv[++i], nullptr, 10);
+      if (ms == 0) {
+        std::fprintf(stderr, "dprun: --wait-ms wants a number of milliseconds\n");
+        return 2;
+      }
+      options.timeoutMs = ms;
     } else {
       std::fprintf(stderr, "dprun: unknown option %ls\n", a.c_str());
       return 2;
     }
   }
   if (i >= argc) {
-    std::fprintf(stderr,
-                 "usage: dprun [--env NAME=VALUE]... [--unset NAME]... [--cwd DIR] -- PROGRAM "
-                 "[ARGS...]\n");
+    std::fprintf(
+        stderr,
+        "usage: dprun [--env NAME=VALUE]... [--unset NAME]... [--cwd DIR] [--wait-ms N] -- "
+        "PROGRAM "
+        "[ARGS...]\n");
     return 2;
   }
   options.program = argv[i++];

@@ -46,7 +46,13 @@ dir=$(win "$work/$top")
 # The pre-flight check first: on Wine's one display a run would work, and the
 # check itself writes no log and changes no profile.
 sum_before=$(cd "$top/edid" && cat ./*.hex | md5sum)
-"$wine_run" "$bin/dprun.exe" --env "APPDATA=$(win "$work/appdata")" --cwd "$(win "$work")" -- \
+# The shipped programs ask Wine for the display, and the first to do so in a
+# prefix brings up Wine's desktop process inside dprun's job, where it lives
+# on (docs/wine.md, "What a run leaves running"): dprun stops waiting after
+# this, long after the runs' own few seconds.
+wait_ms=20000
+"$wine_run" "$bin/dprun.exe" --env "APPDATA=$(win "$work/appdata")" --cwd "$(win "$work")" \
+  --wait-ms "$wait_ms" -- \
   "$dir\\displayprep-check.exe" >check.out 2>&1
 rc=$?
 check=$(tr -d '\r' <check.out)
@@ -65,7 +71,8 @@ done
 [ ! -e "$top/wkex.starts" ] || fail "the check started the helper"
 [ $status -eq 0 ] || { echo "--- check"; echo "$check"; }
 
-"$wine_run" "$bin/dprun.exe" --env "APPDATA=$(win "$work/appdata")" --cwd "$(win "$work")" -- \
+"$wine_run" "$bin/dprun.exe" --env "APPDATA=$(win "$work/appdata")" --cwd "$(win "$work")" \
+  --wait-ms "$wait_ms" -- \
   "$dir\\displayprep.exe" >run.out 2>&1
 rc=$?
 [ "$rc" -eq 0 ] || fail "exit code $rc"
