@@ -53,6 +53,6 @@ done
 echo "slowest tests (seconds, the longest of any run):"
 cat "$logs"/run*.log |
   sed -nE 's/.*Test +#[0-9]+: ([^ ]+) \.*.* ([0-9.]+) sec$/\2 \1/p' |
-  sort -k2,2 -k1,1nr | sort -s -u -k2,2 | sort -k1,1nr | head -10 | sed 's/^/  /'
+  sort -k2,2 -k1,1nr | sort -s -u -k2,2 | sort -k1,1nr | sed -n '1,10s/^/  /p'
 echo "$((runs - failedRuns)) of $runs runs passed; logs in $logs"
 [ "$failedRuns" -eq 0 ]
