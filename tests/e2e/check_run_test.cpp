@@ -24,22 +24,6 @@ using dptest::StripLogPrefixes;
 
 constexpr uint32_t kDell = 0x1100;
 
-sim::Machine OneDisplay() {
-  sim::Machine m;
-  m.targets = {Monitor(kDell, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, kDell)};
-  return m;
-}
-
-sim::Machine Arranged() {
-  sim::Machine m;
-  m.targets = {Monitor(kDell, "DELL U2720Q"), Monitor(kDell + 1, "TovikMonitor", 2560, 1440)};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
-  m.paths = {Link(0, kDell + 1), Link(1, kDell)};
-  return m;
-}
-
 sim::Machine ThreeDisplays() {
   sim::Machine m;
   for (uint32_t i = 0; i < 3; ++i) {
@@ -110,7 +94,7 @@ std::vector<CheckCase> Cases() {
   return {
       {"SystemInConsoleSession",
        nullptr,
-       OneDisplay,
+       dptest::OneDellDisplay,
        nullptr,
        false,
        false,
@@ -121,7 +105,7 @@ std::vector<CheckCase> Cases() {
        "a run would reach its goal"},
       {"UserInConsoleSession",
        L"user",
-       OneDisplay,
+       dptest::OneDellDisplay,
        nullptr,
        false,
        false,
@@ -132,7 +116,7 @@ std::vector<CheckCase> Cases() {
        "a run would reach its goal"},
       {"SystemInSession0",
        L"system-session0",
-       OneDisplay,
+       dptest::OneDellDisplay,
        nullptr,
        false,
        false,
@@ -146,7 +130,7 @@ std::vector<CheckCase> Cases() {
        "a run would not reach its goal: the display calls are refused"},
       {"ReadOnlyProfileWithTheOldName",
        L"user",
-       OneDisplay,
+       dptest::OneDellDisplay,
        nullptr,
        true,
        false,
@@ -160,7 +144,7 @@ std::vector<CheckCase> Cases() {
        "a run would not reach its goal: the profile cannot be renamed TovikMonitor"},
       {"ReadOnlyPackagedProfile",
        L"user",
-       OneDisplay,
+       dptest::OneDellDisplay,
        nullptr,
        true,
        true,
@@ -173,7 +157,7 @@ std::vector<CheckCase> Cases() {
        "a run would reach its goal"},
       {"HelperMissing",
        nullptr,
-       OneDisplay,
+       dptest::OneDellDisplay,
        remove("wkex.exe"),
        false,
        false,
@@ -185,7 +169,7 @@ std::vector<CheckCase> Cases() {
        "a run would not reach its goal: wkex.exe is missing"},
       {"HelperMissingOnAnArrangedMachine",
        nullptr,
-       Arranged,
+       dptest::ArrangedWithTovik,
        remove("wkex.exe"),
        false,
        false,
@@ -204,7 +188,7 @@ std::vector<CheckCase> Cases() {
        "a run would reach its goal"},
       {"CompanionMissing",
        nullptr,
-       OneDisplay,
+       dptest::OneDellDisplay,
        remove("rent_protect\\zanbyprotect.exe"),
        false,
        false,
@@ -306,7 +290,7 @@ TEST(TraceFile, TheCheckLeavesNoTraceLine) {
   const std::string before = ReadFileBytes("c:\\dp.log");
   Sandbox box;
   box.Install("displayprep-check-sim.exe");
-  box.UseMachine(OneDisplay());
+  box.UseMachine(dptest::OneDellDisplay());
   const RunResult r = box.Run("displayprep-check-sim.exe");
   ASSERT_TRUE(r.started);
   EXPECT_NE(r.output.find("verdict: "), std::string::npos) << r.output;

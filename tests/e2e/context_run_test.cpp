@@ -25,25 +25,6 @@ using dptest::ReadFileBytes;
 using dptest::Shown;
 using dptest::StripLogPrefixes;
 
-constexpr uint32_t kDell = 0x1100;
-
-sim::Machine OneDisplay() {
-  sim::Machine m;
-  m.targets = {Monitor(kDell, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, kDell)};
-  return m;
-}
-
-// What a good run leaves: the virtual monitor primary, the Dell to its right.
-sim::Machine Arranged() {
-  sim::Machine m;
-  m.targets = {Monitor(kDell, "DELL U2720Q"), Monitor(kDell + 1, "TovikMonitor", 2560, 1440)};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
-  m.paths = {Link(0, kDell + 1), Link(1, kDell)};
-  return m;
-}
-
 // The active displays by name, left to right: "NAME WxH at (x,y)" a line.
 std::string Layout(const sim::Machine& m) {
   std::vector<std::tuple<int32_t, std::string>> shown;
@@ -138,23 +119,23 @@ struct ContextCase {
 // Rows: the three contexts; columns, in pairs: the one-display machine and
 // the arranged one.
 const ContextCase kContexts[] = {
-    {"SystemInConsoleSession_OneDisplay", nullptr, OneDisplay,
+    {"SystemInConsoleSession_OneDisplay", nullptr, dptest::OneDellDisplay,
      kProvision + kTypicalArrangement + kInUserSession, 1, Started::kInUserSession, kTovikPrimary,
      1},
-    {"SystemInConsoleSession_Arranged", L"system", Arranged, kAlreadyArranged + kInUserSession, 0,
-     Started::kInUserSession, kTovikPrimary, 0},
-    {"UserInConsoleSession_OneDisplay", L"user", OneDisplay,
+    {"SystemInConsoleSession_Arranged", L"system", dptest::ArrangedWithTovik,
+     kAlreadyArranged + kInUserSession, 0, Started::kInUserSession, kTovikPrimary, 0},
+    {"UserInConsoleSession_OneDisplay", L"user", dptest::OneDellDisplay,
      kProvision + kTypicalArrangement + kDirectly, 1, Started::kDirectly, kTovikPrimary, 1},
-    {"UserInConsoleSession_Arranged", L"user", Arranged, kAlreadyArranged + kDirectly, 0,
-     Started::kDirectly, kTovikPrimary, 0},
+    {"UserInConsoleSession_Arranged", L"user", dptest::ArrangedWithTovik,
+     kAlreadyArranged + kDirectly, 0, Started::kDirectly, kTovikPrimary, 0},
     // Provisions at every run, however the machine stands, and never arranges:
     // the virtual monitor stays a clone of the Dell, the Dell primary.
-    {"SystemInSession0_OneDisplay", L"system-session0", OneDisplay,
+    {"SystemInSession0_OneDisplay", L"system-session0", dptest::OneDellDisplay,
      kListingRefused + kProvision + kListingRefused + kInUserSession, 1, Started::kInUserSession,
      "DELL U2720Q 1920x1080 at (0,0)\nTovikMonitor 1920x1080 at (0,0)\n", 0},
     // The helper, started again, plugs its display in again (the simulated
     // helper as a clone of the primary), and nothing puts the layout back.
-    {"SystemInSession0_Arranged", L"system-session0", Arranged,
+    {"SystemInSession0_Arranged", L"system-session0", dptest::ArrangedWithTovik,
      kListingRefused + kProvision + kListingRefused + kInUserSession, 1, Started::kInUserSession,
      "DELL U2720Q 1920x1080 at (0,0)\nTovikMonitor 1920x1080 at (0,0)\n", 0},
 };
@@ -278,7 +259,7 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   box.Install("displayprep-sim.exe");
   box.Install("wkex.exe");
   box.InstallCompanion();
-  box.UseMachine(OneDisplay());
+  box.UseMachine(dptest::OneDellDisplay());
   WritePackagedProfiles(box, {{2560, 1440, 60}, {1920, 1080, 60}});
   box.WriteSettings(2560, 1440, 60);
   box.SetEnv(L"DPSIM_ACCOUNT", L"user");

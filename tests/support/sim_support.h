@@ -119,4 +119,23 @@ class SimStateTest : public ::testing::Test {
   TempDir dir_;
 };
 
+// The machines the deployment tests start from: one physical display (the
+// Dell at target 0x1100), and what a good run leaves on it (the virtual
+// monitor primary at 0x1101, the Dell to its right).
+inline sim::Machine OneDellDisplay() {
+  sim::Machine m;
+  m.targets = {Monitor(0x1100, "DELL U2720Q")};
+  m.sources = {Shown(0, 1920, 1080, 0, 0)};
+  m.paths = {Link(0, 0x1100)};
+  return m;
+}
+
+inline sim::Machine ArrangedWithTovik() {
+  sim::Machine m;
+  m.targets = {Monitor(0x1100, "DELL U2720Q"), Monitor(0x1101, "TovikMonitor", 2560, 1440)};
+  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
+  m.paths = {Link(0, 0x1101), Link(1, 0x1100)};
+  return m;
+}
+
 }  // namespace dptest
