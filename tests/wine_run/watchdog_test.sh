@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# watchdog_test.sh WINE_RUN DPSTALL: scripts/wine-run.sh passes a program's
+# exit code and output through, starts once more a program that failed
+# before any output, and ends (code 124, with a report) one that overruns its
+# bound or whose main thread has gone while the process lives on.
+set -u
+run=${1:?wine-run.sh} stall=${2:?dpstall.exe}
+failures=0
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+
+# expect NAME WANT_RC STDOUT_HAS STDERR_HAS [ENV=VALUE...] -- ARGS...
+expect() {
+  local name=$1 want=$2 has=$3 errHas=$4 rc
+  shift 4
+  local envs=()
+  while [ "$1" != "--" ]; do envs+=("$1"); shift; done
+  shift
+  env "${envs[@]}" bash "$run" "$stall" "$@" >"$out" 2>"$err"
+  rc=$?
+  local why=""
+  [ "$rc" = "$want" ] || why+=" exit code $rc, not $want;"
+  [ -z "$has" ] || grep -qF -- "$has" "$out" || why+=" standard output lacks \"$has\";"
+  [ -z "$errHas" ] || grep -qF -- "$errHas" "$err" || why+=" standard error lacks \"$errHas\";"
+  if [ -n "$why" ]; then
+    echo "FAIL $name:$why"
+    sed 's/^/  out| /' "$out"
+    sed 's/^/  err| /' "$err"
+    failures=$((failures + 1))
+  else
+    echo "ok   $name"
+  fi
+}
+
+expect "a code and its output pass through" 3 "exit" "" -- exit 3
+expect "a clean end passes through" 0 "exit" "" -- exit 0
+if grep -q "starting it once more" "$err"; then
+  echo "FAIL a program that said something is not started again"
+  failures=$((failures + 1))
+fi
+expect "a silent failure is started once more and reported with its code" 5 "" \
+  "ended with code 5 before any output; starting it once more" -- silent 5
+expect "a program past its bound is ended" 124 "" \
+  "ran longer than 2 s (DP_RUN_TIMEOUT); ending it" DP_RUN_TIMEOUT=2 -- hang
+for line in "  | hang" "dpstall.exe hang"; do
+  grep -qF -- "$line" "$err" || { echo "FAIL the report lacks \"$line\""; failures=$((failures + 1)); }
+done
+expect "a process whose main thread has gone is ended" 124 "" \
+  "main thread ended 1 s ago but the process did not" DP_RUN_ORPHAN_GRACE=1 DP_RUN_TIMEOUT=60 -- orphan
+
+# Nothing it ended is left running.
+if pgrep -f "dpstall.exe (hang|orphan)" >/dev/null; then
+  echo "FAIL still running: $(pgrep -af 'dpstall.exe (hang|orphan)')"
+  failures=$((failures + 1))
+fi
+[ "$failures" -eq 0 ]
