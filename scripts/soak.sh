@@ -27,7 +27,7 @@ for run in $(seq 1 "$runs"); do
   started=$(date +%s)
   dp_start_wine
   set +e
-  ctest --test-dir "$DP_BUILD" -j"$(nproc)" --output-on-failure --timeout 900 "$@" \
+  ctest --test-dir "$DP_BUILD" -j"$DP_TEST_JOBS" --output-on-failure --timeout 900 "$@" \
     >"$logs/run$run.log" 2>&1
   rc=$?
   set -e

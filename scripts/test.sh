@@ -10,4 +10,4 @@ dp_build
 dp_build_fuzz
 dp_start_wine
 dp_log "running the tests"
-ctest --test-dir "$DP_BUILD" -j"$(nproc)" --output-on-failure --timeout 600 "$@"
+ctest --test-dir "$DP_BUILD" -j"$DP_TEST_JOBS" --output-on-failure --timeout 600 "$@"

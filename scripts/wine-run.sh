@@ -50,6 +50,13 @@ report_prefix() {
   [ -n "$server" ] || echo "  (no wineserver for this prefix)"
 }
 
+# With KILL: a ticker not yet turned into sleep(1) is a copy of this shell,
+# and a TERM would run its copy of the EXIT trap, deleting the output files.
+stop_ticker() {
+  kill -KILL "$ticker" 2>/dev/null
+  wait "$ticker" 2>/dev/null
+}
+
 # Runs the program with the watchdog; sets rc. The program's end is waited
 # for, not polled: a short test must not pay a polling interval (that was a
 # fifth of a second on each of the suite's hundreds of runs). A ticker wakes
@@ -68,11 +75,10 @@ run_once() {
     wait -n -p ended "$pid" "$ticker"
     rc=$?
     if [ "$ended" = "$pid" ]; then
-      kill "$ticker" 2>/dev/null
-      wait "$ticker" 2>/dev/null
+      stop_ticker
       return
     fi
-    [ -n "$ended" ] || { kill "$ticker" 2>/dev/null; wait "$ticker" 2>/dev/null; }
+    [ -n "$ended" ] || stop_ticker
     case $tick in 0.05) tick=0.2 ;; 0.2) tick=1 ;; esac
     now=$EPOCHSECONDS
     { stat=$(<"/proc/$pid/stat"); } 2>/dev/null || stat=""
