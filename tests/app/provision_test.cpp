@@ -3,6 +3,7 @@
 // under Wine, so the buffer is given).
 #include "app/provision.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -27,8 +28,7 @@ TEST(ProvisionVirtualMonitor, CutModuleNameStillGivesItsDirectory) {
   ProvisionVirtualMonitorFrom(module, sizeof module);
   SetEnvironmentVariableA("APPDATA", nullptr);
   const std::string text = log.Messages();
-  EXPECT_NE(text.find("Searching in directory: " + deployment + "\\edid\n"), std::string::npos)
-      << text;
+  EXPECT_THAT(text, ::testing::HasSubstr("Searching in directory: " + deployment + "\\edid\n"));
 }
 
 }  // namespace

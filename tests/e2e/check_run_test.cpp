@@ -2,6 +2,7 @@
 // each context, and with what a deployment can lack. It must answer what a
 // run would meet and change nothing: no log, no start, no display call that
 // changes the machine, no profile touched.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 #include "sandbox.h"
 #include "support/log_capture.h"
 #include "support/sim_fixture.h"
+#include "support/text.h"
 
 namespace {
 
@@ -32,12 +34,6 @@ sim::Machine ThreeDisplays() {
     m.paths.push_back(Link(i, kDell + i));
   }
   return m;
-}
-
-std::string Replace(std::string text, const std::string& what, const std::string& with) {
-  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
-    text.replace(at, what.size(), with);
-  return text;
 }
 
 std::map<std::string, std::string> ByLabel(const std::string& output) {
@@ -257,7 +253,7 @@ TEST_P(CheckRun, AnswersAndChangesNothing) {
   want["verdict"] = c.verdict;
   const std::map<std::string, std::string> got = ByLabel(r.output);
   for (const auto& [label, text] : want) {
-    const std::string expected = Replace(Replace(text, "<A>", box.appdata()), "<D>", box.dir());
+    const std::string expected = dptest::Expand(text, {{"<A>", box.appdata()}, {"<D>", box.dir()}});
     ASSERT_TRUE(got.count(label)) << "no line \"" << label << "\" in:\n" << r.output;
     if (label == "account" || label == "user-session launch") {
       EXPECT_TRUE(std::regex_match(got.at(label), std::regex(expected)))
@@ -293,7 +289,7 @@ TEST(TraceFile, TheCheckLeavesNoTraceLine) {
   box.UseMachine(dptest::OneDellDisplay());
   const RunResult r = box.Run("displayprep-check-sim.exe");
   ASSERT_TRUE(r.started);
-  EXPECT_NE(r.output.find("verdict: "), std::string::npos) << r.output;
+  EXPECT_THAT(r.output, ::testing::HasSubstr("verdict: "));
   EXPECT_EQ(ReadFileBytes("c:\\dp.log"), before);
 }
 

@@ -4,6 +4,7 @@
 // machine (the typical run) and on a machine already arranged. Every log
 // line, the machine afterwards and what was started are checked. Then a
 // read-only install, and the pre-flight check in each context.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -16,6 +17,7 @@
 #include "sandbox.h"
 #include "support/log_capture.h"
 #include "support/sim_fixture.h"
+#include "support/text.h"
 
 namespace {
 
@@ -44,12 +46,6 @@ std::string Layout(const sim::Machine& m) {
   std::string out;
   for (const auto& s : shown) out += std::get<1>(s);
   return out;
-}
-
-std::string Replace(std::string text, const std::string& what, const std::string& with) {
-  for (std::size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
-    text.replace(at, what.size(), with);
-  return text;
 }
 
 // The log in blocks. "<A>" is APPDATA, "<D>" the deployment, "<C>" the
@@ -166,13 +162,14 @@ TEST_P(ContextRun, LogMachineAndStarts) {
 
   const std::vector<sim::StartRecord> companion = box.CompanionStarts();
   ASSERT_EQ(companion.size(), 1u);
-  std::string want = Replace(c.log, "<A>", box.appdata());
-  want = Replace(want, "<D>", box.dir());
-  want = Replace(want, "<C>", box.Companion());
-  want = Replace(want, "<PID>", std::to_string(companion[0].processId));
+  const std::string want =
+      dptest::Expand(c.log, {{"<A>", box.appdata()},
+                             {"<D>", box.dir()},
+                             {"<C>", box.Companion()},
+                             {"<PID>", std::to_string(companion[0].processId)}});
   const std::string log = StripLogPrefixes(ReadFileBytes(box.LogFile()));
   EXPECT_EQ(log, want);
-  EXPECT_NE(StripLogPrefixes(r.output).find(log), std::string::npos) << "the console carries it";
+  EXPECT_THAT(StripLogPrefixes(r.output), ::testing::HasSubstr(log)) << "the console carries it";
 
   // The machine once the helper's display is up: a session-0 run may end
   // before the helper has scheduled it, and nothing it asks changes that.
@@ -289,11 +286,11 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
                               "\n"
                               "Launching wkex.exe with command: " +
                               d + "\\wkex.exe /d " + chosen + "\n";
-  EXPECT_NE(log.find(rewrite), std::string::npos) << log;
+  EXPECT_THAT(log, ::testing::HasSubstr(rewrite));
   const std::size_t arranged = log.find(kTypicalArrangement);
   EXPECT_NE(arranged, std::string::npos) << log;
   EXPECT_EQ(log.substr(arranged + kTypicalArrangement.size()),
-            Replace(kDirectly, "<C>", box.Companion()));
+            dptest::Expand(kDirectly, {{"<C>", box.Companion()}}));
 
   EXPECT_TRUE(box.EdidFiles() == before) << "a profile was changed";
   EXPECT_EQ(Layout(box.Machine()), kTovikPrimary) << sim::RenderDesktop(box.Machine());
