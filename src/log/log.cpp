@@ -3,6 +3,7 @@
 #include <share.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <optional>
@@ -37,9 +38,16 @@ std::string WideToAnsi(const wchar_t* text, std::size_t length) {
 
 // Another run of the program for the same user (a logon task that fires
 // twice) may hold the file for its own line at this very moment: fopen_s
-// grants no sharing. Such a hold lasts a write; wait for it, briefly, rather
-// than lose the line. Any other failure gives the line up at once.
-constexpr ULONGLONG kOpenRetryBudgetMs = 50;
+// grants no sharing. Such a hold lasts a write, but the writer may wait for
+// the processor first, and a machine at logon, when the task runs, is a busy
+// one: wait up to a second for it rather than lose the line. Any other
+// failure gives the line up at once.
+constexpr ULONGLONG kOpenRetryBudgetMs = 1000;
+
+// A file held for good (another program keeps it open) costs a run that
+// second once, not once a line: after a line given up, each line tries once,
+// until one gets through.
+std::atomic<bool> g_heldForGood{false};
 
 // The file is opened as fopen_s opens it in the Microsoft runtime, sharing
 // nothing while the line is written, but asked for explicitly: mingw-w64's
@@ -49,9 +57,15 @@ FILE* OpenForAppending(const std::string& path) {
   const ULONGLONG start = GetTickCount64();
   for (;;) {
     SetLastError(ERROR_SUCCESS);
-    if (FILE* file = _fsopen(path.c_str(), "a", _SH_DENYRW)) return file;
-    if (GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount64() - start >= kOpenRetryBudgetMs)
+    if (FILE* file = _fsopen(path.c_str(), "a", _SH_DENYRW)) {
+      g_heldForGood = false;
+      return file;
+    }
+    if (GetLastError() != ERROR_SHARING_VIOLATION) return nullptr;
+    if (g_heldForGood || GetTickCount64() - start >= kOpenRetryBudgetMs) {
+      g_heldForGood = true;
       return nullptr;
+    }
     Sleep(1);
   }
 }
@@ -72,6 +86,7 @@ const std::string& LogFilePath() {
 
 std::string SetLogFilePathForTesting(const std::string& path) {
   std::string previous = TestPath().value_or(std::string());
+  g_heldForGood = false;  // another file: nothing is known of it yet
   if (path.empty()) {
     TestPath().reset();
   } else {
