@@ -39,7 +39,10 @@ for run in $(seq 1 "$runs"); do
   if [ "$rc" -ne 0 ]; then
     failedRuns=$((failedRuns + 1))
     # Each failed test's own lines: from its result line up to the next test's.
-    grep -E '^[[:space:]]+[0-9]+ - ' "$logs/run$run.log" | sed 's/^[[:space:]]*[0-9]* - //' |
+    # Only the list under "The following tests FAILED:": skipped tests are
+    # listed the same way under their own heading.
+    sed -n '/^The following tests FAILED:/,/^[^[:space:]]/s/^[[:space:]]\{1,\}[0-9]\{1,\} - //p' \
+      "$logs/run$run.log" |
       while read -r name _; do
         echo "  FAILED $name:"
         awk -v n="$name" '
