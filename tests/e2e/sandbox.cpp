@@ -150,15 +150,15 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
 // gets going, which on a busy machine may be several of the run's calls
 // later; the gate holds the run's calls past that count until the helper has
 // announced its display. Only the simulated helper opens the gate, so none is
-// set for a deployment whose wkex.exe is missing or is some other program.
+// set for a deployment whose wkex.exe is missing or is some other program
+// (byte for byte the built one, or not the simulated helper).
 void Sandbox::HoldCallsForHelper() {
   const auto after = environment_.find(L"WKEX_AFTER");
   if (after == environment_.end() || !after->second) return;
   std::error_code ignored;
   const fs::path helper(FileW("wkex.exe"));
-  const fs::path built(GetExecutableDirectoryW() + L"\\wkex.exe");
   if (!fs::is_regular_file(helper, ignored) ||
-      fs::file_size(helper, ignored) != fs::file_size(built, ignored))
+      ReadWide(helper.wstring()) != ReadWide(GetExecutableDirectoryW() + L"\\wkex.exe"))
     return;
   const std::string value = dptest::WideToAnsi(*after->second);
   const std::size_t colon = value.find(':');
