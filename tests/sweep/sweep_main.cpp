@@ -48,7 +48,8 @@ struct Cell {
   std::string log;
   std::string edid;
   std::size_t companions = 0;
-  std::string problem;  // empty: the cell keeps the rules
+  std::string problem;        // empty: the cell keeps the rules
+  bool startedAgain = false;  // its first run's helper was never brought up
 };
 
 std::string Original() { return dptest::ProfileBytes({2560, 1440, 60}); }
@@ -195,18 +196,25 @@ int main(int argc, char** argv) {
   auto work = [&] {
     for (std::size_t i; (i = next++) < cells.size();) {
       Cell& c = cells[i];
-      sim::Machine m = machine;
-      m.createdAtMs = sim::NowMs();
-      m.faults = {sim::Fault{c.api, c.call, c.code}};
-      const fs::path d = Deploy(root, "cell" + std::to_string(i), m);
-      const RunResult r = RunIn(d);
-      c.ran = r.started;
-      c.exitCode = r.exitCode;
-      c.timedOut = r.timedOut;
-      c.log = Messages(dptest::LogFileIn(d / "appdata"));
-      c.edid = dptest::ReadFileBytes((d / "edid" / "2560x1440x60.hex").string());
-      c.companions =
-          sim::ReadStartRecords((d / "rent_protect" / "zanbyprotect.starts").wstring()).size();
+      for (const char* attempt : {"", "-again"}) {
+        sim::Machine m = machine;
+        m.createdAtMs = sim::NowMs();
+        m.faults = {sim::Fault{c.api, c.call, c.code}};
+        const fs::path d = Deploy(root, "cell" + std::to_string(i) + attempt, m);
+        const RunResult r = RunIn(d);
+        c.ran = r.started;
+        c.exitCode = r.exitCode;
+        c.timedOut = r.timedOut;
+        c.log = Messages(dptest::LogFileIn(d / "appdata"));
+        c.edid = dptest::ReadFileBytes((d / "edid" / "2560x1440x60.hex").string());
+        c.companions =
+            sim::ReadStartRecords((d / "rent_protect" / "zanbyprotect.starts").wstring()).size();
+        // Wine answers 1359 when the new process ended before it reported
+        // its start (docs/wine.md). The sweep fails display calls only, so a
+        // helper Wine never brought up says nothing of the fault: once more.
+        if (c.log.find("\\wkex.exe\", GetLastError=1359\n") == std::string::npos) break;
+        if (*attempt == '\0') c.startedAgain = true;
+      }
       Judge(c);
     }
   };
@@ -261,6 +269,11 @@ int main(int argc, char** argv) {
     if (c.problem.empty()) continue;
     std::printf("\nBROKEN %s #%u with %ld: %s\n%s", sim::ApiName(c.api), c.call, c.code,
                 c.problem.c_str(), c.log.c_str());
+  }
+  for (const Cell& c : cells) {
+    if (c.startedAgain)
+      std::printf("\n%s #%u with %ld: run once more, Wine did not bring its helper up (1359)\n",
+                  sim::ApiName(c.api), c.call, c.code);
   }
   std::printf("\n%zu runs, %d broken\n", cells.size(), broken);
   return broken == 0 && !cells.empty() ? 0 : 1;
