@@ -111,9 +111,10 @@ HANDLE HoldWithoutSharing(const dptest::LogCapture& log) {
   return holder;
 }
 
-// Closes the holder after a few milliseconds, from a thread of its own.
-HANDLE ReleaseSoon(HANDLE holder) {
-  return CreateThread(
+// Logs the line while the holder keeps the file, which a thread of its own
+// closes a few milliseconds later.
+void LogDuringABriefHold(HANDLE holder, const char* line) {
+  HANDLE release = CreateThread(
       nullptr, 0,
       [](void* h) -> DWORD {
         Sleep(5);
@@ -121,17 +122,17 @@ HANDLE ReleaseSoon(HANDLE holder) {
         return 0;
       },
       holder, 0, nullptr);
+  ASSERT_NE(release, nullptr);
+  LogMessage("%s", line);
+  WaitForSingleObject(release, INFINITE);
+  CloseHandle(release);
 }
 
 TEST(LogFile, FileHeldForAMomentStillGetsTheLine) {
   dptest::LogCapture log;
   HANDLE holder = HoldWithoutSharing(log);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  HANDLE release = ReleaseSoon(holder);
-  ASSERT_NE(release, nullptr);
-  LogMessage("written after the hold\n");
-  WaitForSingleObject(release, INFINITE);
-  CloseHandle(release);
+  LogDuringABriefHold(holder, "written after the hold\n");
   EXPECT_EQ(log.Messages(), "written after the hold\n");
 }
 
@@ -159,11 +160,7 @@ TEST(LogFile, FileHeldForGoodCostsOneWaitNotOneALine) {
   HANDLE again = CreateFileA(log.path().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(again, INVALID_HANDLE_VALUE);
-  HANDLE release = ReleaseSoon(again);
-  ASSERT_NE(release, nullptr);
-  LogMessage("written after a brief hold\n");
-  WaitForSingleObject(release, INFINITE);
-  CloseHandle(release);
+  LogDuringABriefHold(again, "written after a brief hold\n");
   EXPECT_EQ(log.Messages(), "the file is free again\nwritten after a brief hold\n");
 }
 
