@@ -105,8 +105,10 @@ struct AppData {
   bool usable() const { return n != 0 && n <= MAX_PATH; }
 };
 
-void ReadAppData(AppData& appdata) {
+AppData ReadAppData() {
+  AppData appdata;
   appdata.n = GetEnvironmentVariableA("APPDATA", appdata.buffer, MAX_PATH);
+  return appdata;
 }
 
 std::string LogPathFor(const AppData& appdata) {
@@ -121,11 +123,7 @@ LogSink& Sink() {
 
 }  // namespace
 
-std::string PlannedLogFilePath() {
-  AppData appdata;
-  ReadAppData(appdata);
-  return LogPathFor(appdata);
-}
+std::string PlannedLogFilePath() { return LogPathFor(ReadAppData()); }
 
 LogSink SetLogSink(LogSink sink) {
   const LogSink previous = Sink();
@@ -134,8 +132,7 @@ LogSink SetLogSink(LogSink sink) {
 }
 
 std::string GetLogFilePath() {
-  AppData appdata;
-  ReadAppData(appdata);
+  const AppData appdata = ReadAppData();
 
   FILE* trace = _fsopen("c:\\dp.log", "ab", _SH_DENYNO);
   if (trace != nullptr) {

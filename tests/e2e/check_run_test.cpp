@@ -222,10 +222,7 @@ class CheckRun : public ::testing::TestWithParam<CheckCase> {};
 TEST_P(CheckRun, AnswersAndChangesNothing) {
   const CheckCase& c = GetParam();
   Sandbox box;
-  box.Install("displayprep-check-sim.exe");
-  box.Install("wkex.exe");
-  box.InstallCompanion();
-  box.UseMachine(c.machine());
+  box.DeployOn("displayprep-check-sim.exe", c.machine());
   if (c.packagedProfiles) {
     const edidgen::Result r = edidgen::GenerateEdid({2560, 1440, 60}, "TovikMonitor");
     ASSERT_TRUE(r.ok);

@@ -141,10 +141,7 @@ class ContextRun : public ::testing::TestWithParam<ContextCase> {};
 TEST_P(ContextRun, LogMachineAndStarts) {
   const ContextCase& c = GetParam();
   Sandbox box;
-  box.Install("displayprep-sim.exe");
-  box.Install("wkex.exe");
-  box.InstallCompanion();
-  box.UseMachine(c.machine());
+  box.DeployOn("displayprep-sim.exe", c.machine());
   box.WriteProfiles({{2560, 1440, 60}});
   box.WriteSettings(2560, 1440, 60);
   if (c.account != nullptr) box.SetEnv(L"DPSIM_ACCOUNT", std::wstring(c.account));
@@ -253,10 +250,7 @@ void WritePackagedProfiles(Sandbox& box, const std::vector<edidgen::Mode>& modes
 // run to its goal.
 TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   Sandbox box;
-  box.Install("displayprep-sim.exe");
-  box.Install("wkex.exe");
-  box.InstallCompanion();
-  box.UseMachine(dptest::OneDellDisplay());
+  box.DeployOn("displayprep-sim.exe", dptest::OneDellDisplay());
   WritePackagedProfiles(box, {{2560, 1440, 60}, {1920, 1080, 60}});
   box.WriteSettings(2560, 1440, 60);
   box.SetEnv(L"DPSIM_ACCOUNT", L"user");

@@ -52,6 +52,13 @@ void Sandbox::Install(const std::string& program, const std::string& as) {
   if (!error.empty()) ADD_FAILURE() << error;
 }
 
+void Sandbox::DeployOn(const std::string& program, const sim::Machine& machine) {
+  Install(program);
+  Install("wkex.exe");
+  InstallCompanion();
+  UseMachine(machine);
+}
+
 void Sandbox::UseMachine(const sim::Machine& machine) {
   const std::string error = dptest::SaveMachine(fs::path(FileW("sim-state.json")), machine);
   ASSERT_TRUE(error.empty()) << error;

@@ -36,6 +36,8 @@ class Sandbox {
   void Install(const std::string& program, const std::string& as = "");
   // The recorder in place of the companion program.
   void InstallCompanion() { Install("dprecord.exe", "rent_protect\\zanbyprotect.exe"); }
+  // The program, the simulated helper and the companion, on this machine.
+  void DeployOn(const std::string& program, const sim::Machine& machine);
   void UseMachine(const sim::Machine& machine);
   // The typical run's deployment: displayprep-sim.exe, the simulated helper
   // (tied to the program's first topology request, so that what each
