@@ -8,6 +8,7 @@ std::optional<Context> ParseContext(const std::wstring& value) {
   if (value.empty() || value == L"system") return Context::kSystemConsole;
   if (value == L"user") return Context::kUser;
   if (value == L"system-session0") return Context::kSystemSession0;
+  if (value == L"remote") return Context::kRemote;
   return std::nullopt;
 }
 
@@ -24,15 +25,16 @@ std::optional<Context> CurrentContext(std::string* why) {
   return context;
 }
 
-LONG DisplayAccessError() {
+DisplayAccess CurrentDisplayAccess() {
   std::string why;
   const std::optional<Context> context = CurrentContext(&why);
   if (!context) {
     std::fprintf(stderr, "dpsim: %s\n", why.c_str());
     std::fflush(stderr);
-    return ERROR_GEN_FAILURE;
+    return {ERROR_GEN_FAILURE, false};
   }
-  return *context == Context::kSystemSession0 ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+  if (*context == Context::kRemote) return {ERROR_ACCESS_DENIED, false};
+  return {ERROR_SUCCESS, *context == Context::kSystemSession0};
 }
 
 }  // namespace sim

@@ -2,7 +2,8 @@
 // of the run (sim/sim_account.h) makes the program. Wine's own token names
 // the Unix user in every context, so the account is answered from the
 // context: the local system account in both system contexts, the logged-on
-// user (Wine's) as an ordinary account otherwise.
+// user (Wine's) as an ordinary account otherwise (in the console session or a
+// remote one).
 #include <optional>
 
 #include "check/account_api.h"
@@ -18,9 +19,10 @@ Account CurrentAccount() {
     return account;
   }
   account.known = true;
-  if (*context != sim::Context::kUser) {
+  if (*context == sim::Context::kSystemConsole || *context == sim::Context::kSystemSession0) {
     account.name = L"NT AUTHORITY\\SYSTEM";
     account.localSystem = true;
+    account.administrator = true;
     return account;
   }
   wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};

@@ -1,7 +1,7 @@
 // The display-configuration seam served by the simulated machine: every call
 // is one locked transaction on the state file in which timed events fire, the
-// call is counted, an injected fault or the caller's context (no access to
-// the console session) may answer it, the machine answers or
+// call is counted, an injected fault or the caller's context (a remote
+// session, or session 0 which sees no display) may answer it, the machine answers or
 // changes as Windows would, and call-count events fire.
 #include <algorithm>
 #include <cstdio>
@@ -94,11 +94,23 @@ LONG Serve(Api api, Act act, After after) {
       }
       sim::FireDueEvents(m, sim::NowMs());
       ++m.callCounts[static_cast<int>(api)];
-      // A caller without access to the console session (the local system
-      // account in session 0) is refused like a fault: counted, nothing changed.
+      // A caller in a remote session is refused like a fault: counted,
+      // nothing changed. Session 0 sees a machine without displays, and
+      // whatever it asks changes nothing.
       const std::optional<LONG> fault = sim::DueFault(m, api);
-      const LONG access = fault ? ERROR_SUCCESS : sim::DisplayAccessError();
-      const LONG answer = fault ? *fault : access != ERROR_SUCCESS ? access : act(m);
+      const sim::DisplayAccess access = fault ? sim::DisplayAccess{} : sim::CurrentDisplayAccess();
+      LONG answer = ERROR_SUCCESS;
+      if (fault) {
+        answer = *fault;
+      } else if (access.refusal != ERROR_SUCCESS) {
+        answer = access.refusal;
+      } else if (access.seesNoDisplay) {
+        Machine none;
+        none.adapter = m.adapter;
+        answer = act(none);
+      } else {
+        answer = act(m);
+      }
       after(m, answer);
       sim::FireDueEvents(m, sim::NowMs());
       return answer;

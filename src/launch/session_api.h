@@ -1,5 +1,5 @@
-// The session seam: the Windows calls the user-session launch makes, with
-// their Windows signatures. The programs link session_api_win.cpp (straight
+// The session seam: the Windows calls the user-session launch and the agent's
+// start make, with their Windows signatures. The programs link session_api_win.cpp (straight
 // through to the system); unit tests link a scripted fake that can fail any
 // call and counts what was opened and what was released, because under Wine
 // these calls never fail and a console session always exists.
@@ -21,6 +21,11 @@ BOOL Process32FirstW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe);
 BOOL Process32NextW(HANDLE hSnapshot, LPPROCESSENTRY32W lppe);
 BOOL ProcessIdToSessionId(DWORD dwProcessId, DWORD* pSessionId);
 BOOL WTSQueryUserToken(ULONG SessionId, PHANDLE phToken);
+BOOL WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INFO_CLASS WTSInfoClass,
+                                 LPWSTR* ppBuffer, DWORD* pBytesReturned);
+BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle);
+BOOL SetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
+                         LPVOID TokenInformation, DWORD TokenInformationLength);
 BOOL DuplicateTokenEx(HANDLE hExistingToken, DWORD dwDesiredAccess,
                       LPSECURITY_ATTRIBUTES lpTokenAttributes,
                       SECURITY_IMPERSONATION_LEVEL ImpersonationLevel, TOKEN_TYPE TokenType,

@@ -1,7 +1,8 @@
 #include <userenv.h>
 
-// Every session call but WTSQueryUserToken and ProcessIdToSessionId
-// (session_token_win.cpp), which the simulated build answers per context.
+// Every session call but WTSQueryUserToken, ProcessIdToSessionId and
+// WTSQuerySessionInformationW (session_token_win.cpp), which the simulated
+// build answers per context.
 #include "launch/session_api.h"
 
 namespace sessionapi {
@@ -52,6 +53,16 @@ BOOL CreateProcessAsUserW(HANDLE hToken, LPCWSTR lpApplicationName, LPWSTR lpCom
   return ::CreateProcessAsUserW(hToken, lpApplicationName, lpCommandLine, lpProcessAttributes,
                                 lpThreadAttributes, bInheritHandles, dwCreationFlags, lpEnvironment,
                                 lpCurrentDirectory, lpStartupInfo, lpProcessInformation);
+}
+
+BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle) {
+  return ::OpenProcessToken(ProcessHandle, DesiredAccess, TokenHandle);
+}
+
+BOOL SetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
+                         LPVOID TokenInformation, DWORD TokenInformationLength) {
+  return ::SetTokenInformation(TokenHandle, TokenInformationClass, TokenInformation,
+                               TokenInformationLength);
 }
 
 BOOL CloseHandle(HANDLE hObject) { return ::CloseHandle(hObject); }

@@ -13,4 +13,9 @@ BOOL ProcessIdToSessionId(DWORD dwProcessId, DWORD* pSessionId) {
   return ::ProcessIdToSessionId(dwProcessId, pSessionId);
 }
 
+BOOL WTSQuerySessionInformationW(HANDLE hServer, DWORD SessionId, WTS_INFO_CLASS WTSInfoClass,
+                                 LPWSTR* ppBuffer, DWORD* pBytesReturned) {
+  return ::WTSQuerySessionInformationW(hServer, SessionId, WTSInfoClass, ppBuffer, pBytesReturned);
+}
+
 }  // namespace sessionapi

@@ -12,6 +12,7 @@ struct State {
   std::map<Call, int> calls;
   std::vector<Creation> creations;
   std::vector<Duplication> duplications;
+  std::vector<SessionSetting> sessionSettings;
   // Everything handed out, by its address, with its kind; erased on release.
   std::map<const void*, std::string> live;
   int handedOut = 0;
@@ -20,6 +21,7 @@ struct State {
   std::map<HANDLE, std::size_t> snapshotPosition;
   std::vector<std::vector<WTS_SESSION_INFOW>> lists;  // kept alive until Reset
   std::vector<std::vector<wchar_t>> blocks;
+  std::vector<USHORT> protocols;
   DWORD queried = 0xFFFFFFFF;
 };
 
@@ -57,6 +59,7 @@ void Reset(const Script& script) {
 int CallCount(Call call) { return S().calls[call]; }
 const std::vector<Creation>& Creations() { return S().creations; }
 const std::vector<Duplication>& Duplications() { return S().duplications; }
+const std::vector<SessionSetting>& SessionSettings() { return S().sessionSettings; }
 int HandedOut() { return S().handedOut; }
 int BadReleases() { return S().badReleases; }
 DWORD QueriedSession() { return S().queried; }
@@ -174,11 +177,13 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
   fakesession::Creation c;
   c.token = token;
   c.applicationNameNull = applicationName == nullptr;
+  c.applicationName = applicationName ? applicationName : L"";
   c.commandLine = commandLine ? commandLine : L"";
   c.inheritHandles = inheritHandles != FALSE;
   c.creationFlags = creationFlags;
   c.environment = environment;
   c.currentDirectoryNull = currentDirectory == nullptr;
+  c.currentDirectory = currentDirectory ? currentDirectory : L"";
   c.cb = startup->cb;
   c.desktop = startup->lpDesktop ? startup->lpDesktop : L"";
   c.startupFlags = startup->dwFlags;
@@ -193,6 +198,35 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
   process->dwThreadId = 4243;
   S().creations.push_back(c);
   return TRUE;
+}
+
+BOOL WTSQuerySessionInformationW(HANDLE, DWORD, WTS_INFO_CLASS infoClass, LPWSTR* buffer,
+                                 DWORD* bytes) {
+  if (fakesession::Fails(Call::WTSQuerySessionInformationW)) return FALSE;
+  if (infoClass != WTSClientProtocolType) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  S().protocols.reserve(16);  // the addresses handed out stay put
+  S().protocols.push_back(S().script.clientProtocol);
+  *buffer = reinterpret_cast<LPWSTR>(&S().protocols.back());
+  *bytes = sizeof(USHORT);
+  S().live[*buffer] = "session information";
+  ++S().handedOut;
+  return TRUE;
+}
+
+BOOL OpenProcessToken(HANDLE, DWORD, PHANDLE token) {
+  if (fakesession::Fails(Call::OpenProcessToken)) return FALSE;
+  *token = fakesession::HandOut("own token");
+  return TRUE;
+}
+
+BOOL SetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, LPVOID information,
+                         DWORD length) {
+  if (infoClass == TokenSessionId && length == sizeof(DWORD))
+    S().sessionSettings.push_back({token, *static_cast<DWORD*>(information)});
+  return fakesession::Fails(Call::SetTokenInformation) ? FALSE : TRUE;
 }
 
 BOOL CloseHandle(HANDLE handle) {

@@ -24,6 +24,9 @@ enum class Call {
   DuplicateTokenEx,
   CreateEnvironmentBlock,
   CreateProcessAsUserW,
+  OpenProcessToken,
+  SetTokenInformation,
+  WTSQuerySessionInformationW,
 };
 
 struct Process {
@@ -38,6 +41,7 @@ struct Script {
   DWORD consoleError = 0;                   // the last error left by that answer
   std::vector<WTS_SESSION_INFOW> sessions;  // only SessionId and State matter
   std::vector<Process> processes;
+  USHORT clientProtocol = 0;  // WTSClientProtocolType: 0 the console, 2 RDP
   // The call fails (FALSE, INVALID_HANDLE_VALUE or 0xFFFFFFFF) with this last error.
   std::map<Call, DWORD> failures;
 };
@@ -46,11 +50,13 @@ struct Script {
 struct Creation {
   HANDLE token = nullptr;
   bool applicationNameNull = false;
+  std::wstring applicationName;
   std::wstring commandLine;
   bool inheritHandles = true;
   DWORD creationFlags = 0;
   const void* environment = nullptr;
   bool currentDirectoryNull = false;
+  std::wstring currentDirectory;
   DWORD cb = 0;
   std::wstring desktop;
   DWORD startupFlags = 0;
@@ -68,15 +74,23 @@ struct Duplication {
   TOKEN_TYPE type = TokenImpersonation;
 };
 
+// What SetTokenInformation(TokenSessionId) was given.
+struct SessionSetting {
+  HANDLE token = nullptr;
+  DWORD sessionId = 0;
+};
+
 // Starts afresh with `script`: nothing handed out, nothing called.
 void Reset(const Script& script);
 
 int CallCount(Call call);
 const std::vector<Creation>& Creations();
 const std::vector<Duplication>& Duplications();
+const std::vector<SessionSetting>& SessionSettings();
 // The kinds of everything handed out and not released ("user token",
-// "primary token", "environment block", "snapshot", "session list",
-// "process handle", "thread handle"), one entry each.
+// "primary token", "own token", "environment block", "snapshot",
+// "session list", "session information", "process handle", "thread
+// handle"), one entry each.
 std::vector<std::string> Unreleased();
 // How many handed-out things there were, and releases of something never
 // handed out or already released.
