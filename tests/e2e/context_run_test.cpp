@@ -1,14 +1,16 @@
-// The three contexts a deployment can run displayprep in, end to end: the
-// simulated stack answers the display and session calls as Windows documents
-// them for each (DPSIM_ACCOUNT), and each context runs on the one-display
-// machine (the typical run) and on a machine already arranged. Every log
-// line, the machine afterwards and what was started are checked. Then a
-// read-only install, and the pre-flight check in each context.
+// The contexts a deployment can run displayprep in, end to end: the
+// simulated stack answers the display and session calls as Windows is
+// observed to answer them in each (DPSIM_ACCOUNT), and each context runs on
+// the one-display machine (the typical run) and on a machine already
+// arranged. Every log line, the machine afterwards and what was started are
+// checked. Then a read-only install, and the agent route: the service
+// installed, its run, its removal.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -86,7 +88,11 @@ const std::string kAlreadyArranged =
     "[0] \\\\.\\DISPLAY1 TovikMonitor (0,0)(2560x1440) [Active] [Primary]\n"
     "[1] \\\\.\\DISPLAY2 DELL U2720Q (0,2560)(1920x1080) [Active]\n"
     "Target display \"TovikMonitor\" is already primary, no change.\n";
-// Session 0 has no access to the console session's displays.
+// Session 0 sees no display at all (the sizes call answers 0 paths); a
+// remote session is refused every display call.
+const std::string kNoDisplaySeen =
+    "No displays detected.\n"
+    "EnumerateDisplays failed.\n";
 const std::string kListingRefused =
     "Failed to get display config buffer sizes.\n"
     "EnumerateDisplays failed.\n";
@@ -95,6 +101,8 @@ const std::string kDirectly =
     "WTSQueryUserToken failed. Error: 1314create user process failed. \n"
     "protect.exe launched successfully from <C>\n";
 
+const std::string kDellWithCloneOfIt =
+    "DELL U2720Q 1920x1080 at (0,0)\nTovikMonitor 1920x1080 at (0,0)\n";
 const std::string kTovikPrimary =
     "TovikMonitor 2560x1440 at (0,0)\n"
     "DELL U2720Q 1920x1080 at (2560,0)\n";
@@ -112,7 +120,7 @@ struct ContextCase {
   unsigned databaseSaves;
 };
 
-// Rows: the three contexts; columns, in pairs: the one-display machine and
+// Rows: the four contexts; columns, in pairs: the one-display machine and
 // the arranged one.
 const ContextCase kContexts[] = {
     {"SystemInConsoleSession_OneDisplay", nullptr, dptest::OneDellDisplay,
@@ -127,13 +135,20 @@ const ContextCase kContexts[] = {
     // Provisions at every run, however the machine stands, and never arranges:
     // the virtual monitor stays a clone of the Dell, the Dell primary.
     {"SystemInSession0_OneDisplay", L"system-session0", dptest::OneDellDisplay,
-     kListingRefused + kProvision + kListingRefused + kInUserSession, 1, Started::kInUserSession,
-     "DELL U2720Q 1920x1080 at (0,0)\nTovikMonitor 1920x1080 at (0,0)\n", 0},
+     kNoDisplaySeen + kProvision + kNoDisplaySeen + kInUserSession, 1, Started::kInUserSession,
+     kDellWithCloneOfIt, 0},
     // The helper, started again, plugs its display in again (the simulated
     // helper as a clone of the primary), and nothing puts the layout back.
     {"SystemInSession0_Arranged", L"system-session0", dptest::ArrangedWithTovik,
-     kListingRefused + kProvision + kListingRefused + kInUserSession, 1, Started::kInUserSession,
-     "DELL U2720Q 1920x1080 at (0,0)\nTovikMonitor 1920x1080 at (0,0)\n", 0},
+     kNoDisplaySeen + kProvision + kNoDisplaySeen + kInUserSession, 1, Started::kInUserSession,
+     kDellWithCloneOfIt, 0},
+    // The same in a remote session, and the companion started directly.
+    {"UserInRemoteSession_OneDisplay", L"remote", dptest::OneDellDisplay,
+     kListingRefused + kProvision + kListingRefused + kDirectly, 1, Started::kDirectly,
+     kDellWithCloneOfIt, 0},
+    {"UserInRemoteSession_Arranged", L"remote", dptest::ArrangedWithTovik,
+     kListingRefused + kProvision + kListingRefused + kDirectly, 1, Started::kDirectly,
+     kDellWithCloneOfIt, 0},
 };
 
 class ContextRun : public ::testing::TestWithParam<ContextCase> {};
@@ -145,11 +160,12 @@ TEST_P(ContextRun, LogMachineAndStarts) {
   box.WriteProfiles({{2560, 1440, 60}});
   box.WriteSettings(2560, 1440, 60);
   if (c.account != nullptr) box.SetEnv(L"DPSIM_ACCOUNT", std::wstring(c.account));
-  // The helper's display appears once the run's first listing request is
-  // answered (session 0: refused, but made) or its first topology request,
-  // so that what each attempt sees never depends on timing.
-  const bool session0 = c.account != nullptr && std::wstring(c.account) == L"system-session0";
-  box.SetEnv(L"WKEX_AFTER", session0 ? L"GetDisplayConfigBufferSizes:1" : L"SetDisplayConfig:1");
+  // The helper's display appears once the run's first topology request is
+  // answered, or where no listing succeeds its first listing request (made
+  // all the same), so that what each attempt sees never depends on timing.
+  const std::wstring account = c.account != nullptr ? c.account : L"";
+  const bool neverListed = account == L"system-session0" || account == L"remote";
+  box.SetEnv(L"WKEX_AFTER", neverListed ? L"GetDisplayConfigBufferSizes:1" : L"SetDisplayConfig:1");
   box.SetEnv(sim::kProbeVariable, L"1");
 
   const RunResult r = box.Run("displayprep-sim.exe");
@@ -168,8 +184,9 @@ TEST_P(ContextRun, LogMachineAndStarts) {
   EXPECT_EQ(log, want);
   EXPECT_THAT(StripLogPrefixes(r.output), ::testing::HasSubstr(log)) << "the console carries it";
 
-  // The machine once the helper's display is up: a session-0 run may end
-  // before the helper has scheduled it, and nothing it asks changes that.
+  // The machine once the helper's display is up: a run that lists nothing
+  // may end before the helper has scheduled it, and nothing it asks changes
+  // that.
   sim::SetStatePath(box.FileW("sim-state.json"));
   sim::UpdateMachine([](sim::Machine& m) -> LONG {
     sim::FireDueEvents(m, sim::NowMs());
@@ -178,7 +195,7 @@ TEST_P(ContextRun, LogMachineAndStarts) {
   const sim::Machine after = box.Machine();
   EXPECT_EQ(Layout(after), c.layoutAfter) << sim::RenderDesktop(after);
   EXPECT_EQ(after.databaseSaves, c.databaseSaves);
-  if (session0) {
+  if (neverListed) {
     EXPECT_EQ(after.CallCount(sim::Api::SetDisplayConfig), 0u) << "nothing asked of the displays";
   }
 
@@ -303,6 +320,124 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   EXPECT_EQ(added->name, "TovikMonitor");
   EXPECT_EQ(std::make_tuple(added->preferred.width, added->preferred.height),
             std::make_tuple(2560u, 1440u));
+}
+
+}  // namespace
+
+namespace {
+
+// A folder of the prefix a service's run writes to (the user's own APPDATA,
+// the machine's ProgramData): removed after the test when it was not there
+// before it, so that the prefix is left as it was.
+class LeftAsFound {
+ public:
+  explicit LeftAsFound(std::wstring folder)
+      : folder_(std::move(folder)),
+        existed_(GetFileAttributesW(folder_.c_str()) != INVALID_FILE_ATTRIBUTES) {}
+  ~LeftAsFound() {
+    std::error_code ignored;
+    if (!existed_) std::filesystem::remove_all(std::filesystem::path(folder_), ignored);
+  }
+  LeftAsFound(const LeftAsFound&) = delete;
+  LeftAsFound& operator=(const LeftAsFound&) = delete;
+  std::string File(const std::string& name) const {
+    return dptest::WideToAnsi(folder_) + "\\" + name;
+  }
+
+ private:
+  std::wstring folder_;
+  bool existed_;
+};
+
+std::wstring Known(const wchar_t* variable) {
+  wchar_t value[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableW(variable, value, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? value : L"";
+}
+
+std::string WithoutCarriageReturns(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+bool AgentServiceInstalled() {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (manager == nullptr) return false;
+  SC_HANDLE service = OpenServiceW(manager, L"displayprep-agent", SERVICE_QUERY_STATUS);
+  if (service != nullptr) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return service != nullptr;
+}
+
+// The agent route under Wine: installed as a service in the test prefix, it
+// starts at once, finds a user at the console (Wine hands out the user's
+// token for session 1; it delivers no session-change event, so this is the
+// "already logged on at start" path) and runs displayprep (the simulated
+// build, as displayprep.exe beside it) once, with the user's environment:
+// the one-display machine ends arranged, the companion started in the
+// user's session. Uninstall leaves no service behind.
+TEST(AgentRoute, InstallRunsDisplayprepOnceAndUninstallRemovesTheService) {
+  ASSERT_FALSE(AgentServiceInstalled()) << "a displayprep-agent service is installed already";
+  Sandbox box;
+  box.Install("displayprep-agent.exe");
+  box.Install("displayprep-sim.exe", "displayprep.exe");
+  box.Install("wkex.exe");
+  box.InstallCompanion();
+  box.UseMachine(dptest::OneDellDisplay());
+  box.WriteProfiles({{1920, 1080, 60}});
+  // The run gets the user's environment, not the test's: the helper reads
+  // when to appear from its settings file.
+  box.Write("wkex.ini", "[wkex]\r\nafter=SetDisplayConfig:1\r\n");
+  box.GateHelper(L"SetDisplayConfig:1");
+  const LeftAsFound userData(Known(L"APPDATA") + L"\\harnfold");
+  const LeftAsFound agentData(Known(L"ProgramData") + L"\\displayprep");
+
+  const RunResult install = box.Run("displayprep-agent.exe", {L"install"});
+  ASSERT_TRUE(install.started) << install.startError;
+  EXPECT_EQ(install.exitCode, 0u) << install.output;
+  EXPECT_THAT(WithoutCarriageReturns(install.output),
+              ::testing::HasSubstr("displayprep-agent: installed: \"" + box.dir() +
+                                   "\\displayprep-agent.exe\", started "
+                                   "automatically as LocalSystem\n"));
+  std::string agentLog;
+  for (int i = 0; i < 600; ++i) {  // the run ends within seconds; a minute at most
+    agentLog = StripLogPrefixes(ReadFileBytes(agentData.File("agent.log")));
+    if (agentLog.find(") ended: ") != std::string::npos) break;
+    Sleep(100);
+  }
+  const RunResult uninstall = box.Run("displayprep-agent.exe", {L"uninstall"});
+  EXPECT_EQ(uninstall.exitCode, 0u) << uninstall.output;
+  EXPECT_THAT(WithoutCarriageReturns(uninstall.output),
+              ::testing::EndsWith("displayprep-agent: removed\n"));
+  EXPECT_FALSE(AgentServiceInstalled());
+
+  agentLog = StripLogPrefixes(ReadFileBytes(agentData.File("agent.log")));
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(
+      agentLog, m,
+      std::regex("service started \\(displayprep-agent [0-9.]+\\), starting (.+)\n"
+                 "service start, session 1: run: the console session, a user logged on\n"
+                 "displayprep started in session 1: process ([0-9]+)\n"
+                 "displayprep \\(process \\2, session 1\\) ended: exit code 0 after "
+                 "[0-9]+\\.[0-9] s\n"
+                 "service stopped\n")))
+      << agentLog;
+  EXPECT_EQ(m[1].str(), box.File("displayprep.exe"));
+
+  // displayprep's own log is the user's, and tells the typical run.
+  const std::vector<sim::StartRecord> companion = box.CompanionStarts();
+  ASSERT_EQ(companion.size(), 1u);
+  const std::string log = StripLogPrefixes(ReadFileBytes(userData.File("log\\display.log")));
+  EXPECT_THAT(log, ::testing::HasSubstr(
+                       kTypicalArrangement +
+                       dptest::Expand(kInUserSession,
+                                      {{"<C>", box.Companion()},
+                                       {"<PID>", std::to_string(companion[0].processId)}})));
+  EXPECT_EQ(companion[0].desktop, "winsta0\\default");
+  EXPECT_EQ(box.HelperStarts().size(), 1u);
+  EXPECT_EQ(Layout(box.Machine()),
+            "TovikMonitor 1920x1080 at (0,0)\nDELL U2720Q 1920x1080 at (1920,0)\n")
+      << sim::RenderDesktop(box.Machine());
 }
 
 }  // namespace

@@ -161,13 +161,16 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
 // (byte for byte the built one, or not the simulated helper).
 void Sandbox::HoldCallsForHelper() {
   const auto after = environment_.find(L"WKEX_AFTER");
-  if (after == environment_.end() || !after->second) return;
+  if (after != environment_.end() && after->second) GateHelper(*after->second);
+}
+
+void Sandbox::GateHelper(const std::wstring& after) {
   std::error_code ignored;
   const fs::path helper(FileW("wkex.exe"));
   if (!fs::is_regular_file(helper, ignored) ||
       ReadWide(helper.wstring()) != ReadWide(GetExecutableDirectoryW() + L"\\wkex.exe"))
     return;
-  const std::string value = dptest::WideToAnsi(*after->second);
+  const std::string value = dptest::WideToAnsi(after);
   const std::size_t colon = value.find(':');
   sim::HelperGate gate;
   if (colon == std::string::npos || !sim::ParseApi(value.substr(0, colon), &gate.api)) return;

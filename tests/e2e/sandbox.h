@@ -66,6 +66,12 @@ class Sandbox {
   // Whether the runs collect what the program sends to the debugger output.
   void CaptureDebugOutput(bool on) { captureDebugOutput_ = on; }
 
+  // Holds the simulated stack's calls past `after` ("FUNCTION:N", as
+  // WKEX_AFTER reads) until the deployment's simulated helper has announced
+  // its display. The runs set it themselves from WKEX_AFTER; a program
+  // started some other way (by a service, say) needs it set beforehand.
+  void GateHelper(const std::wstring& after);
+
   // An environment variable for the runs (nullopt removes it).
   void SetEnv(const std::wstring& name, std::optional<std::wstring> value);
 
