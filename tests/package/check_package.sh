@@ -1,26 +1,50 @@
 #!/usr/bin/env bash
-# check_package.sh ZIP BIN WORK WINE_RUN: what the package holds, its
-# pre-flight check, and a run of its displayprep.exe with the recorder in
-# place of wkex.exe and of the companion: it must pick a profile from the
-# packaged edid folder and say so.
+# check_package.sh ZIP BIN WORK WINE_RUN VERSION: what the package holds (its
+# sums and its programs' version resources among it), its pre-flight check,
+# and a run of its displayprep.exe with the recorder in place of wkex.exe and
+# of the companion: it must pick a profile from the packaged edid folder and
+# say so.
 set -u
-zip=${1:?} bin=${2:?} work=${3:?} wine_run=${4:?}
+zip=${1:?} bin=${2:?} work=${3:?} wine_run=${4:?} version=${5:?}
 status=0
 fail() { echo "FAIL $*"; status=1; }
 
 [ -f "$zip" ] || { echo "FAIL no package at $zip"; exit 1; }
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 cmake -E tar xf "$zip" || { echo "FAIL cannot unpack $zip"; exit 1; }
-top=$(basename "$zip" .zip)
-[ -d "$top" ] || { echo "FAIL the package holds no folder $top"; exit 1; }
+# It unpacks to the folder the operators' commands name, whatever the version.
+top=displayprep
+[ -d "$top" ] || { echo "FAIL the package holds no folder $top: $(ls)"; exit 1; }
 
-# Exactly the program, its check, the operators' README and the profiles:
+# Exactly the programs, the operators' README, the profiles and their sums:
 # nothing of the simulated stack, no test program, no helper or companion of ours.
+programs=(displayprep.exe displayprep-check.exe displayprep-agent.exe)
 unexpected=$(cd "$top" && find . -type f ! -name displayprep.exe ! -name displayprep-check.exe \
-  ! -name README-operators.md ! -path './edid/*.hex')
+  ! -name displayprep-agent.exe ! -name README-operators.md ! -name SHA256SUMS \
+  ! -path './edid/*.hex')
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
-for f in displayprep.exe displayprep-check.exe README-operators.md; do
+for f in "${programs[@]}" README-operators.md SHA256SUMS; do
   [ -f "$top/$f" ] || fail "$f missing"
+done
+# The sums name every other file of the package and match them.
+(cd "$top" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+[ "$(wc -l <"$top/SHA256SUMS")" -eq "$(cd "$top" && find . -type f ! -name SHA256SUMS | wc -l)" ] ||
+  fail "SHA256SUMS does not list every file"
+# Each program carries the package's version where management tools read it:
+# the version resource's strings, in UTF-16.
+for f in "${programs[@]}"; do
+  python3 - "$top/$f" "$version" <<'PY' || fail "$f has no version resource $version"
+import sys
+data = open(sys.argv[1], "rb").read()
+for key in ("FileVersion", "ProductVersion"):
+    want = (key + "\0").encode("utf-16-le")
+    at = data.find(want)
+    if at < 0:
+        sys.exit(1)
+    rest = data[at + len(want):at + len(want) + 64].decode("utf-16-le", "ignore").lstrip("\0")
+    if not rest.startswith(sys.argv[2] + "\0"):
+        sys.exit(1)
+PY
 done
 for size in 1280x720 1366x768 1600x900 1920x1080 1920x1200 2560x1080 2560x1440 3440x1440 3840x2160; do
   [ -f "$top/edid/${size}x60.hex" ] || fail "no profile ${size}x60.hex"
