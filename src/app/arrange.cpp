@@ -14,11 +14,6 @@ constexpr DWORD kInactiveWaitMs = 500;
 const char* ActiveText(const DisplayInfo& d) { return d.isActive ? " [Active]" : " [Inactive]"; }
 const char* PrimaryText(const DisplayInfo& d) { return d.isPrimary ? " [Primary]" : ""; }
 
-bool IsTarget(const DisplayInfo& d) {
-  return d.monitorName == TargetMonitorNameW ||
-         d.deviceName.find(TargetMonitorNameW) != std::wstring::npos;
-}
-
 // Two active displays stand: find the virtual monitor and make it primary
 // unless the layout already is the one SetPrimaryDisplay would produce.
 int FinishWithPrimary(const std::vector<DisplayInfo>& displays) {
@@ -31,7 +26,7 @@ int FinishWithPrimary(const std::vector<DisplayInfo>& displays) {
 
   std::size_t target = displays.size();
   for (std::size_t i = 0; i < displays.size(); ++i) {
-    if (IsTarget(displays[i])) {
+    if (IsTargetDisplay(displays[i])) {
       target = i;
       break;
     }
@@ -62,6 +57,11 @@ int FinishWithPrimary(const std::vector<DisplayInfo>& displays) {
 }
 
 }  // namespace
+
+bool IsTargetDisplay(const DisplayInfo& d) {
+  return d.monitorName == TargetMonitorNameW ||
+         d.deviceName.find(TargetMonitorNameW) != std::wstring::npos;
+}
 
 int ArrangeDisplays(std::vector<DisplayInfo>& displays, int& activeCount) {
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {

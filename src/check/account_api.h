@@ -14,6 +14,9 @@ struct Account {
   DWORD error = 0;
   std::wstring name;  // DOMAIN\name
   bool localSystem = false;
+  // Holds the Administrators group in its token, enabled (elevated): it may
+  // ask the service manager and read every install folder's rights.
+  bool administrator = false;
 };
 
 Account CurrentAccount();

@@ -36,6 +36,13 @@ Account CurrentAccount() {
   }
   PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
   account.localSystem = IsWellKnownSid(sid, WinLocalSystemSid) != FALSE;
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD administratorsSize = sizeof administrators;
+  BOOL member = FALSE;
+  // A filtered (unelevated) token holds the group for denying only: not a member.
+  account.administrator = CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators,
+                                             &administratorsSize) &&
+                          CheckTokenMembership(nullptr, administrators, &member) && member;
   wchar_t name[256] = {}, domain[256] = {};
   DWORD nameSize = 256, domainSize = 256;
   SID_NAME_USE use;

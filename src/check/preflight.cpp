@@ -1,11 +1,14 @@
 #include "check/preflight.h"
 
-#include <windows.h>
+#include <wtsapi32.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
+#include "agent/agent_service.h"
+#include "agent/program_rights.h"
+#include "app/arrange.h"
 #include "app/target_monitor.h"
 #include "check/account_api.h"
 #include "display/display_config_api.h"
@@ -17,46 +20,31 @@
 #include "provision/edid_codec.h"
 #include "provision/edid_file.h"
 #include "provision/edid_profile.h"
+#include "provision/edid_rewrite.h"
 #include "provision/kex_launch.h"
 #include "provision/target_mode.h"
 
 namespace {
 
-constexpr DWORD kNoSession = 0xFFFFFFFF;
-
-// What the units said while the check ran them: their messages never reach a
-// log, the console or the debugger.
+// What the units would log, kept for the name the profile holds.
 std::vector<std::string>* g_said = nullptr;
 
 void Keep(const std::string& message) {
   if (g_said != nullptr) g_said->push_back(message);
 }
 
-class Listening {
+// While it lives, the units' messages go nowhere but here: no log line, no
+// console output, no log folder made.
+class Quiet {
  public:
-  Listening() : previous_(SetLogSink(&Keep)) { g_said = &said_; }
-  ~Listening() {
+  Quiet() : previous_(SetLogSink(&Keep)) { g_said = &said_; }
+  ~Quiet() {
     g_said = nullptr;
     SetLogSink(previous_);
   }
-  Listening(const Listening&) = delete;
-  Listening& operator=(const Listening&) = delete;
-
-  // The text after `prefix` in the first message that starts with it, up to
-  // its line end.
-  std::optional<std::string> After(const std::string& prefix) const {
-    for (const std::string& m : said_) {
-      const std::size_t at = m.find(prefix);
-      if (at == std::string::npos) continue;
-      std::string rest = m.substr(at + prefix.size());
-      if (!rest.empty() && rest.back() == '\n') rest.pop_back();
-      return rest;
-    }
-    return std::nullopt;
-  }
-  bool Said(const std::string& fragment) const { return After(fragment).has_value(); }
-  std::string First() const { return said_.empty() ? std::string() : said_.front(); }
-  void Clear() { said_.clear(); }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+  std::vector<std::string>& said() { return said_; }
 
  private:
   std::vector<std::string> said_;
@@ -78,24 +66,17 @@ std::string DisplayText(const DisplayInfo& d, std::size_t index) {
                          d.isActive ? " [Active]" : " [Inactive]", d.isPrimary ? " [Primary]" : "");
 }
 
-bool IsTargetMonitor(const DisplayInfo& d) {
-  return d.monitorName == TargetMonitorNameW ||
-         d.deviceName.find(TargetMonitorNameW) != std::wstring::npos;
-}
-
-// Whether the rewrite could write the profile back, without writing: the
-// read-only attribute is tested on its own (Wine run by root ignores it on
-// open), then an open for writing that changes nothing.
-std::string WhyNotWritable(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    return "the file is read-only";
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return "it cannot be opened for writing (error " + Number(GetLastError()) + ")";
-  CloseHandle(file);
-  return {};
+// The client protocol of this process's session: 0 the console, 2 RDP.
+std::optional<USHORT> ClientProtocol(DWORD session) {
+  LPWSTR buffer = nullptr;
+  DWORD bytes = 0;
+  if (!sessionapi::WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, session,
+                                               WTSClientProtocolType, &buffer, &bytes))
+    return std::nullopt;
+  std::optional<USHORT> protocol;
+  if (bytes >= sizeof(USHORT)) protocol = *reinterpret_cast<USHORT*>(buffer);
+  sessionapi::WTSFreeMemory(buffer);
+  return protocol;
 }
 
 }  // namespace
@@ -105,50 +86,39 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
   auto line = [&](const char* label, std::string text) {
     report.lines.push_back({label, std::move(text)});
   };
-  Listening units;
+  auto block = [&](BlockerKind kind, std::string what, std::string fix) {
+    report.blockers.push_back({kind, std::move(what), std::move(fix)});
+  };
+  Quiet units;
 
   // Who and where.
   const accountapi::Account account = accountapi::CurrentAccount();
   std::string who = account.known ? Narrow(account.name) : "unknown";
   if (!account.known) who += " (the token could not be read: error " + Number(account.error) + ")";
-  line("account", who + (account.localSystem ? ", the local system account"
-                                             : ", not the local system account"));
-
-  DWORD own = kNoSession;
-  const bool ownKnown = sessionapi::ProcessIdToSessionId(GetCurrentProcessId(), &own) != FALSE;
-  const DWORD ownError = GetLastError();
-  const DWORD console = sessionapi::WTSGetActiveConsoleSessionId();
-  std::string session = ownKnown ? Number(own) : "unknown (error " + Number(ownError) + ")";
-  if (console == kNoSession) {
-    session += "; no session is attached to the console";
-  } else if (ownKnown && own == console) {
-    session += ", the console session";
+  ContextFacts context;
+  context.account =
+      who + (account.localSystem ? ", the local system account" : ", not the local system account");
+  DWORD own = kPreflightNoSession;
+  if (sessionapi::ProcessIdToSessionId(GetCurrentProcessId(), &own)) {
+    context.ownSession = own;
+    context.clientProtocol = ClientProtocol(own);
   } else {
-    session += ", not the console session (" + Number(console) + ")";
-    if (ownKnown && own == 0) session += ": the services' session, without the user's desktop";
+    context.ownSessionError = GetLastError();
   }
-  line("session", session);
+  context.consoleSession = sessionapi::WTSGetActiveConsoleSessionId();
+  report.lines.push_back(JudgeContext(context, report.blockers));
 
   // The display calls and the listing, as the run's first listing sees them.
   UINT32 paths = 0, modes = 0;
   const LONG sizes = displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &paths, &modes);
-  if (sizes == ERROR_SUCCESS) {
-    line("display calls", "answered");
-  } else {
-    std::string text = "refused with error " + std::to_string(sizes);
-    if (sizes == ERROR_ACCESS_DENIED) text += " (no access to the console session's displays)";
-    line("display calls", text);
-    report.blockers.push_back("the display calls are refused");
-  }
+  report.lines.push_back(JudgeDisplayCalls(sizes, paths, modes, report.blockers));
+  const bool displaysAnswer = sizes == ERROR_SUCCESS && paths != 0 && modes != 0;
 
   std::vector<DisplayInfo> displays;
   int activeCount = 0;
-  units.Clear();
   std::string list;
   if (!EnumerateDisplays(displays, activeCount)) {
-    std::string why = units.First();
-    while (!why.empty() && why.back() == '\n') why.pop_back();
-    list = "none (the listing failed: " + why + ")";
+    list = displaysAnswer ? "none (the listing failed)" : "none";
   } else if (displays.empty()) {
     list = "none";
   } else {
@@ -161,57 +131,57 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
   const bool provisions = n < 2;
   if (n >= 3) {
     line("a run", "changes nothing: three or more displays are listed");
-    report.blockers.push_back("three or more displays are listed");
+    block(BlockerKind::kDisplays, "three or more displays are listed: a run changes nothing",
+          "leave at most one display connected besides the virtual monitor");
   } else if (n == 2) {
-    bool found = false;
-    for (const DisplayInfo& d : displays) found = found || IsTargetMonitor(d);
+    const bool found = std::any_of(displays.begin(), displays.end(), IsTargetDisplay);
     line("a run", found ? "arranges the two displays and makes TovikMonitor primary"
                         : "arranges the two displays, but neither is TovikMonitor");
-    if (!found) report.blockers.push_back("neither listed display is TovikMonitor");
+    if (!found)
+      block(BlockerKind::kDisplays, "neither listed display is TovikMonitor",
+            "disconnect the second display so that the virtual monitor is provisioned");
   } else {
     line("a run", "provisions the virtual monitor, then arranges");
   }
 
   // The settings and the profile, read as provisioning reads them.
   TargetMode mode;
-  units.Clear();
-  ReadTargetMode(mode);
-  std::string settings = units.After("Reading config file: ").value_or("?");
-  settings += ": width=" + std::to_string(mode.width) + ", height=" + std::to_string(mode.height) +
-              ", fps=" + std::to_string(mode.fps);
-  if (const auto missing = units.After("File does not exist: "))
-    settings += " (" + *missing + " does not exist)";
-  if (units.Said("Failed to get APPDATA path.")) settings += " (APPDATA is not set)";
+  SettingsSource source;
+  ReadTargetMode(mode, &source);
+  std::string settings = source.path + ": width=" + std::to_string(mode.width) +
+                         ", height=" + std::to_string(mode.height) +
+                         ", fps=" + std::to_string(mode.fps);
+  if (!source.missingPath.empty()) settings += " (" + source.missingPath + " does not exist)";
+  if (!source.appDataSet) settings += " (APPDATA is not set)";
   line("store.dat", settings);
 
   mode.exeDir = exeDir;
-  units.Clear();
-  const std::string best_hex = SelectEdidProfile(mode);
+  std::string distance;
+  const std::string best_hex = SelectEdidProfile(mode, &distance);
   const std::string need = provisions ? "" : " (not needed now)";
   std::string monitorName;
   bool hasName = false;
   if (best_hex.empty()) {
     line("profile", "none in " + exeDir + "\\edid" + need);
-    if (provisions) report.blockers.push_back("no EDID profile to choose");
+    if (provisions)
+      block(BlockerKind::kFiles, "no EDID profile to choose",
+            "put the profiles in " + exeDir + "\\edid, named WIDTHxHEIGHTxFPS.hex");
   } else {
-    std::string text = best_hex;
-    if (const auto closest = units.After("Closest file: ")) {
-      const std::size_t at = closest->find(" (distance=");
-      if (at != std::string::npos) text += closest->substr(at);
-    }
+    std::string text = best_hex + " (distance=" + distance + ")";
     std::vector<std::uint8_t> content;
-    units.Clear();
     const std::int64_t count = ReadEdidFile(best_hex, content);
     if (count <= 0 || count % static_cast<std::int64_t>(kEdidBlockSize) != 0 || content.empty()) {
       text += ", unreadable as EDID (" + std::to_string(count) + " bytes)";
     } else {
       // The rewrite's own reading of the name, on a copy: nothing is written.
       std::vector<std::uint8_t> copy = content;
-      units.Clear();
+      units.said().clear();
       hasName = SetEdidMonitorName(copy, TargetMonitorName.c_str()) != 0;
       if (hasName) {
-        monitorName = units.After("edid's monitor name is ").value_or("");
-        if (!monitorName.empty() && monitorName.back() == '.') monitorName.pop_back();
+        const std::string prefix = "edid's monitor name is ";
+        for (const std::string& m : units.said())
+          if (m.rfind(prefix, 0) == 0)
+            monitorName = m.substr(prefix.size(), m.size() - prefix.size() - 2);
         text += ", monitor name \"" + monitorName + "\"";
       } else {
         text += ", no monitor-name descriptor";
@@ -219,25 +189,34 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
     }
     line("profile", text + need);
     if (provisions && !hasName)
-      report.blockers.push_back("the profile cannot carry a monitor name");
+      block(BlockerKind::kFiles, "the profile cannot carry a monitor name",
+            "use a profile with a monitor-name descriptor");
   }
 
   if (!best_hex.empty()) {
-    const std::string why = WhyNotWritable(best_hex);
+    const std::string why = WhyEdidFileCannotBeRewritten(best_hex);
     const bool named = hasName && monitorName == TargetMonitorName;
     std::string text = why.empty() ? "possible" : "not possible: " + why;
-    if (!why.empty() && named) text += "; the profile already names TovikMonitor";
+    if (!why.empty() && named)
+      text += (account.localSystem || account.administrator)
+                  ? "; the profile already names TovikMonitor"
+                  : ", as expected for an install only administrators can write: the profile "
+                    "already names TovikMonitor";
     if (!why.empty() && !named && hasName)
       text += "; the helper would get \"" + monitorName + "\", not TovikMonitor";
     line("rewrite", text + need);
     if (provisions && !why.empty() && !named)
-      report.blockers.push_back("the profile cannot be renamed TovikMonitor");
+      block(BlockerKind::kFiles, "the profile cannot be renamed TovikMonitor (" + why + ")",
+            "let the account write " + exeDir +
+                "\\edid, or use a profile that names TovikMonitor already (the packaged ones do)");
   }
 
   const std::string helper = KexHelperPath(exeDir);
   const bool helperThere = IsFile(helper);
   line("helper", helper + (helperThere ? ": present" : ": missing") + need);
-  if (provisions && !helperThere) report.blockers.push_back("wkex.exe is missing");
+  if (provisions && !helperThere)
+    block(BlockerKind::kFiles, "wkex.exe is missing",
+          "put the virtual-display helper at " + helper);
 
   // Looked for as the user-session launch looks, by its full (wide) path.
   const std::wstring companion = exeDirW + kCompanionRelativePathW;
@@ -245,48 +224,51 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
   const bool companionThere = companionAttributes != INVALID_FILE_ATTRIBUTES &&
                               !(companionAttributes & FILE_ATTRIBUTE_DIRECTORY);
   line("companion", Narrow(companion) + (companionThere ? ": present" : ": missing"));
-  if (!companionThere) report.blockers.push_back("the companion is missing");
+  if (!companionThere)
+    block(BlockerKind::kFiles, "the companion is missing", "put it at " + Narrow(companion));
 
-  // The user-session launch: its session choice and its token query, the
-  // token closed at once.
-  units.Clear();
-  DWORD target = console;
-  if (target == kNoSession) {
-    SessionChoice choice = FindSessionByProcessName(L"explorer.exe");
-    if (!choice.chosen()) choice = FindSessionByProcessName(L"winlogon.exe");
-    if (choice.chosen()) target = choice.sessionId;
-  }
+  // The user-session launch: its own session choice and its token query,
+  // the token closed at once.
+  const std::optional<DWORD> target = ChooseLaunchSession();
   std::string launch;
-  if (target == kNoSession) {
+  if (!target) {
     launch = "not possible: no user session found";
   } else {
     HANDLE token = nullptr;
-    if (sessionapi::WTSQueryUserToken(target, &token)) {
+    if (sessionapi::WTSQueryUserToken(*target, &token)) {
       sessionapi::CloseHandle(token);
-      launch = "possible: the companion would start as the user of session " + Number(target);
+      launch = "possible: the companion would start as the user of session " + Number(*target);
     } else {
-      launch = "not possible (WTSQueryUserToken error " + Number(GetLastError()) + ")";
+      const DWORD error = GetLastError();
+      launch = "not possible (WTSQueryUserToken error " + Number(error) + ")";
+      // Only the local system account may have the user's token: run as the
+      // user, as recommended, the direct start is the way.
+      if (error == ERROR_PRIVILEGE_NOT_HELD && !account.localSystem)
+        launch += ", as expected when run as the user";
     }
   }
   if (launch.rfind("possible", 0) != 0)
     launch += ": the companion would start directly, as " + who.substr(0, who.find(" (")) +
-              (ownKnown ? " in session " + Number(own) : "");
+              (context.ownSession ? " in session " + Number(*context.ownSession) : "");
   line("user-session launch", launch);
+
+  // The agent route, for those who may ask the service manager.
+  if (account.administrator) {
+    const AgentServiceState agent = QueryAgentService();
+    std::string text = !agent.known       ? "unknown (error " + Number(agent.error) + ")"
+                       : !agent.installed ? "not installed"
+                       : agent.running    ? "installed and running"
+                                          : "installed, not running";
+    line("agent", text);
+    const std::optional<std::string> why = WhyInstallCanBeChanged(exeDirW);
+    line("install folder", why ? "can be changed by others: " + *why
+                               : "only Administrators, SYSTEM and TrustedInstaller can change it");
+    if (why && (agent.installed || account.localSystem))
+      block(BlockerKind::kFiles, "the agent refuses to start programs others can change: " + *why,
+            "let only Administrators, SYSTEM and TrustedInstaller change " + exeDir +
+                " and what stands in it");
+  }
 
   line("log", PlannedLogFilePath());
   return report;
-}
-
-std::string FormatPreflightReport(const PreflightReport& report) {
-  std::string out;
-  for (const PreflightLine& l : report.lines) out += l.label + ": " + l.text + "\n";
-  if (report.wouldReachGoal()) {
-    out += "verdict: a run would reach its goal\n";
-  } else {
-    out += "verdict: a run would not reach its goal:";
-    for (std::size_t i = 0; i < report.blockers.size(); ++i)
-      out += (i == 0 ? " " : "; ") + report.blockers[i];
-    out += "\n";
-  }
-  return out;
 }

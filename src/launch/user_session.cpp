@@ -76,6 +76,19 @@ SessionChoice FindSessionByProcessName(const std::wstring& name) {
   return ChooseSession(name, sessions, processes);
 }
 
+std::optional<DWORD> ChooseLaunchSession() {
+  const DWORD console = sessionapi::WTSGetActiveConsoleSessionId();
+  if (console != kNoSession) return console;
+  LogMessage("Failed to get active session ID. Error: %d", LastError());
+  SessionChoice choice = FindSessionByProcessName(L"explorer.exe");
+  if (!choice.chosen()) choice = FindSessionByProcessName(L"winlogon.exe");
+  if (!choice.chosen()) {
+    LogMessage("can not find explorer or winlogon.");
+    return std::nullopt;
+  }
+  return choice.sessionId;
+}
+
 bool LaunchProtectInUserSession() {
   return LaunchProtectInUserSessionFrom(GetExecutableDirectoryW());
 }
@@ -95,17 +108,9 @@ bool LaunchProtectInUserSessionFrom(const std::wstring& exeDir) {
     return false;
   }
 
-  DWORD session = sessionapi::WTSGetActiveConsoleSessionId();
-  if (session == kNoSession) {
-    LogMessage("Failed to get active session ID. Error: %d", LastError());
-    SessionChoice choice = FindSessionByProcessName(L"explorer.exe");
-    if (!choice.chosen()) choice = FindSessionByProcessName(L"winlogon.exe");
-    if (!choice.chosen()) {
-      LogMessage("can not find explorer or winlogon.");
-      return false;
-    }
-    session = choice.sessionId;
-  }
+  const std::optional<DWORD> chosen = ChooseLaunchSession();
+  if (!chosen) return false;
+  const DWORD session = *chosen;
 
   SeamHandle userToken;
   if (!sessionapi::WTSQueryUserToken(session, userToken.out())) {

@@ -29,7 +29,7 @@ class FindHandle {
 
 }  // namespace
 
-std::string SelectEdidProfile(const TargetMode& target) {
+std::string SelectEdidProfile(const TargetMode& target, std::string* distance) {
   const std::string edidDir = target.exeDir + "\\edid";
   const std::string pattern = edidDir + "\\*.hex";
   LogMessage("Searching in directory: %s\n", edidDir.c_str());
@@ -78,5 +78,6 @@ std::string SelectEdidProfile(const TargetMode& target) {
   }
   LogMessage("\nClosest file: %s (distance=%s)\n", bestName.c_str(),
              ToString(*bestDistance).c_str());
+  if (distance != nullptr) *distance = ToString(*bestDistance);
   return edidDir + "\\" + bestName;
 }

@@ -33,20 +33,6 @@ class FileHandle {
 
 enum class ReplaceResult { kReplaced, kOpenFailed, kWriteFailed };
 
-// Could the original be opened for writing, as a truncating open would need?
-// Asked without truncating it. Windows refuses a read-only file by itself, but
-// Wine run as root does not (it leaves the check to the Unix permission bits),
-// so the attribute is checked here as well.
-bool CanWriteOriginal(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
-  FileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return probe.valid();
-}
-
 // A new file beside the original, so that the final rename stays within one volume.
 FileHandle CreateTemporaryBeside(const std::wstring& path, std::wstring& temporary) {
   const std::wstring stem = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-";
@@ -137,7 +123,8 @@ bool PutInPlace(const std::wstring& path, const std::wstring& temporary) {
 ReplaceResult ReplaceFileContents(const std::string& filename,
                                   const std::vector<std::uint8_t>& bytes) {
   const std::wstring path = FileApiWide(filename);
-  if (path.empty() || !CanWriteOriginal(path)) return ReplaceResult::kOpenFailed;
+  if (path.empty() || !WhyEdidFileCannotBeRewritten(filename).empty())
+    return ReplaceResult::kOpenFailed;
 
   std::wstring temporary;
   FileHandle file = CreateTemporaryBeside(path, temporary);
@@ -153,6 +140,28 @@ ReplaceResult ReplaceFileContents(const std::string& filename,
 }
 
 }  // namespace
+
+// Asked without truncating the original. Windows refuses a read-only file by
+// itself, but Wine run as root does not (it leaves the check to the Unix
+// permission bits), so the attribute is checked here as well.
+std::string WhyEdidFileCannotBeRewritten(const std::string& filename) {
+  const std::wstring path = FileApiWide(filename);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND
+               ? std::string()
+               : "it cannot be read (error " + std::to_string(error) + ")";
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "it is a folder";
+  if (attributes & FILE_ATTRIBUTE_READONLY) return "the file is read-only";
+  FileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!probe.valid())
+    return "it cannot be opened for writing (error " + std::to_string(GetLastError()) + ")";
+  return {};
+}
 
 bool change_edid_monitor_name(const char* filename, const char* monitorname) {
   if (filename == nullptr || monitorname == nullptr) {

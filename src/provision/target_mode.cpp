@@ -14,7 +14,8 @@ constexpr const char* kSection = "rpScreen";
 
 }  // namespace
 
-void ReadTargetMode(TargetMode& mode) {
+void ReadTargetMode(TargetMode& mode, SettingsSource* source) {
+  SettingsSource found;
   char buffer[260] = {};
   const DWORD length = GetEnvironmentVariableA("APPDATA", buffer, sizeof buffer);
   std::string dataDir;
@@ -23,6 +24,7 @@ void ReadTargetMode(TargetMode& mode) {
     dataDir.assign(buffer, std::find(buffer, buffer + sizeof buffer, '\0'));
   } else {
     dataDir = kFallbackDataDir;
+    found.appDataSet = false;
     LogMessage("Failed to get APPDATA path.\n");
   }
 
@@ -30,6 +32,7 @@ void ReadTargetMode(TargetMode& mode) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     LogMessage("File does not exist: %s\n", path.c_str());
+    found.missingPath = path;
     // Not tested again: a missing fallback file simply yields the defaults.
     path = std::string(kFallbackDataDir) + kSettingsFile;
   }
@@ -41,4 +44,6 @@ void ReadTargetMode(TargetMode& mode) {
 
   LogMessage("Reading config file: %s\n", path.c_str());
   LogMessage("Target config: width=%d, height=%d, fps=%d\n", mode.width, mode.height, mode.fps);
+  found.path = path;
+  if (source != nullptr) *source = found;
 }

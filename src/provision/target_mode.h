@@ -11,7 +11,16 @@ struct TargetMode {
   std::string exeDir;  // filled by the provisioning sequence, never by ReadTargetMode
 };
 
+// Where the wish was read from, for a caller that reports it (the pre-flight
+// check) rather than reading the log.
+struct SettingsSource {
+  std::string path;         // the file read (the fallback when the first was missing)
+  bool appDataSet = true;   // false: APPDATA missing, empty or too long
+  std::string missingPath;  // the first path tried, when it was missing (or a folder)
+};
+
 // Fills width, height and fps from "<APPDATA>\harnfold\store.dat", section
 // "rpScreen", with the defaults 1920, 1080 and 60 for whatever is missing.
-// Never fails: every problem ends in a fallback value and a log line.
-void ReadTargetMode(TargetMode& mode);
+// Never fails: every problem ends in a fallback value and a log line. Says
+// where it read in `source` when given.
+void ReadTargetMode(TargetMode& mode, SettingsSource* source = nullptr);
