@@ -78,10 +78,11 @@ PreflightLine JudgeDisplayCalls(LONG sizesResult, UINT32 paths, UINT32 modes,
     return {"display calls", text};
   }
   if (paths == 0 || modes == 0) {
-    blockers.push_back({BlockerKind::kDisplays,
-                        "the system lists no display (" + Number(paths) + " paths, " +
-                            Number(modes) + " modes), as session 0 sees it",
-                        kPreflightRouteFix});
+    blockers.push_back(
+        {BlockerKind::kDisplays,
+         "the system lists no display (" + Number(paths) + " paths, " + Number(modes) + " modes)",
+         "run it in the console user's session, where a display is connected "
+         "(session 0 sees none): as the user at logon, or through the agent"});
     return {"display calls", "answered, but with no display (" + Number(paths) + " paths, " +
                                  Number(modes) + " modes)"};
   }

@@ -145,7 +145,9 @@ std::vector<CheckCase> Cases() {
          "session 0 (a task or a service run as SYSTEM) has no access to the user's displays: " +
              routeFix},
         {"blocker (displays)",
-         "the system lists no display (0 paths, 0 modes), as session 0 sees it: " + routeFix},
+         "the system lists no display (0 paths, 0 modes): run it in the console user's session, "
+         "where a display is connected (session 0 sees none): as the user at logon, or through "
+         "the agent"},
         {"verdict", notGoal + "2, context)"}},
        2},
       {"UserInRemoteSession", L"remote", dptest::OneDellDisplay, nullptr, false, false,
