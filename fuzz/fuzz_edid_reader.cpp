@@ -1,7 +1,8 @@
 // The EDID file reader over any file content, in memory (the file read hands
-// its bytes to the same entry): a positive multiple of 128 bytes is taken
-// raw, anything else as hex text, the count says how many bytes were placed,
-// and nothing is logged.
+// its bytes to the same entry): a positive multiple of 128 bytes that starts
+// with the EDID header is taken raw, anything else as hex text, the count says
+// how many bytes were placed, and nothing is logged.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -16,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> content = {0xEE};
   const std::int64_t count = ReadEdidBytes(text, size, content);
   FUZZ_CHECK(TakeLoggedText().empty());
-  if (size > 0 && size % 128 == 0) {
+  const std::uint8_t header[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+  if (size > 0 && size % 128 == 0 && std::equal(header, header + 8, data)) {
     FUZZ_CHECK(count == static_cast<std::int64_t>(size));
     FUZZ_CHECK(content == std::vector<std::uint8_t>(data, data + size));
   } else {
