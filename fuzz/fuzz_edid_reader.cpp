@@ -1,7 +1,8 @@
 // The EDID file reader over any file content, in memory (the file read hands
 // its bytes to the same entry): a positive multiple of 128 bytes that starts
 // with the EDID header is taken raw, anything else as hex text, the count says
-// how many bytes were placed, and nothing is logged.
+// how many bytes were placed, and nothing is logged. What the pre-flight check
+// calls readable is what the reader reads.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "native_log.h"
 #include "provision/edid_codec.h"
 #include "provision/edid_file.h"
+#include "provision/profile_facts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const char* text = reinterpret_cast<const char*>(data);
@@ -25,5 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(content == DecodeEdidHexText(text, size));
     FUZZ_CHECK(count == static_cast<std::int64_t>(content.size()));
   }
+
+  const ProfileFacts facts = DescribeProfile(text, size);
+  if (facts.readable) FUZZ_CHECK(facts.blocks > 0 && facts.blocks * 128 == content.size());
   return 0;
 }

@@ -18,6 +18,7 @@
 #include "provision/edid_file.h"
 #include "provision/edid_profile.h"
 #include "provision/kex_launch.h"
+#include "provision/profile_facts.h"
 #include "provision/target_mode.h"
 
 namespace {
@@ -199,27 +200,15 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
       const std::size_t at = closest->find(" (distance=");
       if (at != std::string::npos) text += closest->substr(at);
     }
-    std::vector<std::uint8_t> content;
-    units.Clear();
-    const std::int64_t count = ReadEdidFile(best_hex, content);
-    if (count <= 0 || count % static_cast<std::int64_t>(kEdidBlockSize) != 0 || content.empty()) {
-      text += ", unreadable as EDID (" + std::to_string(count) + " bytes)";
-    } else {
-      // The rewrite's own reading of the name, on a copy: nothing is written.
-      std::vector<std::uint8_t> copy = content;
-      units.Clear();
-      hasName = SetEdidMonitorName(copy, TargetMonitorName.c_str()) != 0;
-      if (hasName) {
-        monitorName = units.After("edid's monitor name is ").value_or("");
-        if (!monitorName.empty() && monitorName.back() == '.') monitorName.pop_back();
-        text += ", monitor name \"" + monitorName + "\"";
-      } else {
-        text += ", no monitor-name descriptor";
-      }
-    }
-    line("profile", text + need);
-    if (provisions && !hasName)
-      report.blockers.push_back("the profile cannot carry a monitor name");
+    // The reader's own forms and descriptors: the form, the blocks, the name.
+    const ProfileFacts profile = InspectProfile(best_hex);
+    hasName = profile.readable && profile.monitorName.has_value();
+    if (hasName) monitorName = *profile.monitorName;
+    line("profile", text + ", " + profile.text + need);
+    if (provisions && !profile.works)
+      report.blockers.push_back(profile.readable && profile.isEdid
+                                    ? "the profile cannot carry a monitor name"
+                                    : "the profile is not an EDID the program reads");
   }
 
   if (!best_hex.empty()) {

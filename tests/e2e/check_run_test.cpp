@@ -12,6 +12,7 @@
 
 #include "edidgen.h"
 #include "sandbox.h"
+#include "support/edid_bytes.h"
 #include "support/log_capture.h"
 #include "support/sim_fixture.h"
 #include "support/text.h"
@@ -55,7 +56,8 @@ const std::map<std::string, std::string> kTypical = {
      "1 listed: [0] \\\\.\\DISPLAY1 DELL U2720Q (1920x1080) at (0,0) [Active] [Primary]"},
     {"a run", "provisions the virtual monitor, then arranges"},
     {"store.dat", "<A>\\harnfold\\store.dat: width=2560, height=1440, fps=60"},
-    {"profile", "<D>\\edid\\2560x1440x60.hex (distance=0), monitor name \"DP Virtual\""},
+    {"profile",
+     "<D>\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name \"DP Virtual\""},
     {"rewrite", "possible"},
     {"helper", "<D>\\wkex.exe: present"},
     {"companion", "<D>\\rent_protect\\zanbyprotect.exe: present"},
@@ -83,6 +85,9 @@ const char* kGranted = "possible: the companion would start as the user of sessi
 std::vector<CheckCase> Cases() {
   auto remove = [](const char* file) {
     return [file](Sandbox& box) { ASSERT_TRUE(DeleteFileW(box.FileW(file).c_str())); };
+  };
+  auto profile = [](std::string bytes) {
+    return [bytes](Sandbox& box) { box.Write("edid\\2560x1440x60.hex", bytes); };
   };
   const std::string directly =
       "not possible \\(WTSQueryUserToken error 1314\\): the companion would start directly, as "
@@ -147,7 +152,9 @@ std::vector<CheckCase> Cases() {
        {{"account", kOrdinary},
         {"session", "1, the console session"},
         {"user-session launch", directly},
-        {"profile", "<D>\\edid\\2560x1440x60.hex (distance=0), monitor name \"TovikMonitor\""},
+        {"profile",
+         "<D>\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name "
+         "\"TovikMonitor\""},
         {"rewrite", "not possible: the file is read-only; the profile already names TovikMonitor"}},
        true,
        "a run would reach its goal"},
@@ -177,11 +184,41 @@ std::vector<CheckCase> Cases() {
          "[1] \\\\.\\DISPLAY2 DELL U2720Q (1920x1080) at (2560,0) [Active]"},
         {"a run", "arranges the two displays and makes TovikMonitor primary"},
         {"profile",
-         "<D>\\edid\\2560x1440x60.hex (distance=0), monitor name \"DP Virtual\" (not needed now)"},
+         "<D>\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name \"DP Virtual\" "
+         "(not needed now)"},
         {"rewrite", "possible (not needed now)"},
         {"helper", "<D>\\wkex.exe: missing (not needed now)"}},
        true,
        "a run would reach its goal"},
+      {"ProfileAsARegistryExport",
+       nullptr,
+       dptest::OneDellDisplay,
+       profile(dptest::RegistryExport({dptest::GeneratedBlock(2560, 1440, 60)}, true)),
+       false,
+       false,
+       {{"account", kSystem},
+        {"session", "1, the console session"},
+        {"user-session launch", kGranted},
+        {"profile",
+         "<D>\\edid\\2560x1440x60.hex (distance=0), a registry export: convert it with "
+         "`edidgen import`"}},
+       false,
+       "a run would not reach its goal: the profile is not an EDID the program reads"},
+      {"ProfileWithoutAName",
+       nullptr,
+       dptest::OneDellDisplay,
+       profile(dptest::AsText(
+           dptest::WithDescriptor(dptest::GeneratedBlock(2560, 1440, 60), 3, 0xFE, "Panel 14"))),
+       false,
+       false,
+       {{"account", kSystem},
+        {"session", "1, the console session"},
+        {"user-session launch", kGranted},
+        {"profile",
+         "<D>\\edid\\2560x1440x60.hex (distance=0), raw, 1 block, no monitor-name "
+         "descriptor: `edidgen import` adds one"}},
+       false,
+       "a run would not reach its goal: the profile cannot carry a monitor name"},
       {"CompanionMissing",
        nullptr,
        dptest::OneDellDisplay,
@@ -209,7 +246,8 @@ std::vector<CheckCase> Cases() {
          "[2] \\\\.\\DISPLAY3 DELL P242 (1920x1080) at (3840,0) [Active]"},
         {"a run", "changes nothing: three or more displays are listed"},
         {"profile",
-         "<D>\\edid\\2560x1440x60.hex (distance=0), monitor name \"DP Virtual\" (not needed now)"},
+         "<D>\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name \"DP Virtual\" "
+         "(not needed now)"},
         {"rewrite", "possible (not needed now)"},
         {"helper", "<D>\\wkex.exe: present (not needed now)"}},
        false,

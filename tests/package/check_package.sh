@@ -58,7 +58,7 @@ rc=$?
 check=$(tr -d '\r' <check.out)
 [ "$rc" -eq 0 ] || fail "the check's exit code is $rc"
 for line in "display calls: answered" \
-            "profile: $dir\\edid\\2560x1440x60.hex (distance=0), monitor name \"TovikMonitor\"" \
+            "profile: $dir\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name \"TovikMonitor\"" \
             "rewrite: possible" \
             "helper: $dir\\wkex.exe: present" \
             "companion: $dir\\rent_protect\\zanbyprotect.exe: present" \
