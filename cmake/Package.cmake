@@ -1,5 +1,6 @@
 # The operator's package: displayprep-<version>-win64.zip with displayprep.exe,
-# the pre-flight check displayprep-check.exe, an edid folder of profiles generated for the common modes, and
+# the pre-flight check displayprep-check.exe, an edid folder of profiles generated for the common modes,
+# edidgen.exe (its import makes profiles of the operator's own monitors) and
 # README-operators.md. Nothing of the simulated stack, no test program, no
 # helper of ours: what stands beside the program on a real machine (wkex.exe,
 # the companion) is the operator's. scripts/package.sh builds it (target
@@ -15,7 +16,8 @@ add_custom_command(
   VERBATIM)
 add_custom_target(package_profiles DEPENDS ${DP_PACKAGE_EDID}.stamp)
 
-install(PROGRAMS $<TARGET_FILE:displayprep> $<TARGET_FILE:displayprep-check> DESTINATION .)
+install(PROGRAMS $<TARGET_FILE:displayprep> $<TARGET_FILE:displayprep-check> $<TARGET_FILE:edidgen>
+  DESTINATION .)
 install(DIRECTORY ${DP_PACKAGE_EDID}/ DESTINATION edid)
 install(FILES ${PROJECT_SOURCE_DIR}/README-operators.md DESTINATION .)
 
@@ -32,4 +34,4 @@ add_custom_target(package_zip
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Packing displayprep-${PROJECT_VERSION}-win64.zip"
   VERBATIM)
-add_dependencies(package_zip displayprep displayprep-check package_profiles)
+add_dependencies(package_zip displayprep displayprep-check edidgen package_profiles)

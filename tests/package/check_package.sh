@@ -14,12 +14,12 @@ cmake -E tar xf "$zip" || { echo "FAIL cannot unpack $zip"; exit 1; }
 top=$(basename "$zip" .zip)
 [ -d "$top" ] || { echo "FAIL the package holds no folder $top"; exit 1; }
 
-# Exactly the program, its check, the operators' README and the profiles:
+# Exactly the program, its check, edidgen, the operators' README and the profiles:
 # nothing of the simulated stack, no test program, no helper or companion of ours.
 unexpected=$(cd "$top" && find . -type f ! -name displayprep.exe ! -name displayprep-check.exe \
-  ! -name README-operators.md ! -path './edid/*.hex')
+  ! -name edidgen.exe ! -name README-operators.md ! -path './edid/*.hex')
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
-for f in displayprep.exe displayprep-check.exe README-operators.md; do
+for f in displayprep.exe displayprep-check.exe edidgen.exe README-operators.md; do
   [ -f "$top/$f" ] || fail "$f missing"
 done
 for size in 1280x720 1366x768 1600x900 1920x1080 1920x1200 2560x1080 2560x1440 3440x1440 3840x2160; do
@@ -34,6 +34,13 @@ for f in "$top"/edid/*.hex; do
   grep -q "Display Product Name: 'TovikMonitor'" <<<"$out" ||
     fail "$(basename "$f") does not name TovikMonitor"
 done
+
+# The shipped import: an EDID as edid-decode dumps it becomes a named profile.
+edid-decode -o hex "$top/edid/1920x1080x60.hex" dump.txt >/dev/null 2>&1
+"$wine_run" "$top/edidgen.exe" import dump.txt -o imported >import.out 2>&1 ||
+  fail "edidgen.exe import: $(cat import.out)"
+out=$(edid-decode -c imported/1920x1080x60.hex 2>&1) && grep -q "Name: 'TovikMonitor'" <<<"$out" ||
+  fail "the import wrote no conforming TovikMonitor profile: $out"
 
 # A deployment from the package, on Wine's one display.
 cp "$bin/dprecord.exe" "$top/wkex.exe"
