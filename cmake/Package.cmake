@@ -1,6 +1,7 @@
 # The operator's package: displayprep-<version>-win64.zip, which unpacks to a
 # folder named displayprep holding displayprep.exe, the pre-flight check
-# displayprep-check.exe, the agent displayprep-agent.exe, an edid folder of
+# displayprep-check.exe, the agent displayprep-agent.exe, edidgen.exe (its
+# import makes profiles of the operator's own monitors), an edid folder of
 # profiles generated for the common modes, README-operators.md and
 # SHA256SUMS. Nothing of the simulated stack, no test program, no helper of
 # ours: what stands beside the program on a real machine (wkex.exe, the
@@ -19,7 +20,7 @@ add_custom_target(package_profiles DEPENDS ${DP_PACKAGE_EDID}.stamp)
 
 set(DP_PACKAGE_FOLDER displayprep)
 install(PROGRAMS $<TARGET_FILE:displayprep> $<TARGET_FILE:displayprep-check>
-                 $<TARGET_FILE:displayprep-agent>
+                 $<TARGET_FILE:displayprep-agent> $<TARGET_FILE:edidgen>
         DESTINATION ${DP_PACKAGE_FOLDER})
 install(DIRECTORY ${DP_PACKAGE_EDID}/ DESTINATION ${DP_PACKAGE_FOLDER}/edid)
 install(FILES ${PROJECT_SOURCE_DIR}/README-operators.md DESTINATION ${DP_PACKAGE_FOLDER})
@@ -44,4 +45,5 @@ add_custom_target(package_zip
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Packing displayprep-${PROJECT_VERSION}-win64.zip"
   VERBATIM)
-add_dependencies(package_zip displayprep displayprep-check displayprep-agent package_profiles)
+add_dependencies(package_zip displayprep displayprep-check displayprep-agent edidgen
+  package_profiles)

@@ -48,12 +48,13 @@ Result ReadErrorAfterTheOpen() {
 Result FileContentReachesTheReader() {
   const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                      ("dp-native-edid-" + std::to_string(getpid()) + ".bin");
-  const std::string raw(128, '\x5A');
+  const std::string raw =
+      std::string("\x00\xFF\xFF\xFF\xFF\xFF\xFF\x00", 8) + std::string(120, '\x5A');
   const struct {
     std::string file;
     std::vector<std::uint8_t> want;
   } cases[] = {
-      {raw, std::vector<std::uint8_t>(128, 0x5A)},
+      {raw, std::vector<std::uint8_t>(raw.begin(), raw.end())},
       {"00 ff\nFF 00\n", {0x00, 0xFF, 0xFF, 0x00}},
   };
   std::string detail;

@@ -17,37 +17,26 @@
 #include "launch/session_api.h"
 #include "launch/user_session.h"
 #include "log/log.h"
-#include "provision/edid_codec.h"
-#include "provision/edid_file.h"
 #include "provision/edid_profile.h"
 #include "provision/edid_rewrite.h"
 #include "provision/kex_launch.h"
+#include "provision/profile_facts.h"
 #include "provision/target_mode.h"
 
 namespace {
 
-// What the units would log, kept for the name the profile holds.
-std::vector<std::string>* g_said = nullptr;
+void Discard(const std::string&) {}
 
-void Keep(const std::string& message) {
-  if (g_said != nullptr) g_said->push_back(message);
-}
-
-// While it lives, the units' messages go nowhere but here: no log line, no
-// console output, no log folder made.
+// While it lives, the units' messages go nowhere: no log line, no console
+// output, no log folder made.
 class Quiet {
  public:
-  Quiet() : previous_(SetLogSink(&Keep)) { g_said = &said_; }
-  ~Quiet() {
-    g_said = nullptr;
-    SetLogSink(previous_);
-  }
+  Quiet() : previous_(SetLogSink(&Discard)) {}
+  ~Quiet() { SetLogSink(previous_); }
   Quiet(const Quiet&) = delete;
   Quiet& operator=(const Quiet&) = delete;
-  std::vector<std::string>& said() { return said_; }
 
  private:
-  std::vector<std::string> said_;
   LogSink previous_;
 };
 
@@ -167,30 +156,21 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
       block(BlockerKind::kFiles, "no EDID profile to choose",
             "put the profiles in " + exeDir + "\\edid, named WIDTHxHEIGHTxFPS.hex");
   } else {
-    std::string text = best_hex + " (distance=" + distance + ")";
-    std::vector<std::uint8_t> content;
-    const std::int64_t count = ReadEdidFile(best_hex, content);
-    if (count <= 0 || count % static_cast<std::int64_t>(kEdidBlockSize) != 0 || content.empty()) {
-      text += ", unreadable as EDID (" + std::to_string(count) + " bytes)";
-    } else {
-      // The rewrite's own reading of the name, on a copy: nothing is written.
-      std::vector<std::uint8_t> copy = content;
-      units.said().clear();
-      hasName = SetEdidMonitorName(copy, TargetMonitorName.c_str()) != 0;
-      if (hasName) {
-        const std::string prefix = "edid's monitor name is ";
-        for (const std::string& m : units.said())
-          if (m.rfind(prefix, 0) == 0)
-            monitorName = m.substr(prefix.size(), m.size() - prefix.size() - 2);
-        text += ", monitor name \"" + monitorName + "\"";
+    // The reader's own forms and descriptors: the form, the blocks, the name.
+    const ProfileFacts profile = InspectProfile(best_hex);
+    hasName = profile.readable && profile.monitorName.has_value();
+    if (hasName) monitorName = *profile.monitorName;
+    line("profile", best_hex + " (distance=" + distance + "), " + profile.text + need);
+    if (provisions && !profile.works) {
+      if (profile.readable && profile.isEdid) {
+        block(BlockerKind::kFiles, "the profile has no monitor-name descriptor",
+              "convert it with `edidgen import`, which makes one, and put the result in " + exeDir +
+                  "\\edid");
       } else {
-        text += ", no monitor-name descriptor";
+        block(BlockerKind::kFiles, "the profile is not an EDID the program reads",
+              "convert it with `edidgen import`, or use a packaged profile");
       }
     }
-    line("profile", text + need);
-    if (provisions && !hasName)
-      block(BlockerKind::kFiles, "the profile cannot carry a monitor name",
-            "use a profile with a monitor-name descriptor");
   }
 
   if (!best_hex.empty()) {

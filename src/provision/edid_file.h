@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-// Larger files are refused unread: an EDID of 8192 blocks is already absurd.
-inline constexpr std::int64_t kMaxEdidFileSize = 1 << 20;
+#include "provision/edid_form.h"
 
-// Replaces `content` with the EDID that a file holding the `size` bytes at
-// `data` gives, and returns the number of bytes placed there: a positive
-// multiple of 128 bytes is taken raw, anything else as hex text. Logs nothing.
-std::int64_t ReadEdidBytes(const char* data, std::size_t size, std::vector<std::uint8_t>& content);
+enum class EdidFileLoad { kLoaded, kNotOpened, kNoLength, kTooLarge, kReadFailed };
+
+// Puts the bytes of the file at `path` into `data` and its length into
+// `length` (0 when unknown). Never more than kMaxEdidFileSize bytes: a larger
+// file is not read. Logs nothing.
+EdidFileLoad LoadEdidFile(const std::string& path, std::string& data, std::int64_t& length);
 
 // Fills `content` from the file at `path` as ReadEdidBytes does and returns
 // its count. Returns 0 for an empty path, a file that cannot be opened, or

@@ -13,6 +13,7 @@
 
 #include "edidgen.h"
 #include "sandbox.h"
+#include "support/edid_bytes.h"
 #include "support/log_capture.h"
 #include "support/sim_fixture.h"
 #include "support/text.h"
@@ -77,7 +78,8 @@ const std::map<std::string, std::string> kTypical = {
      "1 listed: [0] \\\\.\\DISPLAY1 DELL U2720Q (1920x1080) at (0,0) [Active] [Primary]"},
     {"a run", "provisions the virtual monitor, then arranges"},
     {"store.dat", "<A>\\harnfold\\store.dat: width=2560, height=1440, fps=60"},
-    {"profile", "<D>\\edid\\2560x1440x60.hex (distance=0), monitor name \"DP Virtual\""},
+    {"profile",
+     "<D>\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name \"DP Virtual\""},
     {"rewrite", "possible"},
     {"helper", "<D>\\wkex.exe: present"},
     {"companion", "<D>\\rent_protect\\zanbyprotect.exe: present"},
@@ -119,9 +121,12 @@ std::vector<CheckCase> Cases() {
   auto remove = [](const char* file) {
     return [file](Sandbox& box) { ASSERT_TRUE(DeleteFileW(box.FileW(file).c_str())); };
   };
+  auto profile = [](std::string bytes) {
+    return [bytes](Sandbox& box) { box.Write("edid\\2560x1440x60.hex", bytes); };
+  };
   const std::string notGoal = "a run would not reach its goal (exit code ";
   const std::string notNeeded =
-      "<D>\\edid\\2560x1440x60.hex (distance=0), monitor name \"DP "
+      "<D>\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name \"DP "
       "Virtual\" (not needed now)";
   const std::string routeFix =
       "run it in the console user's session: as the user at logon (a Run value or a logon "
@@ -175,11 +180,12 @@ std::vector<CheckCase> Cases() {
                {"verdict", notGoal + "4, files)"}}),
        4},
       {"ReadOnlyPackagedProfile", L"user", dptest::OneDellDisplay, nullptr, true, true,
-       AsUser(
-           {{"profile", "<D>\\edid\\2560x1440x60.hex (distance=0), monitor name \"TovikMonitor\""},
-            {"rewrite",
-             "not possible: the file is read-only, as expected for an install only "
-             "administrators can write: the profile already names TovikMonitor"}}),
+       AsUser({{"profile",
+                "<D>\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name "
+                "\"TovikMonitor\""},
+               {"rewrite",
+                "not possible: the file is read-only, as expected for an install only "
+                "administrators can write: the profile already names TovikMonitor"}}),
        0},
       {"HelperMissing",
        nullptr,
@@ -205,6 +211,35 @@ std::vector<CheckCase> Cases() {
         {"rewrite", "possible (not needed now)"},
         {"helper", "<D>\\wkex.exe: missing (not needed now)"}},
        0},
+      {"ProfileAsARegistryExport",
+       nullptr,
+       dptest::OneDellDisplay,
+       profile(dptest::RegistryExport({dptest::GeneratedBlock(2560, 1440, 60)}, true)),
+       false,
+       false,
+       {{"profile",
+         "<D>\\edid\\2560x1440x60.hex (distance=0), a registry export: convert it with "
+         "`edidgen import`"},
+        {"blocker (files)",
+         "the profile is not an EDID the program reads: convert it with `edidgen import`, or use "
+         "a packaged profile"},
+        {"verdict", notGoal + "4, files)"}},
+       4},
+      {"ProfileWithoutAName",
+       nullptr,
+       dptest::OneDellDisplay,
+       profile(dptest::AsText(
+           dptest::WithDescriptor(dptest::GeneratedBlock(2560, 1440, 60), 3, 0xFE, "Panel 14"))),
+       false,
+       false,
+       {{"profile",
+         "<D>\\edid\\2560x1440x60.hex (distance=0), raw, 1 block, no monitor-name "
+         "descriptor: `edidgen import` adds one"},
+        {"blocker (files)",
+         "the profile has no monitor-name descriptor: convert it with `edidgen import`, which "
+         "makes one, and put the result in <D>\\edid"},
+        {"verdict", notGoal + "4, files)"}},
+       4},
       {"CompanionMissing",
        nullptr,
        dptest::OneDellDisplay,

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Checks the edidgen tool from the Linux side, where edid-decode runs.
-#   check_edidgen.sh conform|cvt|refuse EDIDGEN_EXE WINE_RUN WORKDIR
+#   check_edidgen.sh conform|cvt|refuse|import EDIDGEN_EXE WINE_RUN WORKDIR
 #   conform: every generated file (hex text and raw) passes edid-decode -c
 #   cvt:     the preferred timings equal what edid-decode --cvt computes
 #   refuse:  a mode above the base block's 655.35 MHz is refused, no file written
+#   import:  edid-decode's hex dump of an EDID becomes a conforming profile;
+#            what is no EDID is refused in one line
 set -u
 what=${1:?} exe=${2:?} wine_run=${3:?} work=${4:?}
 command -v edid-decode >/dev/null || { echo "edid-decode is not installed"; exit 1; }
@@ -87,6 +89,26 @@ refuse)
   # A usage error is told apart.
   edidgen 1920x1080 >/dev/null 2>&1; rc=$?
   [[ $rc == 2 ]] || fail "bad mode text: exit $rc, expected 2"
+  ;;
+import)
+  edidgen 2560x1440x60 --raw -o gen >/dev/null 2>&1 || fail "edidgen exit $?"
+  edid-decode -o hex gen/2560x1440x60.hex dump.txt >/dev/null 2>&1
+  [[ $(stat -c %s dump.txt) == 384 ]] || fail "the dump is $(stat -c %s dump.txt) bytes, not 384"
+  out=$(edidgen import dump.txt -o imported 2>&1) || fail "import exit $?"
+  echo "$out"
+  f=imported/2560x1440x60.hex
+  if res=$(edid-decode -c "$f" 2>&1); then
+    grep -q "Display Product Name: 'TovikMonitor'" <<<"$res" || fail "$f: not named TovikMonitor"
+  else
+    echo "$res"; fail "$f: edid-decode -c"
+  fi
+  printf 'Monitor: DPX 1\r\n' >other.txt
+  err=$(edidgen import other.txt -o imported 2>&1 >/dev/null); rc=$?
+  echo "$err"
+  [[ $rc == 1 && $(wc -l <<<"$err") == 1 && $err == "edidgen: refused other.txt: "* ]] ||
+    fail "other.txt: exit $rc, wanted 1 and one line"
+  edidgen import >/dev/null 2>&1; rc=$?
+  [[ $rc == 2 ]] || fail "import without FILE: exit $rc, expected 2"
   ;;
 *)
   echo "unknown check: $what"; exit 2 ;;

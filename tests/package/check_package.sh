@@ -16,14 +16,14 @@ cmake -E tar xf "$zip" || { echo "FAIL cannot unpack $zip"; exit 1; }
 top=displayprep
 [ -d "$top" ] || { echo "FAIL the package holds no folder $top: $(ls)"; exit 1; }
 
-# Exactly the programs, the operators' README, the profiles and their sums:
+# Exactly the programs, edidgen, the operators' README, the profiles and their sums:
 # nothing of the simulated stack, no test program, no helper or companion of ours.
 programs=(displayprep.exe displayprep-check.exe displayprep-agent.exe)
 unexpected=$(cd "$top" && find . -type f ! -name displayprep.exe ! -name displayprep-check.exe \
-  ! -name displayprep-agent.exe ! -name README-operators.md ! -name SHA256SUMS \
+  ! -name displayprep-agent.exe ! -name edidgen.exe ! -name README-operators.md ! -name SHA256SUMS \
   ! -path './edid/*.hex')
 [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
-for f in "${programs[@]}" README-operators.md SHA256SUMS; do
+for f in "${programs[@]}" edidgen.exe README-operators.md SHA256SUMS; do
   [ -f "$top/$f" ] || fail "$f missing"
 done
 # The sums name every other file of the package and match them.
@@ -59,6 +59,13 @@ for f in "$top"/edid/*.hex; do
     fail "$(basename "$f") does not name TovikMonitor"
 done
 
+# The shipped import: an EDID as edid-decode dumps it becomes a named profile.
+edid-decode -o hex "$top/edid/1920x1080x60.hex" dump.txt >/dev/null 2>&1
+"$wine_run" "$top/edidgen.exe" import dump.txt -o imported >import.out 2>&1 ||
+  fail "edidgen.exe import: $(cat import.out)"
+out=$(edid-decode -c imported/1920x1080x60.hex 2>&1) && grep -q "Name: 'TovikMonitor'" <<<"$out" ||
+  fail "the import wrote no conforming TovikMonitor profile: $out"
+
 # A deployment from the package, on Wine's one display.
 cp "$bin/dprecord.exe" "$top/wkex.exe"
 mkdir -p "$top/rent_protect" appdata/harnfold
@@ -82,7 +89,7 @@ rc=$?
 check=$(tr -d '\r' <check.out)
 [ "$rc" -eq 0 ] || fail "the check's exit code is $rc"
 for line in "display calls: answered" \
-            "profile: $dir\\edid\\2560x1440x60.hex (distance=0), monitor name \"TovikMonitor\"" \
+            "profile: $dir\\edid\\2560x1440x60.hex (distance=0), hex text, 1 block, monitor name \"TovikMonitor\"" \
             "rewrite: possible" \
             "helper: $dir\\wkex.exe: present" \
             "companion: $dir\\rent_protect\\zanbyprotect.exe: present" \

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks every EDID file that the rewrite tests left in DIR with edid-decode -c.
+# Checks every EDID file that the rewrite (or import) tests left in DIR with edid-decode -c.
 # Fails when the manifest is missing or empty, a listed file is missing, or any
 # file does not conform.
 set -u

@@ -122,6 +122,13 @@ std::vector<SuccessCase> SuccessCases() {
   }
   cases.push_back({"Hex544TwoBlocks", HexText(Concat(base, Extension()), 16, "", "\r\n"), kName,
                    Concat(renamed, Extension()), "DP Virtual", ""});
+  // 16 blank-separated values a line, LF (edid-decode -o hex): 384 bytes a
+  // block, a length raw bytes have too.
+  cases.push_back(
+      {"EdidDecodeHex384", HexText(base, 16, " ", "\n", true), kName, renamed, "DP Virtual", ""});
+  cases.push_back({"SixteenValuesALine768TwoBlocks",
+                   HexText(Concat(base, Extension()), 16, " ", "\n"), kName,
+                   Concat(renamed, Extension()), "DP Virtual", ""});
   cases.push_back(
       {"LowerCaseHex", HexText(base, 16, "", "\r\n", true), kName, renamed, "DP Virtual", ""});
   {
@@ -165,8 +172,8 @@ std::vector<SuccessCase> SuccessCases() {
       b[0] = 0x01;
       b[7] = 0x42;
     });
-    cases.push_back({"WrongHeaderStillRenamed", AsText(wrong), kName, WithName(wrong, 3, kName),
-                     "DP Virtual",
+    cases.push_back({"WrongHeaderStillRenamed", HexText(wrong, 16, "", "\r\n"), kName,
+                     WithName(wrong, 3, kName), "DP Virtual",
                      "first bytes don't match EDID version 1 headerdo not trust output (if any)."});
   }
   {
@@ -242,10 +249,9 @@ void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.label; }
 std::vector<FailureCase> FailureCases() {
   const Bytes base = Base();
   std::vector<FailureCase> cases;
-  // 8 lines of 16 blank-separated values, LF: 384 bytes, so taken for raw bytes.
-  cases.push_back({"HexText384TakenRaw", HexText(base, 16, " ", "\n"),
-                   "first bytes don't match EDID version 1 headerdo not trust output (if any)."
-                   "change_edid_monitor_name() failed, code=0\n"});
+  // Raw bytes start with the header; without it 128 bytes are hex text.
+  cases.push_back({"RawLengthWithoutHeader", std::string(128, '\x01'),
+                   "read edid file failed, expect 128, buf read 64."});
   cases.push_back({"Hex127Bytes", HexText(Bytes(base.begin(), base.end() - 1), 16, "", "\r\n"),
                    "read edid file failed, expect 128, buf read 127."});
   cases.push_back({"Hex129Bytes", HexText(Concat(base, {0x00}), 16, "", "\r\n"),

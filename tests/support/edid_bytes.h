@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -74,6 +75,68 @@ inline Bytes WithName(Bytes block, int slot, const std::string& name) {
   block[field + name.size()] = 0x0A;
   FixChecksum(block);
   return block;
+}
+
+// The text in the descriptor `slot` (1 to 4): display descriptor `tag`, the
+// text, 0A and blanks; a dummy descriptor (tag 10) is all zeros but its tag.
+inline Bytes WithDescriptor(Bytes block, int slot, std::uint8_t tag, const std::string& text = "") {
+  std::uint8_t* d = &block[54 + 18 * (slot - 1)];
+  std::fill_n(d, 18, tag == 0x10 ? 0x00 : 0x20);
+  d[0] = d[1] = d[2] = d[4] = 0;
+  d[3] = tag;
+  std::copy(text.begin(), text.end(), d + 5);
+  if (tag != 0x10 && text.size() < 13) d[5 + text.size()] = 0x0A;
+  FixChecksum(block);
+  return block;
+}
+
+// A base block and a CTA-861 extension made by hand (underscan, a video data
+// block with VIC 1, a video capability data block): edid-decode -c takes it.
+inline Bytes WithCtaExtension(Bytes base) {
+  base[126] = 1;
+  FixChecksum(base);
+  const std::uint8_t cta[] = {0x02, 0x03, 0x09, 0x80, 0x41, 0x01, 0xE2, 0x00, 0x4A};
+  Bytes ext(cta, cta + sizeof cta);
+  ext.resize(128, 0);
+  FixChecksum(ext);
+  base.insert(base.end(), ext.begin(), ext.end());
+  return base;
+}
+
+// The forms operators hold EDIDs in, written as the tools write them.
+// regedit: each key's binary value, lines continued by a backslash, CR LF;
+// UTF-16 with its byte-order mark, or ANSI under REGEDIT4.
+inline std::string RegistryExport(const std::vector<Bytes>& edids, bool unicode) {
+  std::string text = unicode ? "Windows Registry Editor Version 5.00\r\n" : "REGEDIT4\r\n";
+  for (std::size_t m = 0; m < edids.size(); ++m) {
+    const std::string hex = HexText(edids[m], 25, ",", ",\\\r\n  ", true);
+    text += "\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Enum\\DISPLAY\\DPX0001\\" +
+            std::to_string(m) +
+            "\\Device Parameters]\r\n\"EDID\"=hex:" + hex.substr(0, hex.size() - 6) + "\r\n";
+  }
+  if (!unicode) return text;
+  std::string wide = "\xFF\xFE";
+  for (char c : text) wide += std::string{c, '\0'};
+  return wide;
+}
+
+// edid-decode's report: the dump under its heading, a blank line between
+// blocks, then the decoded fields.
+inline std::string EdidDecodeReport(const Bytes& edid) {
+  std::string text = "edid-decode (hex):\n";
+  for (std::size_t i = 0; i < edid.size(); i += 128)
+    text += "\n" + HexText(Bytes(edid.begin() + i, edid.begin() + i + 128), 16, " ", "\n", true);
+  return text + "\n----------------\n\nBlock 0, Base EDID:\n  EDID Structure Version & Revision: " +
+         "1.4\nChecksum: 0x" + HexText({edid[127]}, 1, "", "", true) + "\n";
+}
+
+// edid-decode -o carray.
+inline std::string CArray(const Bytes& edid) {
+  std::string text = "const unsigned char edid[] = {\n";
+  for (std::size_t i = 0; i < edid.size(); ++i)
+    text += (i % 8 == 0 ? "\t0x" : " 0x") + HexText({edid[i]}, 1, "", "", true) +
+            (i % 8 == 7 ? ",\n" : ",");
+  return text + "};\n";
 }
 
 }  // namespace dptest

@@ -314,7 +314,7 @@ std::string FormatHexText(const std::uint8_t* data, std::size_t size) {
     out += kDigits[data[i] & 0xF];
     if (i % 16 == 15 || i + 1 == size) out += "\r\n";
   }
-  // A line end more keeps the reader from taking the text for raw bytes.
+  // A line end more keeps a reader that goes by length from taking it for raw bytes.
   if (out.size() % kBlockSize == 0) out += "\r\n";
   return out;
 }

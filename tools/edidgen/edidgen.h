@@ -70,8 +70,8 @@ bool ParseMode(const std::string& text, Mode& mode);
 std::string ModeFileName(const Mode& mode);
 
 // Hex text as the EDID reader expects it: upper-case digits, 32 a line, each
-// line ended by CR LF. Never a length that is a multiple of 128, because the
-// reader would take such a file for raw bytes.
+// line ended by CR LF. Never a length that is a multiple of 128, which a
+// reader deciding by the length alone would take for raw bytes.
 std::string FormatHexText(const std::uint8_t* data, std::size_t size);
 
 }  // namespace edidgen
