@@ -12,12 +12,11 @@
 AgentLog::AgentLog(std::wstring folder, std::uint64_t maxBytes)
     : folder_(std::move(folder)), maxBytes_(maxBytes) {}
 
-namespace {
-
-// Made for the agent alone to write: a folder that others may change would
-// let them point agent.log, which the local system account appends to, at
-// any file of the machine.
-bool MakeFolder(const std::wstring& folder, std::string* why) {
+// Made for the agent alone to write: a folder that others may change, or a
+// junction made in its place before the agent came, would let them point
+// agent.log, which the local system account appends to, at any file of the
+// machine (JudgePath opens it as it stands, not where a link points).
+bool MakeAgentLogFolder(const std::wstring& folder, std::string* why) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
           L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)", SDDL_REVISION_1, &descriptor,
@@ -31,8 +30,6 @@ bool MakeFolder(const std::wstring& folder, std::string* why) {
   return finding.safe;
 }
 
-}  // namespace
-
 void AgentLog::Write(const std::string& line) {
   SYSTEMTIME t;
   GetLocalTime(&t);
@@ -44,7 +41,7 @@ void AgentLog::Write(const std::string& line) {
   if (!folderChecked_) {
     folderChecked_ = true;
     std::string why;
-    folderUsable_ = MakeFolder(folder_, &why);
+    folderUsable_ = MakeAgentLogFolder(folder_, &why);
     if (!folderUsable_)
       OutputDebugStringA(("displayprep-agent: no agent.log: the log folder " + why + "\n").c_str());
   }
@@ -57,9 +54,18 @@ void AgentLog::Write(const std::string& line) {
     if (size > 0 && size + text.size() > maxBytes_)
       MoveFileExW(file.c_str(), (file + L".1").c_str(), MOVEFILE_REPLACE_EXISTING);
   }
-  HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Not through a link: none can be made in a folder only the system and
+  // administrators may write, but the agent does not rely on that alone.
+  HANDLE h =
+      CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return;
+  BY_HANDLE_FILE_INFORMATION information = {};
+  if (!GetFileInformationByHandle(h, &information) ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    CloseHandle(h);
+    return;
+  }
   DWORD written = 0;
   WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   CloseHandle(h);

@@ -28,6 +28,11 @@ class AgentLog {
   bool folderUsable_ = false;
 };
 
+// Makes `folder` (when missing) readable by users and writable only by
+// SYSTEM and Administrators, and says whether it may be logged into: none but
+// those may change it, and it is no junction or link. `why` says why not.
+bool MakeAgentLogFolder(const std::wstring& folder, std::string* why);
+
 // The ProgramData known folder's displayprep (C:\ProgramData\displayprep
 // when it cannot be had).
 std::wstring AgentLogFolder();

@@ -38,7 +38,12 @@ HANDLE g_wake = nullptr;  // auto reset: events queued
 SRWLOCK g_lock = SRWLOCK_INIT;
 std::deque<Queued> g_queue;
 
+// The control handler (the dispatcher's thread) and the service's thread both
+// report.
+SRWLOCK g_statusLock = SRWLOCK_INIT;
+
 void Report(DWORD state, DWORD exitCode = NO_ERROR) {
+  AcquireSRWLockExclusive(&g_statusLock);
   g_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   g_status.dwCurrentState = state;
   g_status.dwControlsAccepted =
@@ -48,6 +53,7 @@ void Report(DWORD state, DWORD exitCode = NO_ERROR) {
   g_status.dwWin32ExitCode = exitCode;
   g_status.dwWaitHint = state == SERVICE_RUNNING || state == SERVICE_STOPPED ? 0 : 10 * 1000;
   SetServiceStatus(g_statusHandle, &g_status);
+  ReleaseSRWLockExclusive(&g_statusLock);
 }
 
 DWORD WINAPI Control(DWORD control, DWORD type, LPVOID data, LPVOID) {
@@ -55,7 +61,7 @@ DWORD WINAPI Control(DWORD control, DWORD type, LPVOID data, LPVOID) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
       Report(SERVICE_STOP_PENDING);
-      SetEvent(g_stop);
+      if (g_stop != nullptr) SetEvent(g_stop);
       return NO_ERROR;
     case SERVICE_CONTROL_SESSIONCHANGE: {
       std::optional<AgentEvent> event;
@@ -67,7 +73,7 @@ DWORD WINAPI Control(DWORD control, DWORD type, LPVOID data, LPVOID) {
         AcquireSRWLockExclusive(&g_lock);
         g_queue.push_back({*event, session});
         ReleaseSRWLockExclusive(&g_lock);
-        SetEvent(g_wake);
+        if (g_wake != nullptr) SetEvent(g_wake);
       }
       return NO_ERROR;
     }
@@ -90,15 +96,17 @@ class Agent {
         program_(folder_ + L"\\displayprep.exe"),
         programText_(FormatLogString("%ls", program_.c_str())) {}
 
-  void Serve() {
+  // The error the service stops with: 0 when asked to stop.
+  DWORD Serve() {
     log_.Write(std::string("service started (displayprep-agent ") + DP_VERSION + "), starting " +
                programText_);
     Consider(AgentEvent::kServiceStart, sessionapi::WTSGetActiveConsoleSessionId());
+    DWORD error = NO_ERROR;
     for (;;) {
       HANDLE waits[3] = {g_stop, g_wake, run_.process};
       const DWORD count = run_.process != nullptr ? 3 : 2;
       DWORD timeout = INFINITE;
-      if (run_.process != nullptr) {
+      if (run_.process != nullptr && !run_.overrun) {
         const ULONGLONG waited = GetTickCount64() - run_.startedAt;
         timeout = waited >= kRunBoundMs ? 0 : static_cast<DWORD>(kRunBoundMs - waited);
       }
@@ -106,20 +114,26 @@ class Agent {
       if (woke == WAIT_OBJECT_0) break;
       if (woke == WAIT_OBJECT_0 + 1) {
         for (const Queued& q : TakeQueue()) Consider(q.event, q.session);
-      } else if (woke == WAIT_OBJECT_0 + 2 || woke == WAIT_TIMEOUT) {
-        EndRun(woke == WAIT_TIMEOUT);
+      } else if (woke == WAIT_OBJECT_0 + 2) {
+        EndRun();
+      } else if (woke == WAIT_TIMEOUT) {
+        // Still one run at a time: the next waits until this one has ended.
+        run_.overrun = true;
+        log_.Write(Which() + " still running after " + Seconds() +
+                   "; later logons wait until it ends");
       } else {
-        log_.Write("waiting failed (error " + std::to_string(GetLastError()) + "); stopping");
+        error = GetLastError();
+        log_.Write("waiting failed (error " + std::to_string(error) + "); stopping");
         break;
       }
     }
     if (run_.process != nullptr) {
-      log_.Write("service stopping while displayprep (process " + std::to_string(run_.processId) +
-                 ") runs; it is left to finish");
+      log_.Write("service stopping while " + Which() + " runs; it is left to finish");
       sessionapi::CloseHandle(run_.process);
       run_ = {};
     }
     log_.Write("service stopped");
+    return error;
   }
 
  private:
@@ -128,6 +142,7 @@ class Agent {
     DWORD processId = 0;
     DWORD session = 0;
     ULONGLONG startedAt = 0;
+    bool overrun = false;  // past the bound, and said so
   };
 
   static std::deque<Queued> TakeQueue() {
@@ -170,28 +185,31 @@ class Agent {
       log_.Write("could not start displayprep in " + Session(session) + ": " + started.failure);
       return false;
     }
-    run_ = {started.process, started.processId, session, GetTickCount64()};
+    run_ = {started.process, started.processId, session, GetTickCount64(), false};
     log_.Write("displayprep started in " + Session(session) + ": process " +
                std::to_string(started.processId));
     return true;
   }
 
-  void EndRun(bool timedOut) {
+  std::string Which() const {
+    return "displayprep (process " + std::to_string(run_.processId) + ", " + Session(run_.session) +
+           ")";
+  }
+
+  std::string Seconds() const {
     const ULONGLONG elapsed = GetTickCount64() - run_.startedAt;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%llu.%01llu s", elapsed / 1000, elapsed % 1000 / 100);
-    const std::string which = "displayprep (process " + std::to_string(run_.processId) + ", " +
-                              Session(run_.session) + ")";
-    if (timedOut) {
-      log_.Write(which + " still running after " + seconds + "; no longer waited for");
-    } else {
-      DWORD code = 0;
-      const std::string exit =
-          GetExitCodeProcess(run_.process, &code)
-              ? "exit code " + std::to_string(code)
-              : "exit code unknown (error " + std::to_string(GetLastError()) + ")";
-      log_.Write(which + " ended: " + exit + " after " + seconds);
-    }
+    return seconds;
+  }
+
+  void EndRun() {
+    DWORD code = 0;
+    const std::string exit =
+        GetExitCodeProcess(run_.process, &code)
+            ? "exit code " + std::to_string(code)
+            : "exit code unknown (error " + std::to_string(GetLastError()) + ")";
+    log_.Write(Which() + " ended: " + exit + " after " + Seconds());
     sessionapi::CloseHandle(run_.process);
     run_ = {};
     AfterRun();
@@ -211,21 +229,24 @@ class Agent {
 };
 
 void WINAPI ServiceMain(DWORD, LPWSTR*) {
+  // Made before the handler can be called.
+  g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  g_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  const DWORD eventError = GetLastError();
   g_statusHandle = RegisterServiceCtrlHandlerExW(kAgentServiceName, Control, nullptr);
   if (g_statusHandle == nullptr) return;
   Report(SERVICE_START_PENDING);
-  g_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  g_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   if (g_stop == nullptr || g_wake == nullptr) {
+    SetLastError(eventError);
     Report(SERVICE_STOPPED, GetLastError());
     return;
   }
   Report(SERVICE_RUNNING);
   AgentLog log(AgentLogFolder());
-  Agent(log).Serve();
-  CloseHandle(g_wake);
-  CloseHandle(g_stop);
-  Report(SERVICE_STOPPED);
+  const DWORD error = Agent(log).Serve();
+  // The events stay open until the process ends: the control handler may
+  // still be called until the service manager has taken in the stop.
+  Report(SERVICE_STOPPED, error);
 }
 
 }  // namespace

@@ -128,6 +128,12 @@ int InstallAgent(const std::wstring& agentPath) {
   Say(FormatLogString("%s: %ls, started automatically as LocalSystem",
                       created ? "installed" : "installation updated", binaryPath.c_str()));
 
+  // Made here, by an administrator, before the service writes to it.
+  const std::wstring logFolder = AgentLogFolder();
+  std::string why;
+  if (!MakeAgentLogFolder(logFolder, &why))
+    Say(FormatLogString("the log folder %ls: ", logFolder.c_str()) + why +
+        "; the agent will not log there: remove it and install again");
   if (!StartServiceW(service, 0, nullptr)) {
     const DWORD error = GetLastError();
     if (error != ERROR_SERVICE_ALREADY_RUNNING) return Fail("StartService", error);
@@ -137,7 +143,7 @@ int InstallAgent(const std::wstring& agentPath) {
   } else {
     Say("running");
   }
-  Say(FormatLogString("its log: %ls", AgentLog(AgentLogFolder()).path().c_str()));
+  Say(FormatLogString("its log: %ls", AgentLog(logFolder).path().c_str()));
   return kAgentExitOk;
 }
 
@@ -153,9 +159,12 @@ int UninstallAgent() {
     return kAgentExitOk;
   }
   SERVICE_STATUS status = {};
-  if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-    const DWORD error = GetLastError();
-    if (error != ERROR_SERVICE_NOT_ACTIVE) return Fail("ControlService(stop)", error);
+  const bool stopAsked = ControlService(service.get(), SERVICE_CONTROL_STOP, &status) != FALSE;
+  const DWORD stopError = stopAsked ? ERROR_SUCCESS : GetLastError();
+  if (stopError == ERROR_SERVICE_NOT_ACTIVE) {
+    // Stopped already.
+  } else if (!stopAsked && stopError != ERROR_SERVICE_CANNOT_ACCEPT_CTRL) {
+    return Fail("ControlService(stop)", stopError);
   } else if (!WaitForState(service.get(), SERVICE_STOPPED, 30 * 1000)) {
     Say("did not stop within 30 s; removed all the same, it goes when it stops");
   } else {

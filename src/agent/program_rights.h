@@ -25,15 +25,23 @@ struct RightsFinding {
 // is refused rather than reasoned away. `machineOwner` is whoever owns the
 // Windows folder, who commands every service already (TrustedInstaller on
 // Windows; Wine's own user under Wine); null adds no one.
-RightsFinding JudgeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PSID machineOwner);
+//
+// For a folder above the install folder (Reach::kAbove) only the rights that
+// move it aside count: deleting it or what is in it, changing its access list
+// or owner.
+enum class Reach { kItself, kAbove };
+RightsFinding JudgeSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PSID machineOwner,
+                                      Reach reach = Reach::kItself);
 
-// Reads the owner and access list of `path` and judges them, with the owner
-// of the Windows folder as `machineOwner`. A descriptor that cannot be read is
-// not safe.
-RightsFinding JudgePath(const std::wstring& path);
+// Reads the owner and access list of `path`, opened as it stands (a junction
+// or link there is not safe: it may be pointed anywhere), and judges them,
+// with the owner of the Windows folder as `machineOwner`. A descriptor that
+// cannot be read is not safe.
+RightsFinding JudgePath(const std::wstring& path, Reach reach = Reach::kItself);
 
-// The install folder `folder`, and in it displayprep-agent.exe, displayprep.exe,
-// wkex.exe, the rent_protect folder and rent_protect\zanbyprotect.exe (those
-// that exist): nullopt when none can be changed by others, otherwise the first
-// that can, as "<path>: <reason>".
+// The install folder `folder` (a folder of a local drive), in it
+// displayprep-agent.exe, displayprep.exe, wkex.exe, the rent_protect folder
+// and rent_protect\zanbyprotect.exe (those that exist), and every folder above
+// it up to the drive's root: nullopt when none can be changed or moved aside
+// by others, otherwise the first that can, as "<path>: <reason>".
 std::optional<std::string> WhyInstallCanBeChanged(const std::wstring& folder);

@@ -10,7 +10,7 @@
 #include "agent/program_rights.h"
 #include "app/arrange.h"
 #include "app/target_monitor.h"
-#include "check/account_api.h"
+#include "common/account_api.h"
 #include "display/display_config_api.h"
 #include "display/enumerate.h"
 #include "launch/companion.h"
@@ -49,6 +49,25 @@ bool IsFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Whether the program's manifest asks for an administrator
+// (requestedExecutionLevel requireAdministrator).
+bool AsksForAnAdministrator(const std::string& path) {
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (module == nullptr) return false;
+  bool asks = false;
+  // The process manifest: resource 1 of type RT_MANIFEST (24).
+  if (HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+    const DWORD size = SizeofResource(module, resource);
+    const HGLOBAL loaded = LoadResource(module, resource);
+    const char* text = loaded != nullptr ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    asks = text != nullptr &&
+           std::string(text, size).find("\"requireAdministrator\"") != std::string::npos;
+  }
+  FreeLibrary(module);
+  return asks;
+}
+
 std::string DisplayText(const DisplayInfo& d, std::size_t index) {
   return FormatLogString("[%zu] %ws %ws (%ux%u) at (%d,%d)%s%s", index, d.deviceName.c_str(),
                          d.monitorName.c_str(), d.width, d.height, d.positionX, d.positionY,
@@ -82,7 +101,8 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
 
   // Who and where.
   const accountapi::Account account = accountapi::CurrentAccount();
-  std::string who = account.known ? Narrow(account.name) : "unknown";
+  const std::string name = account.known ? Narrow(account.name) : "unknown";
+  std::string who = name;
   if (!account.known) who += " (the token could not be read: error " + Number(account.error) + ")";
   ContextFacts context;
   context.account =
@@ -106,7 +126,8 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
   std::vector<DisplayInfo> displays;
   int activeCount = 0;
   std::string list;
-  if (!EnumerateDisplays(displays, activeCount)) {
+  const bool listed = EnumerateDisplays(displays, activeCount);
+  if (!listed) {
     list = displaysAnswer ? "none (the listing failed)" : "none";
   } else if (displays.empty()) {
     list = "none";
@@ -118,20 +139,9 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
 
   const std::size_t n = displays.size();
   const bool provisions = n < 2;
-  if (n >= 3) {
-    line("a run", "changes nothing: three or more displays are listed");
-    block(BlockerKind::kDisplays, "three or more displays are listed: a run changes nothing",
-          "leave at most one display connected besides the virtual monitor");
-  } else if (n == 2) {
-    const bool found = std::any_of(displays.begin(), displays.end(), IsTargetDisplay);
-    line("a run", found ? "arranges the two displays and makes TovikMonitor primary"
-                        : "arranges the two displays, but neither is TovikMonitor");
-    if (!found)
-      block(BlockerKind::kDisplays, "neither listed display is TovikMonitor",
-            "disconnect the second display so that the virtual monitor is provisioned");
-  } else {
-    line("a run", "provisions the virtual monitor, then arranges");
-  }
+  report.lines.push_back(JudgeListing(
+      displaysAnswer, listed, n, std::any_of(displays.begin(), displays.end(), IsTargetDisplay),
+      report.blockers));
 
   // The settings and the profile, read as provisioning reads them.
   TargetMode mode;
@@ -150,6 +160,7 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
   const std::string need = provisions ? "" : " (not needed now)";
   std::string monitorName;
   bool hasName = false;
+  bool checksumWrong = false;
   if (best_hex.empty()) {
     line("profile", "none in " + exeDir + "\\edid" + need);
     if (provisions)
@@ -159,6 +170,7 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
     // The reader's own forms and descriptors: the form, the blocks, the name.
     const ProfileFacts profile = InspectProfile(best_hex);
     hasName = profile.readable && profile.monitorName.has_value();
+    checksumWrong = profile.checksumWrong;
     if (hasName) monitorName = *profile.monitorName;
     line("profile", best_hex + " (distance=" + distance + "), " + profile.text + need);
     if (provisions && !profile.works) {
@@ -189,14 +201,30 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
       block(BlockerKind::kFiles, "the profile cannot be renamed TovikMonitor (" + why + ")",
             "let the account write " + exeDir +
                 "\\edid, or use a profile that names TovikMonitor already (the packaged ones do)");
+    if (provisions && !why.empty() && named && checksumWrong)
+      block(BlockerKind::kFiles,
+            "the profile's checksum is wrong, and the rewrite that would set it right is not "
+            "possible (" +
+                why + ")",
+            "convert it with `edidgen import`");
   }
 
   const std::string helper = KexHelperPath(exeDir);
   const bool helperThere = IsFile(helper);
-  line("helper", helper + (helperThere ? ": present" : ": missing") + need);
+  const bool helperElevates = helperThere && AsksForAnAdministrator(helper);
+  line("helper", helper + (helperThere ? ": present" : ": missing") +
+                     (helperElevates ? ", asks to run as an administrator" : "") + need);
   if (provisions && !helperThere)
     block(BlockerKind::kFiles, "wkex.exe is missing",
           "put the virtual-display helper at " + helper);
+  // Started by an account that is no administrator, such a program does not
+  // start at all (error 740, ERROR_ELEVATION_REQUIRED).
+  if (provisions && helperElevates && !account.localSystem && !account.administrator)
+    block(BlockerKind::kContext,
+          "wkex.exe asks to run as an administrator, which a start by this account cannot give "
+          "it (error 740)",
+          "install the agent, which starts displayprep, and so the helper, as the local system "
+          "account");
 
   // Looked for as the user-session launch looks, by its full (wide) path.
   const std::wstring companion = exeDirW + kCompanionRelativePathW;
@@ -211,24 +239,26 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
   // the token closed at once.
   const std::optional<DWORD> target = ChooseLaunchSession();
   std::string launch;
+  bool possible = false;
   if (!target) {
     launch = "not possible: no user session found";
   } else {
     HANDLE token = nullptr;
-    if (sessionapi::WTSQueryUserToken(*target, &token)) {
+    possible = sessionapi::WTSQueryUserToken(*target, &token) != FALSE;
+    if (possible) {
       sessionapi::CloseHandle(token);
       launch = "possible: the companion would start as the user of session " + Number(*target);
     } else {
       const DWORD error = GetLastError();
       launch = "not possible (WTSQueryUserToken error " + Number(error) + ")";
       // Only the local system account may have the user's token: run as the
-      // user, as recommended, the direct start is the way.
+      // user, the direct start is the way.
       if (error == ERROR_PRIVILEGE_NOT_HELD && !account.localSystem)
         launch += ", as expected when run as the user";
     }
   }
-  if (launch.rfind("possible", 0) != 0)
-    launch += ": the companion would start directly, as " + who.substr(0, who.find(" (")) +
+  if (!possible)
+    launch += ": the companion would start directly, as " + name +
               (context.ownSession ? " in session " + Number(*context.ownSession) : "");
   line("user-session launch", launch);
 
@@ -240,6 +270,9 @@ PreflightReport RunPreflight(const std::string& exeDir, const std::wstring& exeD
                        : agent.running    ? "installed and running"
                                           : "installed, not running";
     line("agent", text);
+    if (agent.installed && !agent.running)
+      block(BlockerKind::kContext, "the agent is installed but not running: nothing starts a run",
+            "start it (sc.exe start displayprep-agent) and see why it stopped in its log");
     const std::optional<std::string> why = WhyInstallCanBeChanged(exeDirW);
     line("install folder", why ? "can be changed by others: " + *why
                                : "only Administrators, SYSTEM and TrustedInstaller can change it");

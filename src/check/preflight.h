@@ -67,6 +67,13 @@ struct ContextFacts {
 };
 PreflightLine JudgeContext(const ContextFacts& facts, std::vector<Blocker>& blockers);
 
+// What a run does with the listing it starts from (`listed`: the listing
+// succeeded; `count` displays in it, the virtual monitor among them or not),
+// and the blockers in it. `callsAnswer`: the display calls answered with
+// displays (a listing that fails then is a blocker of its own).
+PreflightLine JudgeListing(bool callsAnswer, bool listed, std::size_t count, bool targetListed,
+                           std::vector<Blocker>& blockers);
+
 // The sizes call for all paths, as the run's first listing makes it.
 PreflightLine JudgeDisplayCalls(LONG sizesResult, UINT32 paths, UINT32 modes,
                                 std::vector<Blocker>& blockers);

@@ -89,6 +89,33 @@ PreflightLine JudgeDisplayCalls(LONG sizesResult, UINT32 paths, UINT32 modes,
   return {"display calls", "answered"};
 }
 
+PreflightLine JudgeListing(bool callsAnswer, bool listed, std::size_t count, bool targetListed,
+                           std::vector<Blocker>& blockers) {
+  if (!listed && callsAnswer)
+    blockers.push_back({BlockerKind::kDisplays,
+                        "the listing fails although the display calls answer: the run stops at "
+                        "its first failed listing",
+                        "look for the display driver's trouble; the run's log names the call "
+                        "that fails"});
+  if (count >= 3) {
+    blockers.push_back({BlockerKind::kDisplays,
+                        "three or more displays are listed: a run changes nothing",
+                        "leave at most one display connected besides the virtual monitor"});
+    return {"a run", "changes nothing: three or more displays are listed"};
+  }
+  if (count == 2) {
+    if (!targetListed)
+      blockers.push_back({BlockerKind::kDisplays, "neither listed display is TovikMonitor",
+                          "disconnect the second display so that the virtual monitor is "
+                          "provisioned"});
+    return {"a run", targetListed ? "arranges the two displays and makes TovikMonitor primary"
+                                  : "arranges the two displays, but neither is TovikMonitor"};
+  }
+  // None listed may still be two once the virtual monitor is there: the
+  // extend topology switches on what is connected but not shown.
+  return {"a run", "provisions the virtual monitor, then arranges"};
+}
+
 std::string FormatPreflightReport(const PreflightReport& report) {
   std::string out;
   for (const PreflightLine& l : report.lines) out += l.label + ": " + l.text + "\n";

@@ -10,6 +10,7 @@
 
 #include "common/code_page.h"
 #include "common/exe_dir.h"
+#include "common/file_account.h"
 #include "common/file_api_text.h"
 #include "common/narrow_text.h"
 #include "log/log_format.h"
@@ -134,6 +135,9 @@ LogSink SetLogSink(LogSink sink) {
 std::string GetLogFilePath() {
   const AppData appdata = ReadAppData();
 
+  const AsFileAccount account;
+  if (!account.ok()) return LogPathFor(appdata);
+
   FILE* trace = _fsopen("c:\\dp.log", "ab", _SH_DENYNO);
   if (trace != nullptr) {
     std::fprintf(trace, "logpath %s, len %d .\n", appdata.buffer, static_cast<int>(appdata.n));
@@ -184,6 +188,8 @@ void LogMessage(const char* format, ...) {
 
   // Text mode: every "\n" is stored as CR LF. Nothing is shared while the line
   // is written; the file is closed again before returning.
+  const AsFileAccount account;
+  if (!account.ok()) return;
   FILE* file = OpenForAppending(path);
   if (file == nullptr) return;
   std::fwrite(prefix.data(), 1, prefix.size(), file);

@@ -15,13 +15,12 @@ ProfileFacts DescribeProfile(const char* data, std::size_t size) {
   std::string problem = found.problem.empty() ? EdidProblem(found.bytes) : found.problem;
   // A wrong base-block checksum keeps nothing from working: the rewrite
   // computes it afresh.
-  bool checksumWrong = false;
   if (!problem.empty() && found.problem.empty() &&
       IsRawEdidLength(static_cast<std::int64_t>(found.bytes.size()))) {
     std::vector<std::uint8_t> mended = found.bytes;
     UpdateEdidChecksum(mended.data());
-    checksumWrong = EdidProblem(mended).empty();
-    if (checksumWrong) problem.clear();
+    facts.checksumWrong = EdidProblem(mended).empty();
+    if (facts.checksumWrong) problem.clear();
   }
   facts.isEdid = problem.empty();
   // Raw bytes and hex text come to the program as they are found here; the
@@ -43,7 +42,7 @@ ProfileFacts DescribeProfile(const char* data, std::size_t size) {
     facts.works = facts.monitorName.has_value();
     if (facts.works) {
       facts.text += "monitor name \"" + *facts.monitorName + "\"";
-      if (checksumWrong) facts.text += " (its checksum is wrong: the rewrite sets it right)";
+      if (facts.checksumWrong) facts.text += " (its checksum is wrong: the rewrite sets it right)";
     } else if (SlotForMonitorName(found.bytes.data()) >= 0) {
       facts.text += "no monitor-name descriptor: `edidgen import` adds one";
     } else {

@@ -17,6 +17,8 @@ struct ProfileFacts {
   // the rewrite sets it right).
   bool isEdid = false;
   std::size_t blocks = 0;
+  // The base block's checksum is wrong: only a rewrite sets it right.
+  bool checksumWrong = false;
   // The first monitor-name descriptor's text, as the rewrite reads it.
   std::optional<std::string> monitorName;
   // A run can name it TovikMonitor and hand it to the helper.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/file_account.h"
 #include "log/log.h"
 
 namespace {
@@ -28,6 +29,9 @@ void ReadTargetMode(TargetMode& mode, SettingsSource* source) {
     LogMessage("Failed to get APPDATA path.\n");
   }
 
+  // Read as the user whose file it is (file_account.h); should that fail,
+  // reading three numbers as the program's own account risks nothing.
+  const AsFileAccount account;
   std::string path = dataDir + kSettingsFile;
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -26,7 +26,11 @@ TEST(AgentStartTest, SystemTokenInTheConsoleSessionWithTheUsersEnvironment) {
   // the session; the user's token only for the environment.
   ASSERT_EQ(fakesession::Duplications().size(), 1u);
   const fakesession::Duplication& d = fakesession::Duplications()[0];
+  EXPECT_EQ(d.token, fakesession::Handed("own token").at(0)) << "not the service's own token";
   EXPECT_EQ(d.type, TokenPrimary);
+  EXPECT_EQ(fakesession::EnvironmentTokens(),
+            std::vector<HANDLE>{const_cast<void*>(fakesession::Handed("user token").at(0))})
+      << "the environment is not the user's";
   ASSERT_EQ(fakesession::SessionSettings().size(), 1u);
   EXPECT_EQ(fakesession::SessionSettings()[0].token, d.duplicate);
   EXPECT_EQ(fakesession::SessionSettings()[0].sessionId, 3u);
@@ -39,7 +43,7 @@ TEST(AgentStartTest, SystemTokenInTheConsoleSessionWithTheUsersEnvironment) {
   EXPECT_EQ(c.commandLine, L"\"" + kProgram + L"\"");
   EXPECT_FALSE(c.inheritHandles);
   EXPECT_EQ(c.creationFlags, static_cast<DWORD>(CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW));
-  EXPECT_NE(c.environment, nullptr);
+  EXPECT_EQ(c.environment, fakesession::Handed("environment block").at(0));
   EXPECT_EQ(c.currentDirectory, kFolder);
   EXPECT_EQ(c.desktop, L"winsta0\\default");
   EXPECT_EQ(c.cb, sizeof(STARTUPINFOW));

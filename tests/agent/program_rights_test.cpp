@@ -15,6 +15,7 @@ struct Row {
   const char* name;
   const wchar_t* descriptor;
   const char* unsafeBecause;  // nullptr: safe
+  Reach reach = Reach::kItself;
 };
 
 const Row kRows[] = {
@@ -46,6 +47,17 @@ const Row kRows[] = {
     {"NoAccessList", nullptr, "it has no access list: everyone may change it"},
     // A deny before the grant is not weighed: the grant stands refused.
     {"DeniedThenGranted", L"O:BAD:(D;;FA;;;BU)(A;;FA;;;BU)", "BUILTIN\\Users may change it"},
+    // Folders above the install folder: a drive's root as Windows sets it up
+    // lets users add folders, not move any; a folder made there inherits
+    // Modify, which moves it aside.
+    {"DriveRootAbove",
+     L"O:SYD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x4;;;AU)(A;OICIIO;SDGXGWGR;;;AU)", nullptr,
+     Reach::kAbove},
+    {"InheritedModifyAbove", L"O:BAD:(A;ID;FA;;;BA)(A;ID;0x1301bf;;;AU)",
+     "NT AUTHORITY\\Authenticated Users may move it aside", Reach::kAbove},
+    {"DeleteWhatIsInItAbove", L"O:BAD:(A;;0x1200e9;;;BU)", "BUILTIN\\Users may move it aside",
+     Reach::kAbove},
+    {"WriteButNoMoveAbove", L"O:BAD:(A;;0x1201bf;;;BU)", nullptr, Reach::kAbove},
 };
 
 class ProgramRights : public ::testing::TestWithParam<Row> {};
@@ -69,7 +81,7 @@ TEST_P(ProgramRights, JudgesTheOwnerAndTheAccessList) {
   }
   PSID owner = nullptr;
   ASSERT_TRUE(ConvertStringSidToSidW(kMachineOwner, &owner));
-  const RightsFinding finding = JudgeSecurityDescriptor(descriptor, owner);
+  const RightsFinding finding = JudgeSecurityDescriptor(descriptor, owner, r.reach);
   EXPECT_EQ(finding.safe, r.unsafeBecause == nullptr) << finding.reason;
   EXPECT_EQ(finding.reason, r.unsafeBecause ? r.unsafeBecause : "");
   LocalFree(owner);

@@ -80,6 +80,31 @@ TEST(DisplayCalls, AnsweredWithDisplaysAloneIsNoBlocker) {
   }
 }
 
+TEST(Listing, WhatARunMakesOfIt) {
+  const struct {
+    bool callsAnswer, listed;
+    std::size_t count;
+    bool target;
+    const char* run;
+    std::size_t blockers;
+  } rows[] = {
+      {true, true, 1, false, "provisions the virtual monitor, then arranges", 0},
+      // Connected but not shown: the extend topology switches it on.
+      {true, true, 0, false, "provisions the virtual monitor, then arranges", 0},
+      {true, false, 0, false, "provisions the virtual monitor, then arranges", 1},
+      {false, false, 0, false, "provisions the virtual monitor, then arranges", 0},
+      {true, true, 2, true, "arranges the two displays and makes TovikMonitor primary", 0},
+      {true, true, 2, false, "arranges the two displays, but neither is TovikMonitor", 1},
+      {true, true, 3, true, "changes nothing: three or more displays are listed", 1},
+  };
+  for (const auto& r : rows) {
+    std::vector<Blocker> blockers;
+    EXPECT_EQ(JudgeListing(r.callsAnswer, r.listed, r.count, r.target, blockers).text, r.run);
+    ASSERT_EQ(blockers.size(), r.blockers) << r.run << " " << r.count;
+    for (const Blocker& b : blockers) EXPECT_EQ(b.kind, BlockerKind::kDisplays);
+  }
+}
+
 TEST(PreflightExitCode, TheFirstKindToMend) {
   auto report = [](std::vector<BlockerKind> kinds) {
     PreflightReport r;

@@ -117,6 +117,22 @@ std::map<std::string, std::string> AsUser(std::map<std::string, std::string> lin
   return lines;
 }
 
+// The helper made to ask for an administrator in its process manifest, as a
+// helper that adds displays through a driver may.
+void AskForAnAdministrator(Sandbox& box) {
+  const std::string manifest =
+      "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">"
+      "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security><requestedPrivileges>"
+      "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"
+      "</requestedPrivileges></security></trustInfo></assembly>";
+  HANDLE update = BeginUpdateResourceW(box.FileW("wkex.exe").c_str(), FALSE);
+  ASSERT_NE(update, nullptr);
+  ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(24), MAKEINTRESOURCEW(1), 0,
+                              const_cast<char*>(manifest.data()),
+                              static_cast<DWORD>(manifest.size())));
+  ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+}
+
 std::vector<CheckCase> Cases() {
   auto remove = [](const char* file) {
     return [file](Sandbox& box) { ASSERT_TRUE(DeleteFileW(box.FileW(file).c_str())); };
@@ -240,6 +256,15 @@ std::vector<CheckCase> Cases() {
          "makes one, and put the result in <D>\\edid"},
         {"verdict", notGoal + "4, files)"}},
        4},
+      {"HelperAsksForAnAdministrator", L"user", dptest::OneDellDisplay, AskForAnAdministrator,
+       false, false,
+       AsUser({{"helper", "<D>\\wkex.exe: present, asks to run as an administrator"},
+               {"blocker (context)",
+                "wkex.exe asks to run as an administrator, which a start by this account cannot "
+                "give it (error 740): install the agent, which starts displayprep, and so the "
+                "helper, as the local system account"},
+               {"verdict", notGoal + "2, context)"}}),
+       2},
       {"CompanionMissing",
        nullptr,
        dptest::OneDellDisplay,

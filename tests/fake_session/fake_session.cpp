@@ -13,6 +13,8 @@ struct State {
   std::vector<Creation> creations;
   std::vector<Duplication> duplications;
   std::vector<SessionSetting> sessionSettings;
+  std::vector<HANDLE> environmentTokens;
+  std::vector<std::pair<const void*, std::string>> handed;
   // Everything handed out, by its address, with its kind; erased on release.
   std::map<const void*, std::string> live;
   int handedOut = 0;
@@ -42,6 +44,7 @@ bool Fails(Call call) {
 HANDLE HandOut(const std::string& kind) {
   HANDLE h = reinterpret_cast<HANDLE>(S().next += 0x10);
   S().live[h] = kind;
+  S().handed.emplace_back(h, kind);
   ++S().handedOut;
   return h;
 }
@@ -60,6 +63,13 @@ int CallCount(Call call) { return S().calls[call]; }
 const std::vector<Creation>& Creations() { return S().creations; }
 const std::vector<Duplication>& Duplications() { return S().duplications; }
 const std::vector<SessionSetting>& SessionSettings() { return S().sessionSettings; }
+const std::vector<HANDLE>& EnvironmentTokens() { return S().environmentTokens; }
+std::vector<const void*> Handed(const std::string& kind) {
+  std::vector<const void*> handles;
+  for (const auto& [what, k] : S().handed)
+    if (k == kind) handles.push_back(what);
+  return handles;
+}
 int HandedOut() { return S().handedOut; }
 int BadReleases() { return S().badReleases; }
 DWORD QueriedSession() { return S().queried; }
@@ -156,11 +166,13 @@ BOOL DuplicateTokenEx(HANDLE existing, DWORD access, LPSECURITY_ATTRIBUTES,
   return TRUE;
 }
 
-BOOL CreateEnvironmentBlock(LPVOID* environment, HANDLE, BOOL) {
+BOOL CreateEnvironmentBlock(LPVOID* environment, HANDLE token, BOOL) {
+  S().environmentTokens.push_back(token);
   if (fakesession::Fails(Call::CreateEnvironmentBlock)) return FALSE;
   S().blocks.push_back({L'A', L'=', L'1', L'\0', L'\0'});
   *environment = S().blocks.back().data();
   S().live[*environment] = "environment block";
+  S().handed.emplace_back(*environment, "environment block");
   ++S().handedOut;
   return TRUE;
 }

@@ -87,6 +87,11 @@ int CallCount(Call call);
 const std::vector<Creation>& Creations();
 const std::vector<Duplication>& Duplications();
 const std::vector<SessionSetting>& SessionSettings();
+// The tokens CreateEnvironmentBlock was given, in order.
+const std::vector<HANDLE>& EnvironmentTokens();
+// Everything handed out of one kind ("own token", "user token", ...), in
+// order, released or not.
+std::vector<const void*> Handed(const std::string& kind);
 // The kinds of everything handed out and not released ("user token",
 // "primary token", "own token", "environment block", "snapshot",
 // "session list", "session information", "process handle", "thread

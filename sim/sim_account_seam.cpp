@@ -1,4 +1,4 @@
-// The simulated build's account for the pre-flight check: what the context
+// The simulated builds' account (the program's and the pre-flight check's): what the context
 // of the run (sim/sim_account.h) makes the program. Wine's own token names
 // the Unix user in every context, so the account is answered from the
 // context: the local system account in both system contexts, the logged-on
@@ -6,7 +6,7 @@
 // remote one).
 #include <optional>
 
-#include "check/account_api.h"
+#include "common/account_api.h"
 #include "sim/sim_account.h"
 
 namespace accountapi {

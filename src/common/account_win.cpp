@@ -1,6 +1,6 @@
 #include <vector>
 
-#include "check/account_api.h"
+#include "common/account_api.h"
 
 namespace accountapi {
 

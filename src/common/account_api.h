@@ -1,6 +1,8 @@
-// The account seam of the pre-flight check: who the program runs as. The
-// shipped check asks the process token (account_win.cpp); the simulated one
-// answers for the context the test chose (sim/sim_check_account.cpp).
+// The account seam: who the program runs as, for the pre-flight check's
+// report and for the run's choice of the account its user files are written
+// as (file_account.h). The shipped programs ask the process token
+// (account_win.cpp); the simulated ones answer for the context the test
+// chose (sim/sim_account_seam.cpp).
 #pragma once
 
 #include <windows.h>
