@@ -27,9 +27,15 @@ bool StartsWithHeader(const void* data, std::size_t size) {
 // The characters of a text file. regedit writes UTF-16 with a byte-order
 // mark; that is narrowed here, a character outside ASCII (which none of the
 // forms needs) becoming '?'.
-std::string_view AsText(const char* data, std::size_t size, std::string& narrowed, bool& utf16) {
+// The file as ASCII text; `marked`: it began with a byte-order mark (UTF-16
+// little-endian, as regedit and Notepad's "Unicode" write, or UTF-8, as
+// Notepad writes by default).
+std::string_view AsText(const char* data, std::size_t size, std::string& narrowed, bool& marked) {
   const auto* u = reinterpret_cast<const unsigned char*>(data);
-  utf16 = size >= 2 && u[0] == 0xFF && u[1] == 0xFE;
+  const bool utf8 = size >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF;
+  const bool utf16 = size >= 2 && u[0] == 0xFF && u[1] == 0xFE;
+  marked = utf8 || utf16;
+  if (utf8) return {data + 3, size - 3};
   if (!utf16) return {data, size};
   narrowed.reserve(size / 2);
   for (std::size_t i = 2; i + 1 < size; i += 2) {
@@ -39,7 +45,7 @@ std::string_view AsText(const char* data, std::size_t size, std::string& narrowe
   return narrowed;
 }
 
-EdidForm ClassifyText(std::string_view text, bool utf16) {
+EdidForm ClassifyText(std::string_view text, bool marked) {
   if (text.find(kEdidDecodeHeading) != std::string_view::npos) return EdidForm::kEdidDecodeReport;
   const std::size_t first = text.find_first_not_of(" \t\r\n");
   const std::string_view start = first == std::string_view::npos ? "" : text.substr(first);
@@ -48,10 +54,12 @@ EdidForm ClassifyText(std::string_view text, bool utf16) {
   if (text.find("hex:") != std::string_view::npos) return EdidForm::kRegistryValue;
   if (text.find("0x") != std::string_view::npos || text.find("0X") != std::string_view::npos)
     return EdidForm::kCArray;
-  // Hex text in UTF-16 is not what the reader reads, and no tool writes it.
+  // Behind a byte-order mark, hex text is not what the reader reads: it
+  // would take the mark for digits.
   const bool hex = std::all_of(text.begin(), text.end(),
                                [](char c) { return IsHexDigit(c) || IsAsciiSpace(c); });
-  return hex && !utf16 ? EdidForm::kHexText : EdidForm::kUnknown;
+  if (!hex) return EdidForm::kUnknown;
+  return marked ? EdidForm::kMarkedHexText : EdidForm::kHexText;
 }
 
 std::uint8_t PairValue(char high, char low) {
@@ -212,6 +220,8 @@ const char* EdidFormName(EdidForm form) {
       return "raw";
     case EdidForm::kHexText:
       return "hex text";
+    case EdidForm::kMarkedHexText:
+      return "hex text behind a byte-order mark";
     case EdidForm::kRegistryExport:
       return "a registry export";
     case EdidForm::kRegistryValue:
@@ -229,8 +239,10 @@ const char* EdidFormName(EdidForm form) {
 EdidForm RecogniseEdidForm(const char* data, std::size_t size) {
   if (StartsWithHeader(data, size)) return EdidForm::kRaw;
   std::string narrowed;
-  bool utf16 = false;
-  return ClassifyText(AsText(data, size, narrowed, utf16), utf16);
+  bool marked = false;
+  // Two statements: the mark is known only once the text is.
+  const std::string_view text = AsText(data, size, narrowed, marked);
+  return ClassifyText(text, marked);
 }
 
 std::int64_t ReadEdidBytes(const char* data, std::size_t size, std::vector<std::uint8_t>& content) {
@@ -249,14 +261,17 @@ EdidInFile FindEdidInFile(const char* data, std::size_t size) {
   EdidInFile found;
   found.form = RecogniseEdidForm(data, size);
   std::string narrowed;
-  bool utf16 = false;
-  const std::string_view text = AsText(data, size, narrowed, utf16);
+  bool marked = false;
+  const std::string_view text = AsText(data, size, narrowed, marked);
   switch (found.form) {
     case EdidForm::kRaw:
       found.bytes.assign(data, data + size);
       break;
     case EdidForm::kHexText:
       found.bytes = DecodeEdidHexText(data, size);
+      break;
+    case EdidForm::kMarkedHexText:
+      found.bytes = DecodeEdidHexText(text.data(), text.size());
       break;
     case EdidForm::kRegistryExport:
     case EdidForm::kRegistryValue:

@@ -31,6 +31,7 @@ std::vector<std::uint8_t> DecodeEdidHexText(const char* text, std::size_t size);
 enum class EdidForm {
   kRaw,               // binary, starting with the EDID header
   kHexText,           // hex digits and white space only
+  kMarkedHexText,     // the same behind a byte-order mark (UTF-8, or UTF-16 as Notepad saves)
   kRegistryExport,    // a regedit export, UTF-16 with a byte-order mark or ANSI
   kRegistryValue,     // a binary value "hex:00,ff,..." without an export's heading
   kCArray,            // numbers written 0x00, 0xff, ...

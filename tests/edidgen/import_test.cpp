@@ -55,6 +55,9 @@ std::vector<ImportCase> Cases() {
        {2560, 1440, 144}},
       {"EdidDecodeHexDump384", HexText(one, 16, " ", "\n", true), named,
        "from hex text, 1 block" + replaced},
+      // As Notepad saves it by default.
+      {"HexTextBehindAByteOrderMark", "\xEF\xBB\xBF" + HexText(one, 16, " ", "\r\n"), named,
+       "from hex text behind a byte-order mark, 1 block" + replaced},
       {"RegistryExportUtf16", dptest::RegistryExport({two}, true), namedTwo,
        "from a registry export, 2 blocks" + replaced},
       {"RegistryExportRegedit4", dptest::RegistryExport({two}, false), namedTwo,

@@ -38,6 +38,8 @@ std::vector<FactsCase> Cases() {
        "hex text, 1 block, monitor name \"DP Virtual\"", true, true},
       {"RegistryExport", dptest::RegistryExport({one}, true), "a registry export" + convert, false,
        false},
+      {"HexTextBehindAByteOrderMark", "\xEF\xBB\xBF" + dptest::HexText(one, 32, "", "\r\n"),
+       "hex text behind a byte-order mark" + convert, false, false},
       {"NoName", AsText(noName),
        "raw, 1 block, no monitor-name descriptor: `edidgen import` adds one", false, true},
       {"NoNameNoSlot",
