@@ -13,19 +13,19 @@ namespace {
 // The contexts (DPSIM_ACCOUNT) and the code with which one refuses every
 // display call before answering it; 0 where the calls are answered.
 struct Context {
-  const wchar_t* account;
+  const char* account;
   LONG refusal;
 };
 constexpr Context kContexts[] = {
-    {L"system", ERROR_SUCCESS},
-    {L"user", ERROR_SUCCESS},
-    {L"system-session0", ERROR_ACCESS_DENIED},
+    {"system", ERROR_SUCCESS},
+    {"user", ERROR_SUCCESS},
+    {"system-session0", ERROR_ACCESS_DENIED},
 };
 
 class ContractTable : public dptest::SimStateTest {
  protected:
   void TearDown() override {
-    SetEnvironmentVariableW(L"DPSIM_ACCOUNT", nullptr);
+    SetEnvironmentVariableA("DPSIM_ACCOUNT", nullptr);
     SimStateTest::TearDown();
   }
 };
@@ -34,11 +34,8 @@ TEST_F(ContractTable, TheSimulatedStackAnswersEveryRowAsWindows) {
   std::map<std::string, int> ran;
   for (const std::string& name : sim::BuiltInMachineNames()) {
     for (const Context& context : kContexts) {
-      const std::string where =
-          name + ", DPSIM_ACCOUNT=" +
-          std::string(context.account, context.account + wcslen(context.account));
-      SCOPED_TRACE(where);
-      ASSERT_TRUE(SetEnvironmentVariableW(L"DPSIM_ACCOUNT", context.account));
+      SCOPED_TRACE(name + ", DPSIM_ACCOUNT=" + context.account);
+      ASSERT_TRUE(SetEnvironmentVariableA("DPSIM_ACCOUNT", context.account));
       const sim::Machine machine = dptest::BuiltIn(name.c_str());
       Use(machine);
       const contract::Seen seen = contract::LookAtTheMachine();

@@ -3,8 +3,9 @@
 // session_api_win.cpp, session_token_win.cpp), never the simulated stack.
 // They hold the system to the contract the program and the simulated stack
 // rest on (docs/windows.md). Nothing here changes the display configuration:
-// SetDisplayConfig is never called. Where the machine has no display or no
-// console session, the test skips and says so.
+// SetDisplayConfig is only called without SDC_APPLY (the contract table's
+// SDC_VALIDATE rows and flag sets that cannot apply). Where the machine has
+// no display or no console session, the test skips and says so.
 #include <gtest/gtest.h>
 #include <windows.h>
 
