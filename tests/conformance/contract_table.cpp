@@ -112,8 +112,8 @@ Listing Read(UINT32 flags) {
   return l;
 }
 
-// The query fits what was sized ("slightly larger than what's actually
-// required" at most) and lists something.
+// The query answered with something, and no more than was sized: the sizes
+// may be "slightly larger than what's actually required", never smaller.
 std::string Fits(const Listing& l) {
   if (l.sizes != ERROR_SUCCESS) return "the sizes call answered " + std::to_string(l.sizes);
   if (l.result != ERROR_SUCCESS) return "answered " + std::to_string(l.result);
