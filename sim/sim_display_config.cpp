@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwctype>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "display/display_config_api.h"
@@ -133,8 +135,10 @@ LONG Serve(Api api, Act act) {
   return Serve(api, act, [](Machine&, LONG) {});
 }
 
-// Decodes the query flags; ERROR_SUCCESS when the simulation can answer them.
-LONG CheckQueryFlags(UINT32 flags, bool* allPaths) {
+enum class View { kAllPaths, kActivePaths, kDatabase };
+
+// Decodes the query flags: exactly one kind of query and no unknown bit.
+LONG CheckQueryFlags(UINT32 flags, View* view, bool* virtualModes) {
   const UINT32 kind = flags & (QDC_ALL_PATHS | QDC_ONLY_ACTIVE_PATHS | QDC_DATABASE_CURRENT);
   const UINT32 extra = flags & ~kind;
   if (extra & ~(QDC_VIRTUAL_MODE_AWARE | QDC_INCLUDE_HMD | kQdcVirtualRefreshRateAware)) {
@@ -143,13 +147,47 @@ LONG CheckQueryFlags(UINT32 flags, bool* allPaths) {
   if (kind != QDC_ALL_PATHS && kind != QDC_ONLY_ACTIVE_PATHS && kind != QDC_DATABASE_CURRENT) {
     return ERROR_INVALID_PARAMETER;
   }
-  // The database view and the virtual-mode layout of the index unions are
-  // not modelled.
-  if (kind == QDC_DATABASE_CURRENT || (extra & QDC_VIRTUAL_MODE_AWARE)) {
-    return ERROR_NOT_SUPPORTED;
-  }
-  *allPaths = kind == QDC_ALL_PATHS;
+  *view = kind == QDC_ALL_PATHS           ? View::kAllPaths
+          : kind == QDC_ONLY_ACTIVE_PATHS ? View::kActivePaths
+                                          : View::kDatabase;
+  *virtualModes = extra & QDC_VIRTUAL_MODE_AWARE;
   return ERROR_SUCCESS;
+}
+
+// With QDC_VIRTUAL_MODE_AWARE an index union holds two 16-bit halves: the
+// clone group (source) or desktop image (target) below, the mode index above.
+// The simulated adapter has neither clone groups nor desktop images.
+UINT32 VirtualModeIndex(UINT32 index) {
+  return index == DISPLAYCONFIG_PATH_MODE_IDX_INVALID ? index : (index << 16) | 0xFFFF;
+}
+
+sim::QueryAnswer Answer(const Machine& m, View view, bool virtualModes,
+                        DISPLAYCONFIG_TOPOLOGY_ID* topology) {
+  sim::QueryAnswer answer;
+  if (view == View::kDatabase) {
+    const std::optional<Machine> saved = sim::WithSavedLayout(m);
+    answer = sim::BuildQueryAnswer(saved ? *saved : m, false);
+    // The database keeps the modes, not the signal's timing.
+    for (DISPLAYCONFIG_MODE_INFO& mode : answer.modes) {
+      if (mode.infoType == DISPLAYCONFIG_MODE_INFO_TYPE_TARGET) {
+        mode.targetMode.targetVideoSignalInfo.totalSize = {0, 0};
+      }
+    }
+    std::set<UINT32> sources;
+    for (const DISPLAYCONFIG_PATH_INFO& p : answer.paths) sources.insert(p.sourceInfo.id);
+    *topology = sources.size() < answer.paths.size() ? DISPLAYCONFIG_TOPOLOGY_CLONE
+                : sources.size() > 1                 ? DISPLAYCONFIG_TOPOLOGY_EXTEND
+                                                     : DISPLAYCONFIG_TOPOLOGY_INTERNAL;
+  } else {
+    answer = sim::BuildQueryAnswer(m, view == View::kAllPaths);
+  }
+  if (virtualModes) {
+    for (DISPLAYCONFIG_PATH_INFO& p : answer.paths) {
+      p.sourceInfo.modeInfoIdx = VirtualModeIndex(p.sourceInfo.modeInfoIdx);
+      p.targetInfo.modeInfoIdx = VirtualModeIndex(p.targetInfo.modeInfoIdx);
+    }
+  }
+  return answer;
 }
 
 // Copies with truncation; the destination always ends in a null.
@@ -164,26 +202,44 @@ bool SameLuid(const LUID& a, const LUID& b) {
   return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
 }
 
-LONG CheckPacketSize(const DISPLAYCONFIG_DEVICE_INFO_HEADER& header, size_t expected) {
-  if (header.size < expected) return ERROR_INSUFFICIENT_BUFFER;
-  if (header.size != expected) return ERROR_INVALID_PARAMETER;
-  return ERROR_SUCCESS;
+// The header's size for each request type the simulation answers; 0 for a
+// documented type it does not model, nullopt for an unknown type.
+std::optional<size_t> PacketSize(DISPLAYCONFIG_DEVICE_INFO_TYPE type) {
+  switch (type) {
+    case DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME:
+      return sizeof(DISPLAYCONFIG_SOURCE_DEVICE_NAME);
+    case DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME:
+      return sizeof(DISPLAYCONFIG_TARGET_DEVICE_NAME);
+    case DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_PREFERRED_MODE:
+      return sizeof(DISPLAYCONFIG_TARGET_PREFERRED_MODE);
+    case DISPLAYCONFIG_DEVICE_INFO_GET_ADAPTER_NAME:
+      return sizeof(DISPLAYCONFIG_ADAPTER_NAME);
+    default:
+      return type >= 5 && type <= 17 ? std::optional<size_t>(0) : std::nullopt;
+  }
 }
 
 LONG AnswerDeviceInfo(const Machine& m, DISPLAYCONFIG_DEVICE_INFO_HEADER* header) {
+  // Windows answers a packet without a whole header with ERROR_GEN_FAILURE,
+  // any other wrong size or type with ERROR_INVALID_PARAMETER, and an adapter
+  // it does not have with ERROR_GEN_FAILURE again.
+  if (!header || header->size < sizeof *header) return ERROR_GEN_FAILURE;
+  const std::optional<size_t> size = PacketSize(header->type);
+  if (!size) return ERROR_INVALID_PARAMETER;
+  if (*size == 0) return ERROR_NOT_SUPPORTED;
+  if (header->size != *size) return ERROR_INVALID_PARAMETER;
+  if (!SameLuid(header->adapterId, m.adapter)) return ERROR_GEN_FAILURE;
+  const sim::Source* s = sim::FindSource(m, header->id);
+  const sim::Target* t = sim::FindTarget(m, header->id);
   switch (header->type) {
     case DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME: {
-      if (LONG r = CheckPacketSize(*header, sizeof(DISPLAYCONFIG_SOURCE_DEVICE_NAME))) return r;
-      const sim::Source* s = sim::FindSource(m, header->id);
-      if (!SameLuid(header->adapterId, m.adapter) || !s) return ERROR_INVALID_PARAMETER;
+      if (!s) return ERROR_INVALID_PARAMETER;
       auto* packet = reinterpret_cast<DISPLAYCONFIG_SOURCE_DEVICE_NAME*>(header);
       CopyName(packet->viewGdiDeviceName, sim::FromUtf8(s->gdiName));
       return ERROR_SUCCESS;
     }
     case DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME: {
-      if (LONG r = CheckPacketSize(*header, sizeof(DISPLAYCONFIG_TARGET_DEVICE_NAME))) return r;
-      const sim::Target* t = sim::FindTarget(m, header->id);
-      if (!SameLuid(header->adapterId, m.adapter) || !t) return ERROR_INVALID_PARAMETER;
+      if (!t) return ERROR_INVALID_PARAMETER;
       if (t->nameError != ERROR_SUCCESS) return t->nameError;
       auto* packet = reinterpret_cast<DISPLAYCONFIG_TARGET_DEVICE_NAME*>(header);
       packet->flags.value = 0;
@@ -199,8 +255,22 @@ LONG AnswerDeviceInfo(const Machine& m, DISPLAYCONFIG_DEVICE_INFO_HEADER* header
                                               L"#{e6f07b5f-ee97-4a90-b076-33f57bf4eaa7}");
       return ERROR_SUCCESS;
     }
-    default:
-      return ERROR_NOT_SUPPORTED;
+    case DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_PREFERRED_MODE: {
+      if (!t) return ERROR_INVALID_PARAMETER;
+      auto* packet = reinterpret_cast<DISPLAYCONFIG_TARGET_PREFERRED_MODE*>(header);
+      packet->width = t->preferred.width;
+      packet->height = t->preferred.height;
+      packet->targetMode =
+          sim::TargetModeInfo(m, *t, sim::SourceMode{t->preferred.width, t->preferred.height})
+              .targetMode;
+      return ERROR_SUCCESS;
+    }
+    default: {  // the adapter's name
+      auto* packet = reinterpret_cast<DISPLAYCONFIG_ADAPTER_NAME*>(header);
+      CopyName(packet->adapterDevicePath,
+               L"\\\\?\\PCI#VEN_1414&DEV_SIM#0#{5b45201d-f2f2-4f3b-85bb-30ff1f953599}");
+      return ERROR_SUCCESS;
+    }
   }
 }
 
@@ -210,12 +280,19 @@ LONG ApplySet(Machine& m, UINT32 numPaths, const DISPLAYCONFIG_PATH_INFO* paths,
   const bool apply = flags & SDC_APPLY;
   const bool validate = flags & SDC_VALIDATE;
   const bool supplied = flags & SDC_USE_SUPPLIED_DISPLAY_CONFIG;
-  const UINT32 topology = flags & kTopologyFlags;
+  UINT32 topology = flags & kTopologyFlags;
+  // With another topology flag SDC_TOPOLOGY_SUPPLIED is not refused but
+  // ignored, as Microsoft documents.
+  if (topology != SDC_TOPOLOGY_SUPPLIED) topology &= ~SDC_TOPOLOGY_SUPPLIED;
   if (apply == validate) return ERROR_INVALID_PARAMETER;
   if (supplied == (topology != 0)) return ERROR_INVALID_PARAMETER;
   if ((flags & SDC_NO_OPTIMIZATION) && !apply) return ERROR_INVALID_PARAMETER;
   if ((flags & SDC_SAVE_TO_DATABASE) && !supplied) return ERROR_INVALID_PARAMETER;
-  if ((flags & SDC_PATH_PERSIST_IF_REQUIRED) && (supplied || (topology & SDC_TOPOLOGY_SUPPLIED))) {
+  if ((flags & SDC_PATH_PERSIST_IF_REQUIRED) && (supplied || topology == SDC_TOPOLOGY_SUPPLIED)) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if ((flags & SDC_FORCE_MODE_ENUMERATION) && !(apply && supplied)) return ERROR_INVALID_PARAMETER;
+  if ((flags & SDC_ALLOW_PATH_ORDER_CHANGES) && topology != SDC_TOPOLOGY_SUPPLIED) {
     return ERROR_INVALID_PARAMETER;
   }
   if (numPaths > kMaxArrayElements || numModes > kMaxArrayElements) {
@@ -223,8 +300,9 @@ LONG ApplySet(Machine& m, UINT32 numPaths, const DISPLAYCONFIG_PATH_INFO* paths,
   }
   if (flags & SDC_VIRTUAL_MODE_AWARE) return ERROR_NOT_SUPPORTED;
 
+  // A supplied topology takes its modes from the database: not modelled.
+  if (topology == SDC_TOPOLOGY_SUPPLIED) return ERROR_NOT_SUPPORTED;
   if (!supplied) {
-    if (topology & SDC_TOPOLOGY_SUPPLIED) return ERROR_NOT_SUPPORTED;
     // A database topology takes no arrays at all.
     if (numPaths || paths || numModes || modes) return ERROR_INVALID_PARAMETER;
     if (topology != SDC_TOPOLOGY_EXTEND) return ERROR_NOT_SUPPORTED;
@@ -254,9 +332,16 @@ LONG GetDisplayConfigBufferSizes(UINT32 flags, UINT32* numPathArrayElements,
                                  UINT32* numModeInfoArrayElements) {
   return Serve(Api::GetDisplayConfigBufferSizes, [&](Machine& m) -> LONG {
     if (!numPathArrayElements || !numModeInfoArrayElements) return ERROR_INVALID_PARAMETER;
-    bool allPaths = false;
-    if (LONG r = CheckQueryFlags(flags, &allPaths)) return r;
-    const sim::QueryAnswer answer = sim::BuildQueryAnswer(m, allPaths);
+    View view = View::kAllPaths;
+    bool virtualModes = false;
+    DISPLAYCONFIG_TOPOLOGY_ID topology{};
+    if (LONG r = CheckQueryFlags(flags, &view, &virtualModes)) {
+      // Refused flags still clear the counts, as Windows does.
+      *numPathArrayElements = 0;
+      *numModeInfoArrayElements = 0;
+      return r;
+    }
+    const sim::QueryAnswer answer = Answer(m, view, virtualModes, &topology);
     *numPathArrayElements = static_cast<UINT32>(answer.paths.size());
     *numModeInfoArrayElements = static_cast<UINT32>(answer.modes.size());
     return ERROR_SUCCESS;
@@ -271,11 +356,19 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* numPathArrayElements,
     if (!numPathArrayElements || !numModeInfoArrayElements || !pathArray || !modeInfoArray) {
       return ERROR_INVALID_PARAMETER;
     }
-    bool allPaths = false;
-    if (LONG r = CheckQueryFlags(flags, &allPaths)) return r;
-    // Only the database query reports a topology.
-    if (currentTopologyId) return ERROR_INVALID_PARAMETER;
-    const sim::QueryAnswer answer = sim::BuildQueryAnswer(m, allPaths);
+    View view = View::kAllPaths;
+    bool virtualModes = false;
+    if (LONG r = CheckQueryFlags(flags, &view, &virtualModes)) return r;
+    // The database query reports its topology; no other query does.
+    if ((view == View::kDatabase) != (currentTopologyId != nullptr)) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    // A zero count is refused whatever there is to answer.
+    if (*numPathArrayElements == 0 || *numModeInfoArrayElements == 0) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    DISPLAYCONFIG_TOPOLOGY_ID topology{};
+    const sim::QueryAnswer answer = Answer(m, view, virtualModes, &topology);
     if (answer.paths.size() > *numPathArrayElements ||
         answer.modes.size() > *numModeInfoArrayElements) {
       return ERROR_INSUFFICIENT_BUFFER;
@@ -284,15 +377,14 @@ LONG QueryDisplayConfig(UINT32 flags, UINT32* numPathArrayElements,
     std::copy(answer.modes.begin(), answer.modes.end(), modeInfoArray);
     *numPathArrayElements = static_cast<UINT32>(answer.paths.size());
     *numModeInfoArrayElements = static_cast<UINT32>(answer.modes.size());
+    if (currentTopologyId) *currentTopologyId = topology;
     return ERROR_SUCCESS;
   });
 }
 
 LONG DisplayConfigGetDeviceInfo(DISPLAYCONFIG_DEVICE_INFO_HEADER* requestPacket) {
-  return Serve(Api::DisplayConfigGetDeviceInfo, [&](Machine& m) -> LONG {
-    if (!requestPacket) return ERROR_INVALID_PARAMETER;
-    return AnswerDeviceInfo(m, requestPacket);
-  });
+  return Serve(Api::DisplayConfigGetDeviceInfo,
+               [&](Machine& m) -> LONG { return AnswerDeviceInfo(m, requestPacket); });
 }
 
 LONG SetDisplayConfig(UINT32 numPathArrayElements, DISPLAYCONFIG_PATH_INFO* pathArray,

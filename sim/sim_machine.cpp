@@ -148,6 +148,7 @@ std::string CheckMachine(const Machine& m) {
     }
   }
   std::set<std::pair<uint32_t, uint32_t>> pairs;
+  std::set<uint32_t> shownTargets;
   for (const Path& p : m.paths) {
     const Source* s = FindSource(m, p.sourceId);
     if (!s) return "a path uses unknown source " + std::to_string(p.sourceId);
@@ -168,6 +169,10 @@ std::string CheckMachine(const Machine& m) {
              "mode indexes invalid)";
     }
     if (!pairs.insert({p.sourceId, p.targetId}).second) return name + " appears twice";
+    if (p.active && !shownTargets.insert(p.targetId).second) {
+      return "target " + std::to_string(p.targetId) + " is on two active paths (Windows drives " +
+             "a target from one source at a time: make it a clone of one source)";
+    }
   }
   for (const Event& e : m.events) {
     if (e.afterApi.has_value() == e.afterMs.has_value()) {

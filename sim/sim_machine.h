@@ -177,9 +177,10 @@ std::optional<uint32_t> PrimarySourceId(const Machine& m);
 // Checks that the records describe a machine the simulation can serve:
 // unique ids, paths between known ids, a mode on every active source, none
 // on a source that only inactive paths use (Windows gives an inactive path no
-// modes), no forced index on an inactive path. The
-// test-only oddities (a target on two paths, an active path to an unavailable
-// target, a forced source mode index) are allowed. Empty text when sound.
+// modes), no forced index on an inactive path, no target on two active paths
+// (a state Windows never produces). The test-only oddities (an active path to
+// an unavailable target, a forced source mode index) are allowed. Empty text
+// when sound.
 std::string CheckMachine(const Machine& m);
 
 // The built-in machines by name (see BuiltInMachineNames); nullopt otherwise.
@@ -196,12 +197,23 @@ struct QueryAnswer {
 };
 QueryAnswer BuildQueryAnswer(const Machine& m, bool allPaths);
 
+// The signal a monitor is driven with: a source of `size` at the target's
+// refresh rate, with reduced-blanking-like totals.
+DISPLAYCONFIG_MODE_INFO TargetModeInfo(const Machine& m, const Target& t, const SourceMode& size);
+
+// The machine as the persistence database has it for the connected monitors:
+// a copy with the saved paths and source modes, when the last saved layout
+// names exactly the available targets; nullopt otherwise.
+std::optional<Machine> WithSavedLayout(const Machine& m);
+
 // The machine's own changes, as Windows makes them.
 //
-// Extend topology: every available target active on a source of its own
-// (keeping its source where it has one, otherwise a free one with its
-// preferred mode), laid out in one row from (0,0) with the current primary
-// first. ERROR_GEN_FAILURE when no target is available.
+// Extend topology: the last saved layout for the connected monitors when it
+// is an extended one (each target on a source of its own); otherwise every
+// available target active on a source of its own (keeping its source where it
+// has one, otherwise a free one with its preferred mode), laid out in one row
+// from (0,0) with the current primary first. ERROR_GEN_FAILURE when no target
+// is available.
 LONG ApplyExtendTopology(Machine& m);
 
 // Applies a supplied configuration (SDC_USE_SUPPLIED_DISPLAY_CONFIG): the

@@ -27,27 +27,6 @@ DISPLAYCONFIG_MODE_INFO SourceModeInfo(const Machine& m, const Source& s) {
   return mode;
 }
 
-// The signal a monitor is driven with: the source's size at the target's
-// refresh rate, with reduced-blanking-like totals.
-DISPLAYCONFIG_MODE_INFO TargetModeInfo(const Machine& m, const Target& t, const SourceMode& size) {
-  DISPLAYCONFIG_MODE_INFO mode{};
-  mode.infoType = DISPLAYCONFIG_MODE_INFO_TYPE_TARGET;
-  mode.id = t.id;
-  mode.adapterId = m.adapter;
-  DISPLAYCONFIG_VIDEO_SIGNAL_INFO& signal = mode.targetMode.targetVideoSignalInfo;
-  const uint32_t refresh = t.preferred.refreshHz ? t.preferred.refreshHz : 60;
-  const uint32_t htotal = size.width + 160;
-  const uint32_t vtotal = size.height + size.height / 20 + 1;
-  signal.activeSize = {size.width, size.height};
-  signal.totalSize = {htotal, vtotal};
-  signal.pixelRate = static_cast<UINT64>(htotal) * vtotal * refresh;
-  signal.hSyncFreq = {vtotal * refresh, 1};
-  signal.vSyncFreq = {refresh, 1};
-  signal.videoStandard = 255;  // D3DKMDT_VSS_OTHER
-  signal.scanLineOrdering = DISPLAYCONFIG_SCANLINE_ORDERING_PROGRESSIVE;
-  return mode;
-}
-
 // After paths were taken away: sources without an active path lose their mode, and
 // when the primary went with them the desktop is shifted so that the source
 // of the highest-priority path becomes the new primary.
@@ -142,6 +121,25 @@ bool Overlap(const Rect& a, const Rect& b) {
 
 }  // namespace
 
+DISPLAYCONFIG_MODE_INFO TargetModeInfo(const Machine& m, const Target& t, const SourceMode& size) {
+  DISPLAYCONFIG_MODE_INFO mode{};
+  mode.infoType = DISPLAYCONFIG_MODE_INFO_TYPE_TARGET;
+  mode.id = t.id;
+  mode.adapterId = m.adapter;
+  DISPLAYCONFIG_VIDEO_SIGNAL_INFO& signal = mode.targetMode.targetVideoSignalInfo;
+  const uint32_t refresh = t.preferred.refreshHz ? t.preferred.refreshHz : 60;
+  const uint32_t htotal = size.width + 160;
+  const uint32_t vtotal = size.height + size.height / 20 + 1;
+  signal.activeSize = {size.width, size.height};
+  signal.totalSize = {htotal, vtotal};
+  signal.pixelRate = static_cast<UINT64>(htotal) * vtotal * refresh;
+  signal.hSyncFreq = {vtotal * refresh, 1};
+  signal.vSyncFreq = {refresh, 1};
+  signal.videoStandard = 255;  // D3DKMDT_VSS_OTHER
+  signal.scanLineOrdering = DISPLAYCONFIG_SCANLINE_ORDERING_PROGRESSIVE;
+  return mode;
+}
+
 QueryAnswer BuildQueryAnswer(const Machine& m, bool allPaths) {
   QueryAnswer answer;
   std::map<uint32_t, UINT32> sourceModeIndex;
@@ -213,12 +211,45 @@ QueryAnswer BuildQueryAnswer(const Machine& m, bool allPaths) {
   return answer;
 }
 
+std::optional<Machine> WithSavedLayout(const Machine& m) {
+  if (!m.database || m.database->paths.empty()) return std::nullopt;
+  std::set<uint32_t> saved;
+  std::set<uint32_t> connected;
+  for (const Path& p : m.database->paths) saved.insert(p.targetId);
+  for (const Target& t : m.targets) {
+    if (t.available) connected.insert(t.id);
+  }
+  if (saved != connected) return std::nullopt;
+  Machine view = m;
+  view.paths = m.database->paths;
+  for (Source& s : view.sources) {
+    s.mode.reset();
+    for (const Source& kept : m.database->sources) {
+      if (kept.id == s.id) s.mode = kept.mode;
+    }
+  }
+  if (!CheckMachine(view).empty()) return std::nullopt;
+  return view;
+}
+
 LONG ApplyExtendTopology(Machine& m) {
   std::vector<uint32_t> available;
   for (const Target& t : m.targets) {
     if (t.available) available.push_back(t.id);
   }
   if (available.empty()) return ERROR_GEN_FAILURE;
+
+  // "The caller requests the last extend configuration from the persistence
+  // database": a layout saved for these monitors, one source each, returns.
+  if (const std::optional<Machine> saved = WithSavedLayout(m)) {
+    std::set<uint32_t> sources;
+    for (const Path& p : saved->paths) sources.insert(p.sourceId);
+    if (sources.size() == saved->paths.size()) {
+      m.paths = saved->paths;
+      m.sources = saved->sources;
+      return ERROR_SUCCESS;
+    }
+  }
 
   // Targets keep their source where they can (the first path of a clone keeps
   // it), in path priority order.

@@ -19,8 +19,9 @@ enum class DisplayQueryResult {
 };
 
 // Sizes `paths` and `modes` for `flags` and queries into them. With
-// `refuseEmpty` a zero count ends the read as kEmpty; without it the arrays
-// get at least one element each, because the query refuses null arrays.
+// `refuseEmpty` a zero count ends the read as kEmpty; without it the zero
+// count is queried as it is (arrays of one element, never null), and the
+// system's ERROR_INVALID_PARAMETER for it ends the read as kQueryFailed.
 DisplayQueryResult ReadDisplayConfig(UINT32 flags, bool refuseEmpty,
                                      std::vector<DISPLAYCONFIG_PATH_INFO>& paths,
                                      std::vector<DISPLAYCONFIG_MODE_INFO>& modes);

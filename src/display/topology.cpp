@@ -33,7 +33,9 @@ bool ForceExtendMode() {
 bool SetPrimaryDisplay(int index, const TargetKey* target) {
   std::vector<DISPLAYCONFIG_PATH_INFO> paths;
   std::vector<DISPLAYCONFIG_MODE_INFO> modes;
-  // Zero counts are not refused: the index check below decides.
+  // Zero counts are not refused here: they are queried as they are, and
+  // Windows answers a query with a zero count ERROR_INVALID_PARAMETER, a
+  // failed query like any other.
   switch (ReadDisplayConfig(QDC_ONLY_ACTIVE_PATHS, false, paths, modes)) {
     case DisplayQueryResult::kSizesFailed:
       LogMessage("Failed to get display config buffer sizes.\n");

@@ -99,12 +99,14 @@ TEST_F(EnumerateTest, WhichPathsBecomeRecords) {
     cases.push_back({"inactive target", m, {L"A"}, {0}});
   }
   {
-    // One target reached by two paths: the first in query order wins.
+    // Each target on several paths, as Windows lists it: its active path and
+    // its combinations with the other sources. The active one, first in
+    // query order, makes the record.
     sim::Machine m;
-    m.targets = {Monitor(1, "Twice")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 800, 600, 1920, 0)};
-    m.paths = {Link(0, 1), Link(1, 1)};
-    cases.push_back({"same target twice", m, {L"Twice"}, {0}});
+    m.targets = {Monitor(1, "Twice"), Monitor(2, "Other")};
+    m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 800, 600, 1920, 0), Idle(2)};
+    m.paths = {Link(0, 1), Link(1, 2)};
+    cases.push_back({"same target on several paths", m, {L"Twice", L"Other"}, {0, 1}});
   }
   {
     // A path to a target with nothing plugged in is passed over.

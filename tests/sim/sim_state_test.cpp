@@ -192,6 +192,12 @@ TEST_F(StateTest, UnsoundStatesAreRefusedWithAReason) {
        "path 0 -> 1 is inactive but its source keeps a mode"},
       {R"({"targets": [{"id": 1, "name": "a"}], "sources": [{"id": 0, "gdiName": "D"}], "paths": [{"source": 0, "target": 1, "active": false, "sourceModeIdx": 0}]})",
        "path 0 -> 1 is inactive but has a sourceModeIdx"},
+      // Windows drives a target from one source at a time.
+      {"{\"targets\": [{\"id\": 1, \"name\": \"a\"}], \"sources\": [" + source0 +
+           ", {\"id\": 1, \"gdiName\": \"E\", \"mode\": {\"width\": 8, \"height\": 6, "
+           "\"x\": 800, \"y\": 0}}], \"paths\": [{\"source\": 0, \"target\": 1}, {\"source\": 1, "
+           "\"target\": 1}]}",
+       "target 1 is on two active paths"},
       {R"({"callCounts": {"EnumDisplayDevices": 1}})", "unknown function"},
       {R"({"faults": [{"api": "SetDisplayConfig", "at": 0, "error": 5}]})", "counts calls from 1"},
       {R"({"faults": [{"api": "Nope", "at": 1, "error": 5}]})", "\"api\" must name"},
