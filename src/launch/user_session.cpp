@@ -94,19 +94,9 @@ bool LaunchProtectInUserSession() {
 }
 
 bool LaunchProtectInUserSessionFrom(const std::wstring& exeDir) {
-  // Without its own directory the companion path would name the root of the
-  // current drive, where any user may create the folder: start nothing.
-  if (exeDir.empty()) {
-    LogMessage(
-        "LaunchProtectInUserSession: failed to get executable directory, skip launching "
-        "zanbyprotect.exe\n");
-    return false;
-  }
-  const std::wstring companion = exeDir + kCompanionRelativePathW;
-  if (GetFileAttributesW(companion.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    LogMessage("Target executable not found: %ls", companion.c_str());
-    return false;
-  }
+  const std::optional<std::wstring> found = CompanionToStart(exeDir, "LaunchProtectInUserSession");
+  if (!found) return false;
+  const std::wstring& companion = *found;
 
   const std::optional<DWORD> chosen = ChooseLaunchSession();
   if (!chosen) return false;
