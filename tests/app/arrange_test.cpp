@@ -14,11 +14,8 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-using dptest::Idle;
-using dptest::Link;
-using dptest::Monitor;
-using dptest::Shown;
-using dptest::Unplugged;
+using dptest::Cloned;
+using dptest::SideBySide;
 
 class ArrangeTest : public dptest::SimTest {
  protected:
@@ -38,12 +35,12 @@ class ArrangeTest : public dptest::SimTest {
   }
 };
 
+// The virtual monitor primary at (0,0), the Dell wherever the case puts it.
 sim::Machine TwoDisplays(int32_t otherX, int32_t otherY, bool virtualFirst = true) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 2560, 1440, otherX, otherY)};
-  m.paths = virtualFirst ? std::vector<sim::Path>{Link(0, 1), Link(1, 2)}
-                         : std::vector<sim::Path>{Link(1, 2), Link(0, 1)};
+  sim::Machine m = SideBySide({{"TovikMonitor"}, {"DELL U2720Q", 2560, 1440}});
+  m.sources[1].mode->x = otherX;
+  m.sources[1].mode->y = otherY;
+  if (!virtualFirst) std::swap(m.paths[0], m.paths[1]);
   return m;
 }
 
@@ -79,10 +76,10 @@ TEST_F(ArrangeTest, TargetListedSecondAlreadyPrimaryTouchesNothing) {
 }
 
 TEST_F(ArrangeTest, OfTwoMatchingRecordsTheFirstIsMadePrimary) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "TovikMonitor")};
-  m.sources = {Shown(0, 1920, 1080, 1280, 0), Shown(1, 1280, 1024, 0, 0)};
-  m.paths = {Link(0, 1), Link(1, 2)};
+  // The first listed right of the other, which is primary.
+  sim::Machine m = SideBySide({{"TovikMonitor"}, {"TovikMonitor", 1280, 1024}});
+  m.sources[0].mode->x = 1280;
+  m.sources[1].mode->x = 0;
   Use(m);
   EXPECT_EQ(Arrange(), 0);
   EXPECT_THAT(log_.Messages(), HasSubstr("Primary display successfully set to index: 0\n"))
@@ -120,11 +117,7 @@ TEST_F(ArrangeTest, OtherDisplayBelowOrLeftIsRearranged) {
 
 TEST_F(ArrangeTest, TargetListedSecondIsHandedOverByItsListIndex) {
   // The physical display is primary and listed first; the virtual one sits right of it.
-  sim::Machine m;
-  m.targets = {Monitor(1, "DELL U2720Q"), Monitor(2, "TovikMonitor")};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
-  m.paths = {Link(0, 1), Link(1, 2)};
-  Use(m);
+  Use(SideBySide({{"DELL U2720Q", 2560, 1440}, {"TovikMonitor"}}));
   EXPECT_EQ(Arrange(), 0);
   EXPECT_THAT(log_.Messages(), HasSubstr("Primary display successfully set to index: 1\n"));
   const sim::Machine after = Now();
@@ -134,11 +127,7 @@ TEST_F(ArrangeTest, TargetListedSecondIsHandedOverByItsListIndex) {
 }
 
 TEST_F(ArrangeTest, CloneIsEndedThenTheOldListingDecides) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1), Link(0, 2)};
-  Use(m);
+  Use(Cloned({{"TovikMonitor"}, {"DELL U2720Q"}}));
   EXPECT_EQ(Arrange(), 0);
   EXPECT_EQ(log_.Messages(),
             "Available displays (retry 1):\n"
@@ -192,11 +181,7 @@ TEST_F(ArrangeTest, TargetIsFoundByExactNameOrInTheDeviceName) {
 }
 
 TEST_F(ArrangeTest, OneDisplayInEveryAttemptAborts) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "DELL U2720Q")};
-  m.sources = {Shown(0, 2560, 1440, 0, 0)};
-  m.paths = {Link(0, 1)};
-  Use(m);
+  Use(SideBySide({{"DELL U2720Q", 2560, 1440}}));
   EXPECT_EQ(Arrange(), -1);
   std::string expected;
   for (int attempt = 1; attempt <= 5; ++attempt) {
@@ -215,18 +200,9 @@ TEST_F(ArrangeTest, OneDisplayInEveryAttemptAborts) {
 TEST_F(ArrangeTest, VirtualMonitorThatAppearsLaterIsMadePrimary) {
   // The helper brings the monitor up while the loop waits: it appears after
   // the second extend request, as a clone of the physical display.
-  sim::Machine m;
-  m.targets = {Monitor(1, "DELL U2720Q")};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1)};
-  sim::Event appear;
-  appear.afterApi = sim::Api::SetDisplayConfig;
-  appear.afterCall = 2;
-  appear.action = sim::EventAction::Appear;
-  appear.target = Monitor(2, "TovikMonitor");
-  appear.target.preferred = {1920, 1080, 60};
-  appear.appearAs = sim::AppearAs::Clone;
-  m.events = {appear};
+  sim::Machine m = SideBySide({{"DELL U2720Q", 2560, 1440}});
+  m.sources.push_back(dptest::Idle(1));
+  m.events = {dptest::Appears(dptest::Monitor(2, "TovikMonitor"), sim::Api::SetDisplayConfig, 2)};
   Use(m);
 
   EXPECT_EQ(Arrange(), 0) << log_.Messages();
@@ -244,12 +220,7 @@ TEST_F(ArrangeTest, VirtualMonitorThatAppearsLaterIsMadePrimary) {
 }
 
 TEST_F(ArrangeTest, ThreeRecordsInALaterAttemptOnlyRetry) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "A"), Monitor(2, "B"), Monitor(3, "TovikMonitor")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0),
-               Shown(2, 1920, 1080, 3840, 0)};
-  m.paths = {Link(0, 1), Link(1, 2), Link(2, 3)};
-  Use(m);
+  Use(SideBySide({{"A"}, {"B"}, {"TovikMonitor"}}));
   EXPECT_EQ(Arrange(), -1);
   const std::string text = log_.Messages();
   EXPECT_THAT(text, HasSubstr("only 3 display.\n"));
@@ -262,10 +233,7 @@ TEST_F(ArrangeTest, EnumerationFailureEndsTheLoopAtOnce) {
     SCOPED_TRACE(failingQuery);
     dptest::LogCapture log;
     RecordedWaits().clear();
-    sim::Machine m;
-    m.targets = {Monitor(1, "DELL U2720Q")};
-    m.sources = {Shown(0, 2560, 1440, 0, 0)};
-    m.paths = {Link(0, 1)};
+    sim::Machine m = SideBySide({{"DELL U2720Q", 2560, 1440}});
     m.faults = {{sim::Api::QueryDisplayConfig, failingQuery, ERROR_GEN_FAILURE}};
     Use(m);
     EXPECT_EQ(Arrange(), -1);
@@ -278,10 +246,8 @@ TEST_F(ArrangeTest, EnumerationFailureEndsTheLoopAtOnce) {
 }
 
 TEST_F(ArrangeTest, NoListedDisplayWaitsAndTriesAgain) {
-  sim::Machine m;
-  m.targets = {Unplugged(1, "Unplugged")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 1)};
+  sim::Machine m = SideBySide({{"Unplugged"}});
+  m.targets[0].available = false;
   Use(m);
   EXPECT_EQ(Arrange(), -1);
   std::string expected;
@@ -294,10 +260,7 @@ TEST_F(ArrangeTest, NoListedDisplayWaitsAndTriesAgain) {
 
 TEST_F(ArrangeTest, ExtendFailureIsFatalOnlyForInactiveDisplays) {
   // One display, every extend fails: logged, waited, retried.
-  sim::Machine one;
-  one.targets = {Monitor(1, "DELL U2720Q")};
-  one.sources = {Shown(0, 2560, 1440, 0, 0)};
-  one.paths = {Link(0, 1)};
+  sim::Machine one = SideBySide({{"DELL U2720Q", 2560, 1440}});
   one.faults = {{sim::Api::SetDisplayConfig, 0, ERROR_GEN_FAILURE}};
   Use(one);
   EXPECT_EQ(Arrange(), -1);
@@ -310,10 +273,7 @@ TEST_F(ArrangeTest, ExtendFailureIsFatalOnlyForInactiveDisplays) {
   // Clone, extend fails: logged, and the same attempt goes on to the final phase.
   dptest::LogCapture clone;
   RecordedWaits().clear();
-  sim::Machine m;
-  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1), Link(0, 2)};
+  sim::Machine m = Cloned({{"TovikMonitor"}, {"DELL U2720Q"}});
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_GEN_FAILURE}};
   Use(m);
   Arrange();
@@ -334,7 +294,7 @@ TEST_F(ArrangeTest, ADisplayThatLostItsPathIsSwitchedOnThenArranged) {
   // branch, whose failing extend ends the loop) is a state Windows cannot
   // produce: every path the listing keeps has a source mode, and only
   // active paths have one.
-  sim::Machine m = TwoDisplays(1920, 0);
+  sim::Machine m = SideBySide({{"TovikMonitor"}, {"DELL U2720Q"}});
   m.paths[1].active = false;
   m.sources[1].mode.reset();
   Use(m);

@@ -42,11 +42,7 @@ TEST_F(ConfigureTest, ThreeOrMoreListedPathsChangeNothing) {
 }
 
 TEST_F(ConfigureTest, TwoListedPathsGoToTheArrangement) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
-  m.paths = {Link(0, 1), Link(1, 2)};
-  Use(m);
+  Use(dptest::SideBySide({{"TovikMonitor"}, {"DELL"}}));
   EXPECT_EQ(ConfigureDisplays(), 0);
   EXPECT_THAT(log_.Messages(), HasSubstr("is already primary, no change.\n"));
 }

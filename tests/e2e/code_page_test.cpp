@@ -10,19 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "sandbox.h"
 #include "sim/sim_text.h"
-#include "support/log_capture.h"
-#include "support/sim_fixture.h"
-#include "support/text.h"
+#include "support/sandbox.h"
 
 namespace {
 
 using ::testing::HasSubstr;
-
-using dptest::Link;
-using dptest::Monitor;
-using dptest::Shown;
 
 struct PageCase {
   UINT codePage;
@@ -51,35 +44,26 @@ TEST(CodePage, RunWithPathsAndNamesOfTheSystemCodePage) {
 
   const std::string folder = dptest::WideToAnsi(c->directory);
   ASSERT_EQ(sim::FromUtf8(sim::ToUtf8(c->directory)), c->directory);
-  Sandbox box(folder);
+  dptest::Sandbox box(folder);
   const std::string rootNarrow = box.workingDirectory();  // ASCII: the temporary folder
   const std::wstring root(rootNarrow.begin(), rootNarrow.end());
   const std::string program = dptest::WideToAnsi(c->program);
+  box.DeployTypicalRun(
+      {.machine = dptest::SideBySide({{sim::ToUtf8(c->monitor), 1920, 1080, dptest::kDell}}),
+       .profiles = {{2560, 1440, 60}}});
+  // Under the name the operator gave it (narrow, in the ANSI code page).
   box.Install("displayprep-sim.exe", program);
-  box.Install("wkex.exe");
-  box.InstallCompanion();
-  box.SetEnv(L"WKEX_AFTER", L"SetDisplayConfig:1");
-  sim::Machine m;
-  m.targets = {Monitor(0x1100, sim::ToUtf8(c->monitor))};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 0x1100)};
-  box.UseMachine(m);
-  box.WriteProfiles({{2560, 1440, 60}});
-  box.WriteSettings(2560, 1440, 60);
 
   const RunResult r = box.Run(program);
-  ASSERT_TRUE(r.started);
-  EXPECT_EQ(r.exitCode, 0u);
-  const std::string log = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
-  const std::string d = box.dir();  // narrow, in the ANSI code page
+  ASSERT_TRUE(dptest::Ended(r));
+  const std::string log = box.Log();
   for (const std::string& line :
-       {"Searching in directory: " + d + "\\edid\n",
-        "Selected hex file: " + d + "\\edid\\2560x1440x60.hex\n",
-        "wkex.exe launched successfully from " + d + "\\wkex.exe\n",
+       {box.Expand("Searching in directory: <D>\\edid\n"), box.Expand("Selected hex file: <P>\n"),
+        box.Expand("wkex.exe launched successfully from <D>\\wkex.exe\n"),
         "[0] \\\\.\\DISPLAY1 " + dptest::WideToAnsi(c->monitor) +
             " (1920x1080) [Active] [Primary]\n",
         std::string("Primary display successfully set to \"TovikMonitor\"\n"),
-        "create process success, command_line:" + d + "\\rent_protect\\zanbyprotect.exe,"}) {
+        box.Expand("create process success, command_line:<C>,")}) {
     EXPECT_THAT(log, HasSubstr(line)) << "missing: " << line << "\nin:\n" << log;
   }
   const std::vector<sim::StartRecord> helper = box.HelperStarts();

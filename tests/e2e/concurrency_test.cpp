@@ -11,9 +11,8 @@
 #include <regex>
 #include <thread>
 
-#include "sandbox.h"
 #include "sim/virtual_edid.h"
-#include "support/log_capture.h"
+#include "support/sandbox.h"
 
 namespace {
 
@@ -25,21 +24,18 @@ std::vector<std::string> FileMessages(const std::string& raw) {
   std::sregex_token_iterator it(raw.begin(), raw.end(), prefix, -1), end;
   bool first = true;
   for (; it != end; ++it) {
-    std::string m = *it;
+    const std::string m = *it;
     if (first) {
       first = false;
       if (m.empty()) continue;  // before the first prefix
     }
-    std::string plain;
-    for (std::size_t i = 0; i < m.size(); ++i)
-      if (!(m[i] == '\r' && i + 1 < m.size() && m[i + 1] == '\n')) plain += m[i];
-    messages.push_back(plain);
+    messages.push_back(dptest::CrLfToLf(m));
   }
   return messages;
 }
 
 TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
-  Sandbox box;
+  dptest::Sandbox box;
   box.DeployTypicalRun();
   box.CaptureDebugOutput(true);
   CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
@@ -49,7 +45,7 @@ TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
   std::atomic<bool> done{false};
   int holds = 0;
   std::thread holder([&] {
-    const std::wstring log = dptest::AnsiToWide(box.LogFile());
+    const std::wstring log = box.LogFile().wstring();
     while (!done) {
       HANDLE h = CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -70,9 +66,7 @@ TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
 
   std::vector<std::string> logged;
   for (const RunResult& r : results) {
-    ASSERT_TRUE(r.started);
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    ASSERT_TRUE(dptest::Ended(r));
     // Caught to the last stage: a run that starts after the other's helper has
     // added the display skips provisioning and logs fewer lines, but every
     // run ends with its companion's start.

@@ -7,41 +7,20 @@
 
 #include <algorithm>
 
-#include "sandbox.h"
-#include "support/log_capture.h"
-#include "support/sim_fixture.h"
+#include "support/sandbox.h"
 
 namespace {
 
 using ::testing::HasSubstr;
 
-using dptest::Link;
-using dptest::Monitor;
-using dptest::Shown;
-
-// The virtual monitor primary already: a short run of several messages.
-sim::Machine AlreadyArranged() {
-  sim::Machine m;
-  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 2560, 1440, 1920, 0)};
-  m.paths = {Link(0, 1), Link(1, 2)};
-  return m;
-}
-
-std::string WithoutCr(const std::string& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-  return out;
-}
-
 TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
   const std::string before = dptest::ReadFileBytes("c:\\dp.log");
   DeleteFileA("c:\\dp.log");  // TraceFile tests run alone (tests/CMakeLists.txt)
 
-  Sandbox box;
+  dptest::Sandbox box;
   box.Install("displayprep-sim.exe");
-  box.UseMachine(AlreadyArranged());
+  // The virtual monitor primary already: a short run of several messages.
+  box.UseMachine(dptest::SideBySide({{"TovikMonitor"}, {"DELL U2720Q", 2560, 1440}}));
   box.CaptureDebugOutput(true);
   const RunResult first = box.Run("displayprep-sim.exe");
   box.CaptureDebugOutput(false);
@@ -51,7 +30,7 @@ TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
 
   ASSERT_TRUE(first.started && second.started);
   EXPECT_FALSE(first.timedOut);
-  const std::string messages = dptest::StripLogPrefixes(dptest::ReadFileBytes(box.LogFile()));
+  const std::string messages = box.Log();
   ASSERT_THAT(messages, HasSubstr("is already primary, no change.\n"));
   EXPECT_GE(std::count(messages.begin(), messages.end(), '\n'), 8);
   // Exactly one line per run, in binary (LF alone), the second without APPDATA.
@@ -59,7 +38,7 @@ TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
                        " .\nlogpath , len 0 .\n");
   // The debugger gets each message as it stands: no prefix, "\n" not CR LF.
   EXPECT_EQ(first.debugOutput, messages);
-  EXPECT_EQ(WithoutCr(first.output), messages) << "the console: text mode, no prefix";
+  EXPECT_EQ(dptest::CrLfToLf(first.output), messages) << "the console: text mode, no prefix";
   EXPECT_THAT(first.output, HasSubstr("\r\n"));
 }
 

@@ -4,30 +4,14 @@
 #include <regex>
 #include <string>
 
-#include "sandbox.h"
-#include "support/log_capture.h"
-#include "support/sim_fixture.h"
+#include "support/sandbox.h"
+#include "support/sim_support.h"
 
 namespace {
 
 using ::testing::HasSubstr;
 
-using dptest::Idle;
-using dptest::Link;
-using dptest::Monitor;
-using dptest::Shown;
-
-constexpr UINT32 kSupplied = 0x2A0;
-
-sim::Machine Physical(uint32_t n) {
-  sim::Machine m;
-  for (uint32_t i = 0; i < n; ++i) {
-    m.targets.push_back(Monitor(i + 1, "DELL P24" + std::to_string(i)));
-    m.sources.push_back(Shown(i, 1920, 1080, static_cast<int32_t>(1920 * i), 0));
-    m.paths.push_back(Link(i, i + 1));
-  }
-  return m;
-}
+using dptest::Sandbox;
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -35,15 +19,10 @@ class EndToEnd : public ::testing::Test {
 
   RunResult Run(const std::vector<std::wstring>& args = {}) {
     RunResult r = box_.Run("displayprep-sim.exe", args);
-    EXPECT_TRUE(r.started) << "error " << r.startError;
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_TRUE(dptest::Ended(r));
     // Standard output is in text mode, as on Windows: lines end in CR LF.
     r.output = dptest::StripLogPrefixes(r.output);
     return r;
-  }
-  std::string LogText() const {
-    return dptest::StripLogPrefixes(dptest::ReadFileBytes(box_.LogFile()));
   }
 
   Sandbox box_;
@@ -51,17 +30,14 @@ class EndToEnd : public ::testing::Test {
 
 // No companion stands beside the program in these runs: each ends with the
 // two launches' not-found lines.
-std::string NoCompanion(const Sandbox& box, const std::string& eol) {
-  const std::string c = box.Companion();
-  return "Target executable not found: " + c + "create user process failed. " + eol +
-         "Target executable not found: " + c + eol;
-}
+using dptest::kNoCompanion;
 
 TEST_F(EndToEnd, ThreeDisplaysWithArgumentsAreLeftAlone) {
-  box_.UseMachine(Physical(3));
+  box_.UseMachine(dptest::ThreeDisplays());
   const RunResult r = box_.Run("displayprep-sim.exe", {L"--force", L"/primary", L"extra argument"});
   EXPECT_EQ(r.exitCode, 0u);
-  EXPECT_EQ(r.output, "too many monitor found.\r\n" + NoCompanion(box_, "\r\n"))
+  EXPECT_EQ(r.output, box_.Expand(std::regex_replace("too many monitor found.\n" + kNoCompanion,
+                                                     std::regex("\n"), "\r\n")))
       << "the bare messages, no prefix";
   const std::string raw = dptest::ReadFileBytes(box_.LogFile());
   const std::string prefix = dptest::kLogPrefixPattern;
@@ -75,11 +51,11 @@ TEST_F(EndToEnd, ThreeDisplaysWithArgumentsAreLeftAlone) {
 }
 
 TEST_F(EndToEnd, WithoutAppDataTheLogLiesBesideTheProgram) {
-  box_.UseMachine(Physical(3));
+  box_.UseMachine(dptest::ThreeDisplays());
   const RunResult r = box_.Run("displayprep-sim.exe", {}, false);
   EXPECT_EQ(r.exitCode, 0u);
   EXPECT_EQ(dptest::StripLogPrefixes(dptest::ReadFileBytes(box_.File("display.log"))),
-            "too many monitor found.\n" + NoCompanion(box_, "\n"));
+            box_.Expand("too many monitor found.\n" + kNoCompanion));
   // No data directory, none created: neither at the root of the drive (where
   // an empty one would lead) nor where the program ran.
   EXPECT_EQ(GetFileAttributesA("C:\\harnfold"), INVALID_FILE_ATTRIBUTES);
@@ -88,31 +64,23 @@ TEST_F(EndToEnd, WithoutAppDataTheLogLiesBesideTheProgram) {
 }
 
 TEST_F(EndToEnd, VirtualMonitorAlreadyPrimary) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "TovikMonitor"), Monitor(2, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 2560, 1440, 1920, 0)};
-  m.paths = {Link(0, 1), Link(1, 2)};
-  box_.UseMachine(m);
+  box_.UseMachine(dptest::SideBySide({{"TovikMonitor"}, {"DELL U2720Q", 2560, 1440}}));
   const RunResult r = Run();
   EXPECT_THAT(r.output,
               HasSubstr("Target display \"TovikMonitor\" is already primary, no change.\n"))
       << r.output;
-  EXPECT_EQ(LogText(), r.output) << "console and file carry the same messages";
+  EXPECT_EQ(box_.Log(), r.output) << "console and file carry the same messages";
   EXPECT_TRUE(box_.Machine().setCalls.empty());
 }
 
 TEST_F(EndToEnd, VirtualMonitorRightOfAPhysicalPrimaryIsSwitched) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "DELL U2720Q"), Monitor(2, "TovikMonitor")};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
-  m.paths = {Link(0, 1), Link(1, 2)};
-  box_.UseMachine(m);
+  box_.UseMachine(dptest::SideBySide({{"DELL U2720Q", 2560, 1440}, {"TovikMonitor"}}));
   const RunResult r = Run();
   EXPECT_THAT(r.output, HasSubstr("Primary display successfully set to \"TovikMonitor\"\n"))
       << r.output;
   const sim::Machine after = box_.Machine();
   ASSERT_EQ(after.setCalls.size(), 1u);
-  EXPECT_EQ(after.setCalls[0].flags, kSupplied);
+  EXPECT_EQ(after.setCalls[0].flags, dptest::kSdcSuppliedSaved);
   EXPECT_EQ(after.databaseSaves, 1u);
   EXPECT_EQ(sim::PrimarySourceId(after), std::optional<uint32_t>(1u));
   EXPECT_EQ(after.sources[0].mode->x, 1920);
@@ -121,11 +89,7 @@ TEST_F(EndToEnd, VirtualMonitorRightOfAPhysicalPrimaryIsSwitched) {
 }
 
 TEST_F(EndToEnd, CloneIsExtendedAndArranged) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "DELL U2720Q"), Monitor(2, "TovikMonitor")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1), Link(0, 2)};
-  box_.UseMachine(m);
+  box_.UseMachine(dptest::Cloned({{"DELL U2720Q"}, {"TovikMonitor"}}));
   const RunResult r = Run();
   EXPECT_THAT(r.output, HasSubstr("is clone mode, forcing to Extend mode...\n"));
   EXPECT_THAT(r.output, HasSubstr("Primary display successfully set to \"TovikMonitor\"\n"))
@@ -143,13 +107,12 @@ TEST_F(EndToEnd, CloneIsExtendedAndArranged) {
 }
 
 TEST_F(EndToEnd, TargetThatNeverAppearsAbortsAfterFiveAttempts) {
-  box_.UseMachine(Physical(1));
+  box_.UseMachine(dptest::SideBySide({{"DELL P240"}}));
   const RunResult r = Run();
   EXPECT_THAT(r.output, HasSubstr("Available displays (retry 5):\n"));
-  const std::string ending = "ERROR: After 5 retries, still detected inactive displays, abort.\n" +
-                             NoCompanion(box_, "\n");
-  ASSERT_GE(r.output.size(), ending.size());
-  EXPECT_EQ(r.output.substr(r.output.size() - ending.size()), ending);
+  EXPECT_THAT(r.output, ::testing::EndsWith(box_.Expand(
+                            "ERROR: After 5 retries, still detected inactive displays, abort.\n" +
+                            kNoCompanion)));
   EXPECT_EQ(box_.Machine().setCalls.size(), 5u);
 }
 

@@ -14,7 +14,6 @@
 #include "common/exe_dir.h"
 #include "display/enumerate.h"
 #include "display/topology.h"
-#include "edidgen.h"
 #include "launch/direct.h"
 #include "launch/user_session.h"
 #include "log/log.h"
@@ -26,6 +25,7 @@
 #include "support/log_capture.h"
 #include "support/sim_support.h"
 #include "support/temp_dir.h"
+#include "support/typical_run.h"
 
 namespace {
 
@@ -87,24 +87,14 @@ class Handles : public dptest::SimStateTest {
  protected:
   void SetUp() override {
     SimStateTest::SetUp();
-    sim::Machine m;
-    m.targets = {dptest::Monitor(1, "TovikMonitor"), dptest::Monitor(2, "DELL U2720Q")};
-    m.sources = {dptest::Shown(0, 1920, 1080, 0, 0), dptest::Shown(1, 2560, 1440, 1920, 0)};
-    m.paths = {dptest::Link(0, 1), dptest::Link(1, 2)};
-    Use(m);
+    Use(dptest::SideBySide({{"TovikMonitor"}, {"DELL U2720Q", 2560, 1440}}));
     deploy_ = dir_.path();
-    CreateDirectoryA((deploy_ + "\\edid").c_str(), nullptr);
-    CreateDirectoryA((deploy_ + "\\rent_protect").c_str(), nullptr);
-    for (const edidgen::Mode& mode :
-         {edidgen::Mode{1920, 1080, 60}, edidgen::Mode{2560, 1440, 60}}) {
-      const edidgen::Result r = edidgen::GenerateEdid(mode, "DP Virtual");
-      dptest::WriteFileBytes(deploy_ + "\\edid\\" + edidgen::ModeFileName(mode),
-                             edidgen::FormatHexText(r.block.data(), r.block.size()));
-    }
-    const std::string recorder = GetExecutableDirectory() + "\\dprecord.exe";
-    ASSERT_TRUE(CopyFileA(recorder.c_str(), (deploy_ + "\\wkex.exe").c_str(), FALSE));
-    ASSERT_TRUE(
-        CopyFileA(recorder.c_str(), (deploy_ + "\\rent_protect\\zanbyprotect.exe").c_str(), FALSE));
+    const std::filesystem::path d(dir_.wpath());
+    for (const std::string& error :
+         {dptest::WriteProfiles(d / "edid", {{1920, 1080, 60}, {2560, 1440, 60}}),
+          dptest::InstallProgram("dprecord.exe", d / "wkex.exe"),
+          dptest::InstallProgram("dprecord.exe", d / "rent_protect" / "zanbyprotect.exe")})
+      ASSERT_EQ(error, "");
     SetEnvironmentVariableA("APPDATA", deploy_.c_str());
   }
   void TearDown() override {

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -38,7 +37,10 @@ std::string LogCapture::Messages() const { return StripLogPrefixes(Raw()); }
 
 std::string StripLogPrefixes(const std::string& raw) {
   static const std::regex prefix(kLogPrefixPattern);
-  std::string text = std::regex_replace(raw, prefix, "");
+  return CrLfToLf(std::regex_replace(raw, prefix, ""));
+}
+
+std::string CrLfToLf(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -48,11 +50,25 @@ std::string StripLogPrefixes(const std::string& raw) {
   return out;
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+::testing::AssertionResult InOrder(const std::string& text,
+                                   const std::vector<std::string>& fragments) {
+  std::size_t at = 0;
+  for (const std::string& f : fragments) {
+    const std::size_t found = text.find(f, at);
+    if (found == std::string::npos) {
+      return ::testing::AssertionFailure() << "missing (or out of order): \"" << f << "\"\nin:\n"
+                                           << text;
+    }
+    at = found + f.size();
+  }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace dptest

@@ -2,7 +2,12 @@
 // was written, so tests assert on the log's own bytes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
+#include <vector>
+
+#include "support/files.h"
 
 namespace dptest {
 
@@ -31,6 +36,16 @@ class LogCapture {
 // Removes every prefix and turns CR LF into "\n".
 std::string StripLogPrefixes(const std::string& raw);
 
-std::string ReadFileBytes(const std::string& path);
+// Every CR LF turned into "\n", as text mode (the console, the log file)
+// stored each.
+std::string CrLfToLf(const std::string& text);
+
+// The lines of a text, without their line ends.
+std::vector<std::string> Lines(const std::string& text);
+
+// Whether `fragments` stand in `text` in this order; the first one missing
+// or out of order is named, with the text.
+::testing::AssertionResult InOrder(const std::string& text,
+                                   const std::vector<std::string>& fragments);
 
 }  // namespace dptest

@@ -1,6 +1,6 @@
-// What every test that sets up a simulated machine shares: small builders, a
-// fixture that keeps the machine in a state file of the test's own, and the
-// display seam queried the way a program queries it. Header only: the tests
+// What every test that sets up a simulated machine shares: the builders
+// (support/machines.h), a fixture that keeps the machine in a state file of
+// the test's own, and the display seam queried the way a program queries it. Header only: the tests
 // that use it link the simulated stack.
 #pragma once
 
@@ -14,6 +14,7 @@
 #include "display/display_config_api.h"
 #include "sim/sim.h"
 #include "sim/sim_machine.h"
+#include "support/machines.h"
 #include "support/temp_dir.h"
 
 namespace dptest {
@@ -25,43 +26,6 @@ namespace dptest {
 inline constexpr UINT32 kSdcExtend = 0x84;  // SDC_APPLY | SDC_TOPOLOGY_EXTEND
 inline constexpr UINT32 kSdcSuppliedSaved =
     0x2A0;  // SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE
-
-inline sim::Target Monitor(uint32_t id, std::string name, uint32_t w = 1920, uint32_t h = 1080,
-                           bool available = true) {
-  sim::Target t;
-  t.id = id;
-  t.name = std::move(name);
-  t.preferred = sim::DisplayMode{w, h, 60};
-  t.available = available;
-  return t;
-}
-
-// A connector with nothing plugged in.
-inline sim::Target Unplugged(uint32_t id, std::string name) {
-  return Monitor(id, std::move(name), 1920, 1080, false);
-}
-
-inline sim::Source Shown(uint32_t id, uint32_t w, uint32_t h, int32_t x, int32_t y) {
-  sim::Source s;
-  s.id = id;
-  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
-  s.mode = sim::SourceMode{w, h, x, y};
-  return s;
-}
-
-inline sim::Source Idle(uint32_t id) {
-  sim::Source s;
-  s.id = id;
-  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
-  return s;
-}
-
-inline sim::Path Link(uint32_t source, uint32_t target) {
-  sim::Path p;
-  p.sourceId = source;
-  p.targetId = target;
-  return p;
-}
 
 // A machine the simulated stack ships with, by name.
 inline sim::Machine BuiltIn(const char* name) {
@@ -118,24 +82,5 @@ class SimStateTest : public ::testing::Test {
 
   TempDir dir_;
 };
-
-// The machines the deployment tests start from: one physical display (the
-// Dell at target 0x1100), and what a good run leaves on it (the virtual
-// monitor primary at 0x1101, the Dell to its right).
-inline sim::Machine OneDellDisplay() {
-  sim::Machine m;
-  m.targets = {Monitor(0x1100, "DELL U2720Q")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 0x1100)};
-  return m;
-}
-
-inline sim::Machine ArrangedWithTovik() {
-  sim::Machine m;
-  m.targets = {Monitor(0x1100, "DELL U2720Q"), Monitor(0x1101, "TovikMonitor", 2560, 1440)};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Shown(1, 1920, 1080, 2560, 0)};
-  m.paths = {Link(0, 0x1101), Link(1, 0x1100)};
-  return m;
-}
 
 }  // namespace dptest

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "support/files.h"
 
 namespace dptest {
 
@@ -23,13 +24,5 @@ class TempDir {
   std::string path_;
   std::wstring wpath_;
 };
-
-// Writes `bytes` to `path` exactly; false when the file could not be written.
-bool WriteFileBytes(const std::string& path, const std::string& bytes);
-
-// The names a directory search for `pattern` ("dir\\*", "dir\\*.hex") finds,
-// in the order the search returns them, without "." and "..".
-std::vector<std::string> FindNames(const std::string& pattern);
-std::vector<std::wstring> FindNames(const std::wstring& pattern);
 
 }  // namespace dptest

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <map>
+#include <regex>
+
 namespace dptest {
 
 std::string Expand(std::string text,
@@ -11,6 +15,35 @@ std::string Expand(std::string text,
       text.replace(at, key.size(), value);
   }
   return text;
+}
+
+::testing::AssertionResult MatchesWith(
+    const std::string& text, const std::string& expected,
+    const std::vector<std::pair<std::string, std::string>>& patterns) {
+  static const std::string special = "\\^$.|?*+()[]{}";
+  std::map<std::string, int> groups;
+  std::string pattern;
+  for (std::size_t i = 0; i < expected.size();) {
+    const auto key = std::find_if(patterns.begin(), patterns.end(), [&](const auto& p) {
+      return expected.compare(i, p.first.size(), p.first) == 0;
+    });
+    if (key == patterns.end()) {
+      if (special.find(expected[i]) != std::string::npos) pattern += '\\';
+      pattern += expected[i++];
+      continue;
+    }
+    const auto group = groups.find(key->first);
+    if (group == groups.end()) {
+      const int n = static_cast<int>(groups.size()) + 1;
+      groups[key->first] = n;
+      pattern += "(" + key->second + ")";
+    } else {
+      pattern += "\\" + std::to_string(group->second);
+    }
+    i += key->first.size();
+  }
+  if (std::regex_match(text, std::regex(pattern))) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << text << "\nwanted: " << expected;
 }
 
 std::wstring AnsiToWide(const std::string& text) {

@@ -1,10 +1,11 @@
 #include "support/typical_run.h"
 
-#include <fstream>
 #include <mutex>
 
 #include "common/exe_dir.h"
 #include "edidgen.h"
+#include "sim/sim_text.h"
+#include "support/files.h"
 #include "support/text.h"
 
 namespace fs = std::filesystem;
@@ -15,15 +16,11 @@ namespace {
 
 std::mutex g_statePath;
 
-}  // namespace
-
-std::string WriteFile(const fs::path& path, const std::string& bytes) {
-  std::error_code ignored;
-  fs::create_directories(path.parent_path(), ignored);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return out ? "" : "cannot write " + WideToAnsi(path.wstring());
+std::string Written(const fs::path& path, const std::string& bytes) {
+  return WriteFileBytes(path, bytes) ? "" : "cannot write " + WideToAnsi(path.wstring());
 }
+
+}  // namespace
 
 fs::path BuildDirectory() { return fs::path(GetExecutableDirectoryW()); }
 
@@ -43,16 +40,16 @@ std::string WriteProfiles(const fs::path& edidDir, const std::vector<Profile>& p
       return "edidgen refuses " + std::to_string(p.width) + "x" + std::to_string(p.height) + "x" +
              std::to_string(p.fps);
     const std::string error =
-        WriteFile(edidDir / edidgen::ModeFileName({p.width, p.height, p.fps}), bytes);
+        Written(edidDir / edidgen::ModeFileName({p.width, p.height, p.fps}), bytes);
     if (!error.empty()) return error;
   }
   return "";
 }
 
 std::string WriteSettings(const fs::path& appdata, int width, int height, int fps) {
-  return WriteFile(appdata / "harnfold" / "store.dat",
-                   "[rpScreen]\r\nwidth=" + std::to_string(width) + "\r\nheight=" +
-                       std::to_string(height) + "\r\nfps=" + std::to_string(fps) + "\r\n");
+  return Written(appdata / "harnfold" / "store.dat",
+                 "[rpScreen]\r\nwidth=" + std::to_string(width) + "\r\nheight=" +
+                     std::to_string(height) + "\r\nfps=" + std::to_string(fps) + "\r\n");
 }
 
 std::string InstallProgram(const std::string& program, const fs::path& to) {
@@ -77,10 +74,33 @@ std::optional<sim::Machine> LoadMachine(const fs::path& stateFile, std::string* 
   return m;
 }
 
+std::string GateHelper(const fs::path& deployment, const std::wstring& after) {
+  const fs::path helper = deployment / "wkex.exe";
+  const std::string built = ReadFileBytes((BuildDirectory() / "wkex.exe").wstring());
+  if (built.empty() || ReadFileBytes(helper.wstring()) != built) return "";
+  const std::string value = WideToAnsi(after);
+  const std::size_t colon = value.find(':');
+  sim::HelperGate gate;
+  if (colon == std::string::npos || !sim::ParseApi(value.substr(0, colon), &gate.api))
+    return "not a call: " + value;
+  gate.afterCall = static_cast<uint32_t>(std::stoul(value.substr(colon + 1)));
+  gate.helper = sim::ToUtf8(helper.wstring());
+  const fs::path state = deployment / "sim-state.json";
+  std::error_code ignored;
+  if (!fs::exists(state, ignored)) return "no machine to gate in " + WideToAnsi(state.wstring());
+  std::lock_guard<std::mutex> lock(g_statePath);
+  sim::SetStatePath(state.wstring());
+  const LONG result = sim::UpdateMachine([&](sim::Machine& m) -> LONG {
+    m.helperGate = gate;
+    return ERROR_SUCCESS;
+  });
+  return result == ERROR_SUCCESS ? "" : "cannot gate the helper";
+}
+
 std::string DeployTypicalRun(const fs::path& deployment, const fs::path& appdata,
                              const TypicalRun& run) {
   std::string error;
-  for (const char* program : {"displayprep-sim.exe", "wkex.exe"}) {
+  for (const std::string& program : {run.program, std::string("wkex.exe")}) {
     if (error.empty()) error = InstallProgram(program, deployment / program);
   }
   if (error.empty() && run.companion)
@@ -88,14 +108,15 @@ std::string DeployTypicalRun(const fs::path& deployment, const fs::path& appdata
   if (error.empty()) error = WriteProfiles(deployment / "edid", run.profiles);
   if (error.empty()) error = WriteSettings(appdata, run.width, run.height, run.fps);
   if (error.empty()) error = SaveMachine(deployment / "sim-state.json", run.machine);
+  if (error.empty() && !run.helperAfter.empty()) error = GateHelper(deployment, run.helperAfter);
   return error;
 }
 
-std::map<std::wstring, std::optional<std::wstring>> TypicalRunEnvironment(const fs::path& appdata,
-                                                                          bool helperTiedToSet) {
+std::map<std::wstring, std::optional<std::wstring>> TypicalRunEnvironment(
+    const fs::path& appdata, const std::wstring& helperAfter) {
   std::map<std::wstring, std::optional<std::wstring>> environment = {
       {L"APPDATA", appdata.wstring()}, {L"DPSIM_STATE", std::nullopt}};
-  if (helperTiedToSet) environment[L"WKEX_AFTER"] = std::wstring(L"SetDisplayConfig:1");
+  if (!helperAfter.empty()) environment[L"WKEX_AFTER"] = helperAfter;
   return environment;
 }
 

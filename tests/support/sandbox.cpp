@@ -1,37 +1,22 @@
-#include "sandbox.h"
+#include "support/sandbox.h"
 
 #include <windows.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "common/exe_dir.h"
-#include "sim/sim_text.h"
-#include "support/log_capture.h"
-#include "support/sim_support.h"
-
 namespace fs = std::filesystem;
 
-namespace {
+namespace dptest {
 
-std::string ReadWide(const std::wstring& path) {
-  std::ifstream in(fs::path(path), std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
-
-Sandbox::Sandbox(const std::string& deployment) : Sandbox(dptest::AnsiToWide(deployment)) {}
+Sandbox::Sandbox(const std::string& deployment) : Sandbox(AnsiToWide(deployment)) {}
 
 Sandbox::Sandbox(const std::wstring& deployment)
     : deploymentW_(deployment.empty() ? root_.wpath() : root_.wpath() + L"\\" + deployment),
-      deployment_(dptest::WideToAnsi(deploymentW_)) {
+      deployment_(WideToAnsi(deploymentW_)) {
   CreateDirectoryA(appdata().c_str(), nullptr);
   CreateDirectoryW(deploymentW_.c_str(), nullptr);
 }
 
 Sandbox::Sandbox(Outside, const std::string& directory)
-    : deploymentW_(dptest::AnsiToWide(directory)), deployment_(directory), outside_(true) {
+    : deploymentW_(AnsiToWide(directory)), deployment_(directory), outside_(true) {
   CreateDirectoryA(appdata().c_str(), nullptr);
 }
 
@@ -47,40 +32,27 @@ Sandbox::~Sandbox() {
 }
 
 void Sandbox::Install(const std::string& program, const std::string& as) {
-  const std::string error =
-      dptest::InstallProgram(program, fs::path(FileW(as.empty() ? program : as)));
+  const std::string error = InstallProgram(program, fs::path(FileW(as.empty() ? program : as)));
   if (!error.empty()) ADD_FAILURE() << error;
 }
 
-void Sandbox::DeployOn(const std::string& program, const sim::Machine& machine) {
-  Install(program);
-  Install("wkex.exe");
-  InstallCompanion();
-  UseMachine(machine);
-}
-
 void Sandbox::UseMachine(const sim::Machine& machine) {
-  const std::string error = dptest::SaveMachine(fs::path(FileW("sim-state.json")), machine);
+  const std::string error = SaveMachine(fs::path(FileW("sim-state.json")), machine);
   ASSERT_TRUE(error.empty()) << error;
 }
 
-void Sandbox::DeployTypicalRun() {
-  dptest::TypicalRun run;
-  run.machine.targets = {dptest::Monitor(0x1100, "DELL U2720Q")};
-  run.machine.sources = {dptest::Shown(0, 1920, 1080, 0, 0)};
-  run.machine.paths = {dptest::Link(0, 0x1100)};
-  const std::string error = dptest::DeployTypicalRun(fs::path(wdir() + L"\\"),
-                                                     fs::path(dptest::AnsiToWide(appdata())), run);
+void Sandbox::DeployTypicalRun(const TypicalRun& run) {
+  const fs::path appdataW(AnsiToWide(appdata()));
+  // With its separator: a drive's root as the deployment is "R:\", not "R:".
+  const std::string error = dptest::DeployTypicalRun(fs::path(wdir() + L"\\"), appdataW, run);
   ASSERT_TRUE(error.empty()) << error;
-  for (const auto& [name, value] :
-       dptest::TypicalRunEnvironment(fs::path(dptest::AnsiToWide(appdata()))))
+  for (const auto& [name, value] : TypicalRunEnvironment(appdataW, run.helperAfter))
     SetEnv(name, value);
 }
 
 sim::Machine Sandbox::Machine() const {
   std::string error;
-  const std::optional<sim::Machine> m =
-      dptest::LoadMachine(fs::path(FileW("sim-state.json")), &error);
+  const std::optional<sim::Machine> m = LoadMachine(fs::path(FileW("sim-state.json")), &error);
   EXPECT_TRUE(m.has_value()) << error;
   return m.value_or(sim::Machine{});
 }
@@ -92,13 +64,12 @@ void Sandbox::WriteProfiles(const std::vector<Profile>& profiles) {
 
 void Sandbox::WriteSettings(int width, int height, int fps) {
   const std::string error =
-      dptest::WriteSettings(fs::path(dptest::AnsiToWide(appdata())), width, height, fps);
+      dptest::WriteSettings(fs::path(AnsiToWide(appdata())), width, height, fps);
   ASSERT_TRUE(error.empty()) << error;
 }
 
 void Sandbox::Write(const std::string& name, const std::string& bytes) {
-  const std::string error = dptest::WriteFile(fs::path(FileW(name)), bytes);
-  ASSERT_TRUE(error.empty()) << name << ": " << error;
+  ASSERT_TRUE(WriteFileBytes(FileW(name), bytes)) << "cannot write " << name;
 }
 
 std::map<std::string, std::string> Sandbox::EdidFiles() const {
@@ -106,8 +77,7 @@ std::map<std::string, std::string> Sandbox::EdidFiles() const {
   std::error_code ignored;
   for (const auto& entry : fs::directory_iterator(fs::path(FileW("edid")), ignored)) {
     if (entry.is_regular_file(ignored))
-      files[dptest::WideToAnsi(entry.path().filename().wstring())] =
-          ReadWide(entry.path().wstring());
+      files[WideToAnsi(entry.path().filename().wstring())] = ReadFileBytes(entry.path().wstring());
   }
   return files;
 }
@@ -117,7 +87,7 @@ void Sandbox::SetEnv(const std::wstring& name, std::optional<std::wstring> value
 }
 
 void Sandbox::ProbeWhatStartsInherit() {
-  const std::wstring file = dptest::AnsiToWide(root_.File("launcher-handle.bin"));
+  const std::wstring file = AnsiToWide(root_.File("launcher-handle.bin"));
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
   probeHandle_ = CreateFileW(file.c_str(), GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable,
@@ -135,7 +105,7 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   RunOptions options;
   options.program = FileW(program);
   options.arguments = arguments;
-  options.workingDirectory = dptest::AnsiToWide(workingDirectory());
+  options.workingDirectory = AnsiToWide(workingDirectory());
   options.environment = environment_;
   options.captureDebugOutput = captureDebugOutput_;
   if (runTimeoutMs_ != 0) options.timeoutMs = runTimeoutMs_;
@@ -145,7 +115,7 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
   }
   if (!options.environment.count(L"APPDATA") || !withAppData) {
     options.environment[L"APPDATA"] =
-        withAppData ? std::optional<std::wstring>(dptest::AnsiToWide(appdata())) : std::nullopt;
+        withAppData ? std::optional<std::wstring>(AnsiToWide(appdata())) : std::nullopt;
   }
   // The simulated stack finds its state beside the program unless told otherwise.
   options.environment[L"DPSIM_STATE"] = std::nullopt;
@@ -155,33 +125,16 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
 
 // A helper tied to a call count registers its display whenever its process
 // gets going, which on a busy machine may be several of the run's calls
-// later; the gate holds the run's calls past that count until the helper has
-// announced its display. Only the simulated helper opens the gate, so none is
-// set for a deployment whose wkex.exe is missing or is some other program
-// (byte for byte the built one, or not the simulated helper).
+// later: every run is gated afresh, as the helper of the run before opened
+// the gate.
 void Sandbox::HoldCallsForHelper() {
   const auto after = environment_.find(L"WKEX_AFTER");
   if (after != environment_.end() && after->second) GateHelper(*after->second);
 }
 
 void Sandbox::GateHelper(const std::wstring& after) {
-  std::error_code ignored;
-  const fs::path helper(FileW("wkex.exe"));
-  if (!fs::is_regular_file(helper, ignored) ||
-      ReadWide(helper.wstring()) != ReadWide(GetExecutableDirectoryW() + L"\\wkex.exe"))
-    return;
-  const std::string value = dptest::WideToAnsi(after);
-  const std::size_t colon = value.find(':');
-  sim::HelperGate gate;
-  if (colon == std::string::npos || !sim::ParseApi(value.substr(0, colon), &gate.api)) return;
-  gate.afterCall = static_cast<uint32_t>(std::stoul(value.substr(colon + 1)));
-  sim::SetStatePath(FileW("sim-state.json"));
-  sim::Machine m;
-  if (!sim::LoadMachine(&m)) return;
-  gate.helper = sim::ToUtf8(helper.wstring());
-  m.helperGate = gate;
-  std::string error;
-  ASSERT_TRUE(sim::SaveMachine(m, &error)) << error;
+  const std::string error = dptest::GateHelper(fs::path(wdir() + L"\\"), after);
+  ASSERT_TRUE(error.empty()) << error;
 }
 
 std::vector<sim::StartRecord> Sandbox::CompanionStarts() const {
@@ -192,3 +145,27 @@ std::vector<sim::StartRecord> Sandbox::HelperStarts() const {
   // Complete by now: RunProgram waits for what the program started as well.
   return sim::ReadStartRecords(FileW("wkex.starts"));
 }
+
+std::string Sandbox::Expand(const std::string& text,
+                            std::vector<std::pair<std::string, std::string>> more) const {
+  const std::string c = Companion();
+  more.insert(more.end(), {{"<D>", dir()},
+                           {"<A>", appdata()},
+                           {"<C>", c},
+                           {"<Q>", c.find(' ') == std::string::npos ? c : "\"" + c + "\""},
+                           {"<P>", File("edid\\2560x1440x60.hex")},
+                           {"<P1080>", File("edid\\1920x1080x60.hex")}});
+  return dptest::Expand(text, more);
+}
+
+::testing::AssertionResult Ended(const RunResult& r, DWORD exitCode) {
+  if (!r.started) return ::testing::AssertionFailure() << "not started: error " << r.startError;
+  if (r.timedOut) return ::testing::AssertionFailure() << "timed out; output:\n" << r.output;
+  if (r.exitCode != exitCode)
+    return ::testing::AssertionFailure()
+           << "exit code " << r.exitCode << ", not " << exitCode << "; output:\n"
+           << r.output;
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace dptest

@@ -1,22 +1,28 @@
-// A deployment of displayprep-sim.exe in a directory of its own, as an
-// operator would lay it out, with its own simulated machine and APPDATA.
+// A deployment of the built programs in a directory of its own, as an
+// operator would lay it out, with its own simulated machine and APPDATA: what
+// the end-to-end tests run the programs in and judge them by.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "run_program.h"
 #include "sim/sim.h"
 #include "sim/start_record.h"
+#include "support/files.h"
+#include "support/log_capture.h"
+#include "support/machines.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
 #include "support/typical_run.h"
 
-using dptest::Profile;
+namespace dptest {
 
 class Sandbox {
  public:
@@ -36,15 +42,14 @@ class Sandbox {
   void Install(const std::string& program, const std::string& as = "");
   // The recorder in place of the companion program.
   void InstallCompanion() { Install("dprecord.exe", "rent_protect\\zanbyprotect.exe"); }
-  // The program, the simulated helper and the companion, on this machine.
-  void DeployOn(const std::string& program, const sim::Machine& machine);
+  // The typical run's deployment (support/typical_run.h), and the runs'
+  // environment with it: by default displayprep-sim.exe, the simulated
+  // helper (its display tied to the program's first topology request), the
+  // recorder as the companion, the machine with one Dell, the profiles
+  // 2560x1440x60 (hex text) and 1920x1080x60 (raw), store.dat asking
+  // 2560x1440 at 60 Hz.
+  void DeployTypicalRun(const TypicalRun& run = {});
   void UseMachine(const sim::Machine& machine);
-  // The typical run's deployment: displayprep-sim.exe, the simulated helper
-  // (tied to the program's first topology request, so that what each
-  // attempt sees never depends on timing), the recorder as the companion; a
-  // machine with one physical display; the profiles 2560x1440x60 (hex text)
-  // and 1920x1080x60 (raw); store.dat asking 2560x1440 at 60 Hz.
-  void DeployTypicalRun();
   sim::Machine Machine() const;
 
   // Writes "edid\WxHxF.hex" for each profile (hex text or raw bytes).
@@ -66,10 +71,9 @@ class Sandbox {
   // Whether the runs collect what the program sends to the debugger output.
   void CaptureDebugOutput(bool on) { captureDebugOutput_ = on; }
 
-  // Holds the simulated stack's calls past `after` ("FUNCTION:N", as
-  // WKEX_AFTER reads) until the deployment's simulated helper has announced
-  // its display. The runs set it themselves from WKEX_AFTER; a program
-  // started some other way (by a service, say) needs it set beforehand.
+  // The helper gate (dptest::GateHelper) for this deployment. The runs set
+  // it themselves from WKEX_AFTER; a program started some other way (by a
+  // service, say) needs it set beforehand.
   void GateHelper(const std::wstring& after);
 
   // An environment variable for the runs (nullopt removes it).
@@ -94,18 +98,24 @@ class Sandbox {
   }
   void SetWorkingDirectory(const std::string& directory) { workingDirectory_ = directory; }
   std::string appdata() const { return root_.File("appdata"); }
-  std::string LogFile() const { return appdata() + "\\harnfold\\log\\display.log"; }
+  std::filesystem::path LogFile() const { return LogFileIn(AnsiToWide(appdata())); }
+  // The runs' log under APPDATA as messages: prefixes removed, CR LF as "\n".
+  std::string Log() const { return StripLogPrefixes(ReadFileBytes(LogFile())); }
   std::string File(const std::string& name) const { return deployment_ + "\\" + name; }
   std::wstring FileW(const std::string& name) const {
-    return deploymentW_ + L"\\" + dptest::AnsiToWide(name);
+    return deploymentW_ + L"\\" + AnsiToWide(name);
   }
+  // `text` with the deployment's placeholders (support/text.h) filled in:
+  // <D>, <A>, <C>, <Q>, <P>, <P1080>; `more` first, for a test's own.
+  std::string Expand(const std::string& text,
+                     std::vector<std::pair<std::string, std::string>> more = {}) const;
 
  private:
   void HoldCallsForHelper();
   struct Outside {};
   Sandbox(Outside, const std::string& directory);
 
-  dptest::TempDir root_;
+  TempDir root_;
   std::wstring deploymentW_;
   std::string deployment_;
   bool outside_ = false;  // the deployment is not below root_: emptied at the end
@@ -115,3 +125,51 @@ class Sandbox {
   std::string workingDirectory_;
   HANDLE probeHandle_ = INVALID_HANDLE_VALUE;
 };
+
+// The typical run's log in blocks, as the runs write it (placeholders:
+// support/text.h): the provisioning with the one profile 2560x1440x60 (hex
+// text) and store.dat asking for it; the arrangement of the one-Dell machine
+// once the helper's display has come as a clone; the companion's start in the user's session,
+// directly (as an ordinary account, refused the user's token), or not at all.
+inline const std::string kTypicalProvision =
+    "Reading config file: <A>\\harnfold\\store.dat\n"
+    "Target config: width=2560, height=1440, fps=60\n"
+    "Searching in directory: <D>\\edid\n"
+    "Found file: 2560x1440x60.hex --> w=2560, h=1440, fps=60, distance=0\n"
+    "\nClosest file: 2560x1440x60.hex (distance=0)\n"
+    "Selected hex file: <P>\n"
+    "edid's monitor name is DP Virtual.\n"
+    "edid's monitor name change to TovikMonitor.\n"
+    "Successfully changed EDID monitor name in file: <P>\n"
+    "Launching wkex.exe with command: <D>\\wkex.exe /d <P>\n"
+    "wkex.exe launched successfully from <D>\\wkex.exe\n";
+inline const std::string kTypicalArrangement =
+    "Available displays (retry 1):\n"
+    "[0] \\\\.\\DISPLAY1 DELL U2720Q (1920x1080) [Active] [Primary]\n"
+    "only 1 display.\n"
+    "[Info] Force Extend mode success.\n"
+    "Available displays (retry 2):\n"
+    "[0] \\\\.\\DISPLAY1 DELL U2720Q (1920x1080) [Active] [Primary]\n"
+    "[1] \\\\.\\DISPLAY1 TovikMonitor (1920x1080) [Active] [Primary]\n"
+    "is clone mode, forcing to Extend mode...\n"
+    "[Info] Force Extend mode success.\n"
+    "Final available displays:\n"
+    "[0] \\\\.\\DISPLAY1 DELL U2720Q (0,0)(1920x1080) [Active] [Primary]\n"
+    "[1] \\\\.\\DISPLAY1 TovikMonitor (0,0)(1920x1080) [Active] [Primary]\n"
+    "Switching primary display to \"TovikMonitor\"...\n"
+    "Primary display successfully set to index: 1\n"
+    "Primary display successfully set to \"TovikMonitor\"\n";
+inline const std::string kCompanionInUserSession =
+    "create process success, command_line:<Q>, process_id:<PID>.";
+inline const std::string kCompanionDirectly =
+    "WTSQueryUserToken failed. Error: 1314create user process failed. \n"
+    "protect.exe launched successfully from <C>\n";
+inline const std::string kNoCompanion =
+    "Target executable not found: <C>create user process failed. \n"
+    "Target executable not found: <C>\n";
+
+// Whether a run started and ended by itself (no timeout) with `exitCode`;
+// otherwise what it showed.
+::testing::AssertionResult Ended(const RunResult& r, DWORD exitCode = 0);
+
+}  // namespace dptest
