@@ -1,9 +1,9 @@
 // The pre-flight check's rules over what the system answered: the context
 // line and its blocker, the display-call line and its blocker, and the exit
 // code a report with several kinds of blocker gives.
-#include "check/preflight.h"
-
 #include <gtest/gtest.h>
+
+#include "check/preflight.h"
 
 namespace {
 
