@@ -13,27 +13,34 @@ using dptest::kHyo;
 using dptest::ShiftJis;
 using dptest::Utf8;
 
+// The directory, and where the helper and the companion start: a program in
+// a drive's root gets the bare drive ("C:"), which names that drive's
+// current directory, so they are handed its root.
 TEST(ExecutableDirectory, RuleOverWhatTheModuleNameCallLeft) {
   struct Case {
     std::string buffer;
     std::uint32_t result;
     std::uint32_t capacity;
     std::string want;
+    std::string startIn;
   } cases[] = {
-      {"C:\\tools\\displayprep.exe", 24, 260, "C:\\tools"},
-      {"C:\\program.exe", 14, 260, "C:"},
-      {"C:/tools/x.exe", 14, 260, "C:/tools"},
-      {"C:\\a/b\\c.exe", 12, 260, "C:\\a/b"},
-      {"program.exe", 11, 260, ""},
-      {"", 0, 260, ""},
+      {"C:\\tools\\displayprep.exe", 24, 260, "C:\\tools", "C:\\tools"},
+      {"C:\\program.exe", 14, 260, "C:", "C:\\"},
+      // As a start by a lower-case path gives it.
+      {"c:\\program.exe", 14, 260, "c:", "c:\\"},
+      {"C:/tools/x.exe", 14, 260, "C:/tools", "C:/tools"},
+      {"C:\\a/b\\c.exe", 12, 260, "C:\\a/b", "C:\\a/b"},
+      {"program.exe", 11, 260, "", ""},
+      {"", 0, 260, "", ""},
       // Only the first `result` characters count.
-      {"C:\\a\\b.exe", 4, 260, "C:"},
+      {"C:\\a\\b.exe", 4, 260, "C:", "C:\\"},
       // Cut: the count equals the buffer size and nothing is trusted.
-      {"C:\\" + std::string(257, 'x'), 260, 260, ""},
+      {"C:\\" + std::string(257, 'x'), 260, 260, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.buffer);
     EXPECT_EQ(DirectoryFromModuleName(c.buffer.c_str(), c.result, c.capacity), c.want);
+    EXPECT_EQ(StartingDirectory(c.want), c.startIn);
     const std::wstring wide(c.buffer.begin(), c.buffer.end());
     const std::wstring want(c.want.begin(), c.want.end());
     EXPECT_EQ(DirectoryFromModuleName(wide.c_str(), c.result, c.capacity), want);

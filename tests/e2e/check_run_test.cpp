@@ -93,8 +93,13 @@ void AskForAnAdministrator(Sandbox& box) {
 }
 
 std::vector<CheckCase> Cases() {
-  auto remove = [](const char* file) {
-    return [file](Sandbox& box) { ASSERT_TRUE(DeleteFileW(box.FileW(file).c_str())); };
+  auto remove = [](const char* file, bool folderInstead = false) {
+    return [file, folderInstead](Sandbox& box) {
+      ASSERT_TRUE(DeleteFileW(box.FileW(file).c_str()));
+      if (folderInstead) {
+        ASSERT_TRUE(CreateDirectoryW(box.FileW(file).c_str(), nullptr));
+      }
+    };
   };
   auto profile = [](std::string bytes) {
     return [bytes](Sandbox& box) { box.Write("edid\\2560x1440x60.hex", bytes); };
@@ -228,6 +233,17 @@ std::vector<CheckCase> Cases() {
        nullptr,
        dptest::OneDellDisplay,
        remove("rent_protect\\zanbyprotect.exe"),
+       false,
+       false,
+       {{"companion", "<C>: missing"},
+        {"blocker (files)", "the companion is missing: put it at <C>"},
+        {"verdict", notGoal + "4, files)"}},
+       4},
+      // A folder of the companion's name is no companion: a run's starts would fail.
+      {"CompanionIsAFolder",
+       nullptr,
+       dptest::OneDellDisplay,
+       remove("rent_protect\\zanbyprotect.exe", true),
        false,
        false,
        {{"companion", "<C>: missing"},
