@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "support/app_data.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -17,7 +18,7 @@ namespace {
 TEST(ProvisionVirtualMonitor, CutModuleNameStillGivesItsDirectory) {
   dptest::TempDir dir;
   const std::string appdata = dir.File("appdata");
-  ASSERT_TRUE(SetEnvironmentVariableA("APPDATA", appdata.c_str()));
+  const dptest::ScopedAppData scoped(appdata);
   const std::string deployment = dir.File("deploy");
   // The name fills all 260 bytes: GetModuleFileNameA returned 260 and wrote
   // no terminator. The executable-directory helper would give empty text.
@@ -26,7 +27,6 @@ TEST(ProvisionVirtualMonitor, CutModuleNameStillGivesItsDirectory) {
   name.copy(module, MAX_PATH);
   dptest::LogCapture log;
   ProvisionVirtualMonitorFrom(module, sizeof module);
-  SetEnvironmentVariableA("APPDATA", nullptr);
   const std::string text = log.Messages();
   EXPECT_THAT(text, ::testing::HasSubstr("Searching in directory: " + deployment + "\\edid\n"));
 }

@@ -250,43 +250,40 @@ std::vector<BadInput> Catalogue() {
 
   // --- EDID files: the chosen profile as it should not be. The helper, given
   // a file it cannot use, adds nothing, and the loop ends after five attempts.
-  cases.push_back({"EdidEmpty",
-                   chosen(""),
-                   {kChosen, kFailedRead + "0.Launching wkex.exe", kAbort, kCompanion},
-                   {},
-                   Chosen::kUnchanged});
-  cases.push_back({"EdidHex127Bytes",
-                   chosen(Hex(Block().substr(0, 127))),
-                   {kChosen, kFailedRead + "127.Launching", kAbort},
-                   {},
-                   Chosen::kUnchanged});
+  cases.push_back({.name = "EdidEmpty",
+                   .arrange = chosen(""),
+                   .logged = {kChosen, kFailedRead + "0.Launching wkex.exe", kAbort, kCompanion},
+                   .chosen = Chosen::kUnchanged});
+  cases.push_back({.name = "EdidHex127Bytes",
+                   .arrange = chosen(Hex(Block().substr(0, 127))),
+                   .logged = {kChosen, kFailedRead + "127.Launching", kAbort},
+                   .chosen = Chosen::kUnchanged});
   // 129 bytes: no rewrite, but the helper takes the first 128 as its EDID,
   // with its old name, so the virtual monitor appears under that name.
-  cases.push_back({"EdidHex129Bytes",
-                   chosen(Hex(Block() + "\x01")),
-                   {kChosen, kFailedRead + "129.Launching", kNotFound, kCompanion},
-                   {},
-                   Chosen::kUnchanged});
-  cases.push_back({"EdidNonHexCharacters",
-                   chosen(std::string(256, 'Z') + "\r\n"),
-                   {kChosen,
-                    "first bytes don't match EDID version 1 headerdo not trust output (if any)."
-                    "change_edid_monitor_name() failed, code=0\n",
-                    kAbort},
-                   {},
-                   Chosen::kUnchanged});
-  cases.push_back({"EdidTwoMebibytes",
-                   chosen(std::string(2 << 20, '0')),
-                   {kChosen,
-                    "read edid <P> failed: the file has 2097152 bytes, more than the 1048576 an "
-                    "EDID file may have.\n" +
-                        kFailedRead + "0.",
-                    kAbort},
-                   {},
-                   Chosen::kUnchanged});
+  cases.push_back({.name = "EdidHex129Bytes",
+                   .arrange = chosen(Hex(Block() + "\x01")),
+                   .logged = {kChosen, kFailedRead + "129.Launching", kNotFound, kCompanion},
+                   .chosen = Chosen::kUnchanged});
   cases.push_back(
-      {"EdidReadOnly",
-       [](Sandbox& box) -> Hold {
+      {.name = "EdidNonHexCharacters",
+       .arrange = chosen(std::string(256, 'Z') + "\r\n"),
+       .logged = {kChosen,
+                  "first bytes don't match EDID version 1 headerdo not trust output (if any)."
+                  "change_edid_monitor_name() failed, code=0\n",
+                  kAbort},
+       .chosen = Chosen::kUnchanged});
+  cases.push_back(
+      {.name = "EdidTwoMebibytes",
+       .arrange = chosen(std::string(2 << 20, '0')),
+       .logged = {kChosen,
+                  "read edid <P> failed: the file has 2097152 bytes, more than the 1048576 an "
+                  "EDID file may have.\n" +
+                      kFailedRead + "0.",
+                  kAbort},
+       .chosen = Chosen::kUnchanged});
+  cases.push_back(
+      {.name = "EdidReadOnly",
+       .arrange = [](Sandbox& box) -> Hold {
          SetFileAttributesW(box.FileW("edid\\2560x1440x60.hex").c_str(), FILE_ATTRIBUTE_READONLY);
          return Hold(new std::wstring(box.FileW("edid\\2560x1440x60.hex")), [](void* p) {
            auto* path = static_cast<std::wstring*>(p);
@@ -294,25 +291,24 @@ std::vector<BadInput> Catalogue() {
            delete path;
          });
        },
-       {kChosen, "Failed to open EDID file for writing: <P>\n", kLaunched, kNotFound},
-       {},
-       Chosen::kUnchanged});
-  cases.push_back({"EdidHeldExclusively",
-                   [](Sandbox& box) { return HoldOpen(box.FileW("edid\\2560x1440x60.hex"), 0); },
-                   {kChosen, kFailedRead + "0.Launching", kAbort},
-                   {},
-                   Chosen::kUnchanged});
+       .logged = {kChosen, "Failed to open EDID file for writing: <P>\n", kLaunched, kNotFound},
+       .chosen = Chosen::kUnchanged});
+  cases.push_back(
+      {.name = "EdidHeldExclusively",
+       .arrange = [](Sandbox& box) { return HoldOpen(box.FileW("edid\\2560x1440x60.hex"), 0); },
+       .logged = {kChosen, kFailedRead + "0.Launching", kAbort},
+       .chosen = Chosen::kUnchanged});
   cases.push_back({"EdidDirectoryNamedLikeAProfile",
                    remove("edid\\2560x1440x60.hex", true),
                    {kChosen, kFailedRead + "0.Launching", kAbort, kCompanion}});
   {
     std::string b = Block();
     b[90 + 3] = '\xFE';
-    cases.push_back({"EdidNoNameDescriptor",
-                     chosen(Checksummed(b)),
-                     {kChosen, "change_edid_monitor_name() failed, code=0\n", kAbort},
-                     {"edid's monitor name"},
-                     Chosen::kUnchanged});
+    cases.push_back({.name = "EdidNoNameDescriptor",
+                     .arrange = chosen(Checksummed(b)),
+                     .logged = {kChosen, "change_edid_monitor_name() failed, code=0\n", kAbort},
+                     .notLogged = {"edid's monitor name"},
+                     .chosen = Chosen::kUnchanged});
   }
   {
     // The first of two name descriptors is renamed; the helper reads the first.
@@ -325,19 +321,15 @@ std::vector<BadInput> Catalogue() {
   cases.push_back({"EdidNonAsciiName",
                    chosen(Hex(NonAsciiNameBlock())),
                    {kChosen, "edid's monitor name is Caf\xE9 Screen.\n", kPrimary}});
-  cases.push_back({"EdidWithExtensionBlock",
-                   chosen(Block() + std::string(128, '\x11')),
-                   {kChosen, "Successfully changed EDID monitor name in file: <P>\n", kPrimary},
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kAppData,
-                   true,
-                   L"",
-                   [](Sandbox& box) {
-                     const std::string after = box.EdidFiles()["2560x1440x60.hex"];
-                     ASSERT_EQ(after.size(), 256u);
-                     EXPECT_EQ(after.substr(128), std::string(128, '\x11')) << "the extension kept";
-                   }});
+  cases.push_back(
+      {.name = "EdidWithExtensionBlock",
+       .arrange = chosen(Block() + std::string(128, '\x11')),
+       .logged = {kChosen, "Successfully changed EDID monitor name in file: <P>\n", kPrimary},
+       .unchanged = [](Sandbox& box) {
+         const std::string after = box.EdidFiles()["2560x1440x60.hex"];
+         ASSERT_EQ(after.size(), 256u);
+         EXPECT_EQ(after.substr(128), std::string(128, '\x11')) << "the extension kept";
+       }});
   cases.push_back(
       {"EdidFolderMissing",
        profilesOnly({}),
@@ -350,13 +342,13 @@ std::vector<BadInput> Catalogue() {
                      return nullptr;
                    },
                    {"No .hex files found in directory: <D>\\edid\n" + kNoProfile, kAbort}});
-  cases.push_back({"EdidNamesOnlyNearlyProfiles",
-                   profilesOnly({{"2560x1440x60.HEX", Block()},
-                                 {"2560X1440x60.hex", Block()},
-                                 {"edid_2560x1440x60.hex", Block()},
-                                 {"readme.hex", Block()}}),
-                   {"Searching in directory: <D>\\edid\n" + kNoProfile, kAbort},
-                   {"Found file"}});
+  cases.push_back({.name = "EdidNamesOnlyNearlyProfiles",
+                   .arrange = profilesOnly({{"2560x1440x60.HEX", Block()},
+                                            {"2560X1440x60.hex", Block()},
+                                            {"edid_2560x1440x60.hex", Block()},
+                                            {"readme.hex", Block()}}),
+                   .logged = {"Searching in directory: <D>\\edid\n" + kNoProfile, kAbort},
+                   .notLogged = {"Found file"}});
   cases.push_back(
       {"EdidNumberBeyond32Bits",
        profilesOnly({{"99999999999x1440x60.hex", Block()}}),
@@ -365,43 +357,29 @@ std::vector<BadInput> Catalogue() {
         kAbort}});
 
   // --- paths of the deployment
-  cases.push_back({"PathWithSpaces",
-                   Nothing,
-                   {kChosen, "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<P>\"\n",
-                    kLaunched, kPrimary, kCompanion},
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kAppData,
-                   true,
-                   L"my display tools"});
+  cases.push_back(
+      {.name = "PathWithSpaces",
+       .arrange = Nothing,
+       .logged = {kChosen, "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<P>\"\n",
+                  kLaunched, kPrimary, kCompanion},
+       .deployment = L"my display tools"});
   // Outside the ANSI code page the narrow module name holds substitutes, so
   // no profile is found there; the companion, reached by its wide path, starts.
+  cases.push_back({.name = "PathOutsideTheAnsiCodePage",
+                   .arrange = Nothing,
+                   .logged = {"No .hex files found in directory: ", kNoProfile, kAbort,
+                              "create process success"},
+                   .deployment = L"\u0394\u03B9\u03B1\u03C6\u03AC\u03BD\u03B5\u03B9\u03B1"});
   cases.push_back(
-      {"PathOutsideTheAnsiCodePage",
-       Nothing,
-       {"No .hex files found in directory: ", kNoProfile, kAbort, "create process success"},
-       {},
-       Chosen::kRenamed,
-       LogAt::kAppData,
-       true,
-       L"\u0394\u03B9\u03B1\u03C6\u03AC\u03BD\u03B5\u03B9\u03B1"});
-  cases.push_back(
-      {"PathWithAQuote",
-       Nothing,
-       {kChosen, "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<P>\"\n", kPrimary},
-       {},
-       Chosen::kRenamed,
-       LogAt::kAppData,
-       true,
-       L"operator's tools"});
-  cases.push_back({"PathNear260",
-                   Nothing,
-                   {kChosen, kLaunched, kPrimary, kCompanion},
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kAppData,
-                   true,
-                   std::wstring(150, L'p')});
+      {.name = "PathWithAQuote",
+       .arrange = Nothing,
+       .logged = {kChosen, "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<P>\"\n",
+                  kPrimary},
+       .deployment = L"operator's tools"});
+  cases.push_back({.name = "PathNear260",
+                   .arrange = Nothing,
+                   .logged = {kChosen, kLaunched, kPrimary, kCompanion},
+                   .deployment = std::wstring(150, L'p')});
 
   // --- the environment: without a usable APPDATA the settings come from the
   // fallback path and the log lies beside the program.
@@ -412,78 +390,67 @@ std::vector<BadInput> Catalogue() {
                                               kChosen1080,
                                               kPrimary,
                                               kCompanion};
-  cases.push_back({"AppDataMissing",
-                   appdata(std::nullopt),
-                   noAppData,
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kBesideTheProgram});
-  cases.push_back(
-      {"AppDataEmpty", appdata(L""), noAppData, {}, Chosen::kRenamed, LogAt::kBesideTheProgram});
+  cases.push_back({.name = "AppDataMissing",
+                   .arrange = appdata(std::nullopt),
+                   .logged = noAppData,
+                   .logAt = LogAt::kBesideTheProgram});
+  cases.push_back({.name = "AppDataEmpty",
+                   .arrange = appdata(L""),
+                   .logged = noAppData,
+                   .logAt = LogAt::kBesideTheProgram});
   // 259 characters are read; no folder can be made below a path that long
   // whose parent does not exist, so the log is the console's alone.
-  cases.push_back({"AppData259",
-                   appdata(L"C:\\" + std::wstring(256, L'd')),
-                   {"File does not exist: C:\\" + std::string(256, 'd') + "\\harnfold\\store.dat\n",
-                    kFallbackSettings, kPrimary},
-                   {"Failed to get APPDATA path."},
-                   Chosen::kRenamed,
-                   LogAt::kConsoleOnly});
-  cases.push_back({"AppData260",
-                   appdata(L"C:\\" + std::wstring(257, L'd')),
-                   noAppData,
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kBesideTheProgram});
-  cases.push_back({"AppData261",
-                   appdata(L"C:\\" + std::wstring(258, L'd')),
-                   noAppData,
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kBesideTheProgram});
   cases.push_back(
-      {"AppDataIsAFile",
-       [](Sandbox& box) -> Hold {
-         EXPECT_TRUE(dptest::WriteFileBytes(box.appdata() + "\\plain-file", "x"));
-         box.SetEnv(L"APPDATA", dptest::AnsiToWide(box.appdata() + "\\plain-file"));
-         return nullptr;
-       },
-       {"File does not exist: <A>\\plain-file\\harnfold\\store.dat\n", kFallbackSettings, kPrimary},
-       {},
-       Chosen::kRenamed,
-       LogAt::kConsoleOnly,
-       true,
-       L"",
-       [](Sandbox& box) {
-         EXPECT_EQ(dptest::ReadFileBytes(box.appdata() + "\\plain-file"), "x");
-       }});
+      {.name = "AppData259",
+       .arrange = appdata(L"C:\\" + std::wstring(256, L'd')),
+       .logged = {"File does not exist: C:\\" + std::string(256, 'd') + "\\harnfold\\store.dat\n",
+                  kFallbackSettings, kPrimary},
+       .notLogged = {"Failed to get APPDATA path."},
+       .logAt = LogAt::kConsoleOnly});
+  cases.push_back({.name = "AppData260",
+                   .arrange = appdata(L"C:\\" + std::wstring(257, L'd')),
+                   .logged = noAppData,
+                   .logAt = LogAt::kBesideTheProgram});
+  cases.push_back({.name = "AppData261",
+                   .arrange = appdata(L"C:\\" + std::wstring(258, L'd')),
+                   .logged = noAppData,
+                   .logAt = LogAt::kBesideTheProgram});
+  cases.push_back({.name = "AppDataIsAFile",
+                   .arrange = [](Sandbox& box) -> Hold {
+                     EXPECT_TRUE(dptest::WriteFileBytes(box.appdata() + "\\plain-file", "x"));
+                     box.SetEnv(L"APPDATA", dptest::AnsiToWide(box.appdata() + "\\plain-file"));
+                     return nullptr;
+                   },
+                   .logged = {"File does not exist: <A>\\plain-file\\harnfold\\store.dat\n",
+                              kFallbackSettings, kPrimary},
+                   .logAt = LogAt::kConsoleOnly,
+                   .unchanged =
+                       [](Sandbox& box) {
+                         EXPECT_EQ(dptest::ReadFileBytes(box.appdata() + "\\plain-file"), "x");
+                       }});
 
   // --- the log itself: a log file that cannot be written loses its lines
   // to the console only, and nothing else is lost.
-  cases.push_back({"LogHeldExclusively",
-                   [](Sandbox& box) {
-                     CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
-                     return HoldOpen(box.LogFile(), 0, CREATE_ALWAYS);
-                   },
-                   {kChosen, kPrimary, kCompanion},
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kConsoleOnly});
+  cases.push_back({.name = "LogHeldExclusively",
+                   .arrange =
+                       [](Sandbox& box) {
+                         CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
+                         return HoldOpen(box.LogFile(), 0, CREATE_ALWAYS);
+                       },
+                   .logged = {kChosen, kPrimary, kCompanion},
+                   .logAt = LogAt::kConsoleOnly});
   cases.push_back(
-      {"LogDirectoryIsAFile",
-       [](Sandbox& box) -> Hold {
+      {.name = "LogDirectoryIsAFile",
+       .arrange = [](Sandbox& box) -> Hold {
          EXPECT_TRUE(dptest::WriteFileBytes(box.appdata() + "\\harnfold\\log", "not a folder"));
          return nullptr;
        },
-       {kChosen, kPrimary, kCompanion},
-       {},
-       Chosen::kRenamed,
-       LogAt::kConsoleOnly,
-       true,
-       L"",
-       [](Sandbox& box) {
-         EXPECT_EQ(dptest::ReadFileBytes(box.appdata() + "\\harnfold\\log"), "not a folder");
-       }});
+       .logged = {kChosen, kPrimary, kCompanion},
+       .logAt = LogAt::kConsoleOnly,
+       .unchanged =
+           [](Sandbox& box) {
+             EXPECT_EQ(dptest::ReadFileBytes(box.appdata() + "\\harnfold\\log"), "not a folder");
+           }});
   cases.push_back({"TraceFileHeldExclusively",
                    [](Sandbox&) { return HoldOpen(L"c:\\dp.log", FILE_SHARE_READ, OPEN_ALWAYS); },
                    {kChosen, kPrimary, kCompanion}});
@@ -499,22 +466,16 @@ std::vector<BadInput> Catalogue() {
       {"HelperIsADirectory",
        remove("wkex.exe", true),
        {kChosen, "Failed to launch wkex.exe from path \"<D>\\wkex.exe\", GetLastError=", kAbort}});
-  cases.push_back({"CompanionMissing",
-                   remove("rent_protect\\zanbyprotect.exe", false),
-                   {kPrimary, dptest::kNoCompanion},
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kAppData,
-                   false});
-  cases.push_back({"CompanionIsADirectory",
-                   remove("rent_protect\\zanbyprotect.exe", true),
-                   {kPrimary, "CreateProcessAsUser failed. Error: ",
-                    "create user process failed. \n"
-                    "Failed to launch protect.exe (Path: <C>), Error="},
-                   {},
-                   Chosen::kRenamed,
-                   LogAt::kAppData,
-                   false});
+  cases.push_back({.name = "CompanionMissing",
+                   .arrange = remove("rent_protect\\zanbyprotect.exe", false),
+                   .logged = {kPrimary, dptest::kNoCompanion},
+                   .companion = false});
+  cases.push_back({.name = "CompanionIsADirectory",
+                   .arrange = remove("rent_protect\\zanbyprotect.exe", true),
+                   .logged = {kPrimary, "CreateProcessAsUser failed. Error: ",
+                              "create user process failed. \n"
+                              "Failed to launch protect.exe (Path: <C>), Error="},
+                   .companion = false});
   return cases;
 }
 

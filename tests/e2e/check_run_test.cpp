@@ -51,14 +51,14 @@ const std::map<std::string, std::string> kTypical = {
 
 struct CheckCase {
   const char* name;
-  const wchar_t* account;  // DPSIM_ACCOUNT, nullptr: unset
-  sim::Machine (*machine)();
-  std::function<void(Sandbox&)> change;  // what the deployment lacks
+  const wchar_t* account = nullptr;  // DPSIM_ACCOUNT, nullptr: unset
+  sim::Machine (*machine)() = dptest::OneDellDisplay;
+  std::function<void(Sandbox&)> change = nullptr;  // what the deployment lacks
   bool readOnlyProfiles = false;
   bool packagedProfiles = false;  // named TovikMonitor already
   // Lines that differ from kTypical; an empty text: no such line.
-  std::map<std::string, std::string> lines;
-  unsigned exitCode;
+  std::map<std::string, std::string> lines = {};
+  unsigned exitCode = 0;
 };
 
 // An ordinary account, in the console session or a remote one: no agent or
@@ -106,169 +106,149 @@ std::vector<CheckCase> Cases() {
   };
   const std::string notGoal = "a run would not reach its goal (exit code ";
   const std::string notNeeded =
-      "<P> (distance=0), hex text, 1 block, monitor name \"DP "
-      "Virtual\" (not needed now)";
+      "<P> (distance=0), hex text, 1 block, monitor name \"DP Virtual\" (not needed now)";
   const std::string routeFix =
       "run it in the console user's session: as the user at logon (a Run value or a logon "
       "task), or install the agent (displayprep-agent.exe install)";
   return {
-      {"SystemInConsoleSession", nullptr, dptest::OneDellDisplay, nullptr, false, false, {}, 0},
-      {"UserInConsoleSession", L"user", dptest::OneDellDisplay, nullptr, false, false, AsUser({}),
-       0},
-      {"SystemInSession0",
-       L"system-session0",
-       dptest::OneDellDisplay,
-       nullptr,
-       false,
-       false,
-       {{"context",
-         "NT AUTHORITY\\SYSTEM, the local system account, in session 0, the services' session "
-         "(the console's is 1): no user's desktop"},
-        {"display calls", "answered, but with no display (0 paths, 0 modes)"},
-        {"displays", "none"},
-        {"blocker (context)",
-         "session 0 (a task or a service run as SYSTEM) has no access to the user's displays: " +
-             routeFix},
-        {"blocker (displays)",
-         "the system lists no display (0 paths, 0 modes): run it in the console user's session, "
-         "where a display is connected (session 0 sees none): as the user at logon, or through "
-         "the agent"},
-        {"verdict", notGoal + "2, context)"}},
-       2},
-      {"UserInRemoteSession", L"remote", dptest::OneDellDisplay, nullptr, false, false,
-       AsUser({{"context",
-                "<U>, not the local system account, in session 2, a remote session (client "
-                "protocol 2; the console's is 1)"},
-               {"display calls",
-                "refused with error 5 (no access to the console session's "
-                "displays)"},
-               {"displays", "none"},
-               {"blocker (context)",
-                "a remote-desktop session cannot change the console's displays: " + routeFix},
-               {"blocker (displays)", "the display calls are refused (error 5): " + routeFix},
-               {"verdict", notGoal + "2, context)"}},
-              "2"),
-       2},
-      {"ReadOnlyProfileWithTheOldName", L"user", dptest::OneDellDisplay, nullptr, true, false,
-       AsUser({{"rewrite",
-                "not possible: the file is read-only; the helper would get \"DP Virtual\", not "
-                "TovikMonitor"},
-               {"blocker (files)",
-                "the profile cannot be renamed TovikMonitor (the file is read-only): let the "
-                "account write <D>\\edid, or use a profile that names TovikMonitor already (the "
-                "packaged ones do)"},
-               {"verdict", notGoal + "4, files)"}}),
-       4},
-      {"ReadOnlyPackagedProfile", L"user", dptest::OneDellDisplay, nullptr, true, true,
-       AsUser({{"profile",
-                "<P> (distance=0), hex text, 1 block, monitor name "
-                "\"TovikMonitor\""},
-               {"rewrite",
-                "not possible: the file is read-only, as expected for an install only "
-                "administrators can write: the profile already names TovikMonitor"}}),
-       0},
-      {"HelperMissing",
-       nullptr,
-       dptest::OneDellDisplay,
-       remove("wkex.exe"),
-       false,
-       false,
-       {{"helper", "<D>\\wkex.exe: missing"},
-        {"blocker (files)", "wkex.exe is missing: put the virtual-display helper at <D>\\wkex.exe"},
-        {"verdict", notGoal + "4, files)"}},
-       4},
-      {"HelperMissingOnAnArrangedMachine",
-       nullptr,
-       dptest::ArrangedWithTovik,
-       remove("wkex.exe"),
-       false,
-       false,
-       {{"displays",
-         "2 listed: [0] \\\\.\\DISPLAY1 TovikMonitor (2560x1440) at (0,0) [Active] [Primary] "
-         "[1] \\\\.\\DISPLAY2 DELL U2720Q (1920x1080) at (2560,0) [Active]"},
-        {"a run", "arranges the two displays and makes TovikMonitor primary"},
-        {"profile", notNeeded},
-        {"rewrite", "possible (not needed now)"},
-        {"helper", "<D>\\wkex.exe: missing (not needed now)"}},
-       0},
-      {"ProfileAsARegistryExport",
-       nullptr,
-       dptest::OneDellDisplay,
-       profile(dptest::RegistryExport({dptest::GeneratedBlock(2560, 1440, 60)}, true)),
-       false,
-       false,
-       {{"profile",
-         "<P> (distance=0), a registry export: convert it with "
-         "`edidgen import`"},
-        {"blocker (files)",
-         "the profile is not an EDID the program reads: convert it with `edidgen import`, or use "
-         "a packaged profile"},
-        {"verdict", notGoal + "4, files)"}},
-       4},
-      {"ProfileWithoutAName",
-       nullptr,
-       dptest::OneDellDisplay,
-       profile(dptest::AsText(
+      {.name = "SystemInConsoleSession"},
+      {.name = "UserInConsoleSession", .account = L"user", .lines = AsUser({})},
+      {.name = "SystemInSession0",
+       .account = L"system-session0",
+       .lines =
+           {{"context",
+             "NT AUTHORITY\\SYSTEM, the local system account, in session 0, the services' session "
+             "(the console's is 1): no user's desktop"},
+            {"display calls", "answered, but with no display (0 paths, 0 modes)"},
+            {"displays", "none"},
+            {"blocker (context)",
+             "session 0 (a task or a service run as SYSTEM) has no access to the user's "
+             "displays: " +
+                 routeFix},
+            {"blocker (displays)",
+             "the system lists no display (0 paths, 0 modes): run it in the console user's "
+             "session, where a display is connected (session 0 sees none): as the user at "
+             "logon, or through the agent"},
+            {"verdict", notGoal + "2, context)"}},
+       .exitCode = 2},
+      {.name = "UserInRemoteSession",
+       .account = L"remote",
+       .lines =
+           AsUser({{"context",
+                    "<U>, not the local system account, in session 2, a remote session (client "
+                    "protocol 2; the console's is 1)"},
+                   {"display calls",
+                    "refused with error 5 (no access to the console session's "
+                    "displays)"},
+                   {"displays", "none"},
+                   {"blocker (context)",
+                    "a remote-desktop session cannot change the console's displays: " + routeFix},
+                   {"blocker (displays)", "the display calls are refused (error 5): " + routeFix},
+                   {"verdict", notGoal + "2, context)"}},
+                  "2"),
+       .exitCode = 2},
+      {.name = "ReadOnlyProfileWithTheOldName",
+       .account = L"user",
+       .readOnlyProfiles = true,
+       .lines = AsUser(
+           {{"rewrite",
+             "not possible: the file is read-only; the helper would get \"DP Virtual\", not "
+             "TovikMonitor"},
+            {"blocker (files)",
+             "the profile cannot be renamed TovikMonitor (the file is read-only): let the "
+             "account write <D>\\edid, or use a profile that names TovikMonitor already (the "
+             "packaged ones do)"},
+            {"verdict", notGoal + "4, files)"}}),
+       .exitCode = 4},
+      {.name = "ReadOnlyPackagedProfile",
+       .account = L"user",
+       .readOnlyProfiles = true,
+       .packagedProfiles = true,
+       .lines = AsUser(
+           {{"profile", "<P> (distance=0), hex text, 1 block, monitor name \"TovikMonitor\""},
+            {"rewrite",
+             "not possible: the file is read-only, as expected for an install only "
+             "administrators can write: the profile already names TovikMonitor"}})},
+      {.name = "HelperMissing",
+       .change = remove("wkex.exe"),
+       .lines = {{"helper", "<D>\\wkex.exe: missing"},
+                 {"blocker (files)",
+                  "wkex.exe is missing: put the virtual-display helper at <D>\\wkex.exe"},
+                 {"verdict", notGoal + "4, files)"}},
+       .exitCode = 4},
+      {.name = "HelperMissingOnAnArrangedMachine",
+       .machine = dptest::ArrangedWithTovik,
+       .change = remove("wkex.exe"),
+       .lines =
+           {{"displays",
+             "2 listed: [0] \\\\.\\DISPLAY1 TovikMonitor (2560x1440) at (0,0) [Active] [Primary] "
+             "[1] \\\\.\\DISPLAY2 DELL U2720Q (1920x1080) at (2560,0) [Active]"},
+            {"a run", "arranges the two displays and makes TovikMonitor primary"},
+            {"profile", notNeeded},
+            {"rewrite", "possible (not needed now)"},
+            {"helper", "<D>\\wkex.exe: missing (not needed now)"}}},
+      {.name = "ProfileAsARegistryExport",
+       .change = profile(dptest::RegistryExport({dptest::GeneratedBlock(2560, 1440, 60)}, true)),
+       .lines = {{"profile",
+                  "<P> (distance=0), a registry export: convert it with "
+                  "`edidgen import`"},
+                 {"blocker (files)",
+                  "the profile is not an EDID the program reads: convert it with `edidgen import`, "
+                  "or use "
+                  "a packaged profile"},
+                 {"verdict", notGoal + "4, files)"}},
+       .exitCode = 4},
+      {.name = "ProfileWithoutAName",
+       .change = profile(dptest::AsText(
            dptest::WithDescriptor(dptest::GeneratedBlock(2560, 1440, 60), 3, 0xFE, "Panel 14"))),
-       false,
-       false,
-       {{"profile",
-         "<P> (distance=0), raw, 1 block, no monitor-name "
-         "descriptor: `edidgen import` adds one"},
-        {"blocker (files)",
-         "the profile has no monitor-name descriptor: convert it with `edidgen import`, which "
-         "makes one, and put the result in <D>\\edid"},
-        {"verdict", notGoal + "4, files)"}},
-       4},
-      {"HelperAsksForAnAdministrator", L"user", dptest::OneDellDisplay, AskForAnAdministrator,
-       false, false,
-       AsUser({{"helper", "<D>\\wkex.exe: present, asks to run as an administrator"},
-               {"blocker (context)",
-                "wkex.exe asks to run as an administrator, which a start by this account cannot "
-                "give it (error 740): install the agent, which starts displayprep, and so the "
-                "helper, as the local system account"},
-               {"verdict", notGoal + "2, context)"}}),
-       2},
-      {"CompanionMissing",
-       nullptr,
-       dptest::OneDellDisplay,
-       remove("rent_protect\\zanbyprotect.exe"),
-       false,
-       false,
-       {{"companion", "<C>: missing"},
-        {"blocker (files)", "the companion is missing: put it at <C>"},
-        {"verdict", notGoal + "4, files)"}},
-       4},
+       .lines =
+           {{"profile",
+             "<P> (distance=0), raw, 1 block, no monitor-name "
+             "descriptor: `edidgen import` adds one"},
+            {"blocker (files)",
+             "the profile has no monitor-name descriptor: convert it with `edidgen import`, which "
+             "makes one, and put the result in <D>\\edid"},
+            {"verdict", notGoal + "4, files)"}},
+       .exitCode = 4},
+      {.name = "HelperAsksForAnAdministrator",
+       .account = L"user",
+       .change = AskForAnAdministrator,
+       .lines = AsUser({{"helper", "<D>\\wkex.exe: present, asks to run as an administrator"},
+                        {"blocker (context)",
+                         "wkex.exe asks to run as an administrator, which a start by this account "
+                         "cannot give it (error 740): install the agent, which starts displayprep, "
+                         "and so the helper, as the local system account"},
+                        {"verdict", notGoal + "2, context)"}}),
+       .exitCode = 2},
+      {.name = "CompanionMissing",
+       .change = remove("rent_protect\\zanbyprotect.exe"),
+       .lines = {{"companion", "<C>: missing"},
+                 {"blocker (files)", "the companion is missing: put it at <C>"},
+                 {"verdict", notGoal + "4, files)"}},
+       .exitCode = 4},
       // A folder of the companion's name is no companion: a run's starts would fail.
-      {"CompanionIsAFolder",
-       nullptr,
-       dptest::OneDellDisplay,
-       remove("rent_protect\\zanbyprotect.exe", true),
-       false,
-       false,
-       {{"companion", "<C>: missing"},
-        {"blocker (files)", "the companion is missing: put it at <C>"},
-        {"verdict", notGoal + "4, files)"}},
-       4},
-      {"ThreeDisplays",
-       nullptr,
-       dptest::ThreeDisplays,
-       nullptr,
-       false,
-       false,
-       {{"displays",
-         "3 listed: [0] \\\\.\\DISPLAY1 DELL P240 (1920x1080) at (0,0) [Active] [Primary] "
-         "[1] \\\\.\\DISPLAY2 DELL P241 (1920x1080) at (1920,0) [Active] "
-         "[2] \\\\.\\DISPLAY3 DELL P242 (1920x1080) at (3840,0) [Active]"},
-        {"a run", "changes nothing: three or more displays are listed"},
-        {"profile", notNeeded},
-        {"rewrite", "possible (not needed now)"},
-        {"helper", "<D>\\wkex.exe: present (not needed now)"},
-        {"blocker (displays)",
-         "three or more displays are listed: a run changes nothing: leave at most one display "
-         "connected besides the virtual monitor"},
-        {"verdict", notGoal + "3, displays)"}},
-       3},
+      {.name = "CompanionIsAFolder",
+       .change = remove("rent_protect\\zanbyprotect.exe", true),
+       .lines = {{"companion", "<C>: missing"},
+                 {"blocker (files)", "the companion is missing: put it at <C>"},
+                 {"verdict", notGoal + "4, files)"}},
+       .exitCode = 4},
+      {.name = "ThreeDisplays",
+       .machine = dptest::ThreeDisplays,
+       .lines =
+           {{"displays",
+             "3 listed: [0] \\\\.\\DISPLAY1 DELL P240 (1920x1080) at (0,0) [Active] [Primary] "
+             "[1] \\\\.\\DISPLAY2 DELL P241 (1920x1080) at (1920,0) [Active] "
+             "[2] \\\\.\\DISPLAY3 DELL P242 (1920x1080) at (3840,0) [Active]"},
+            {"a run", "changes nothing: three or more displays are listed"},
+            {"profile", notNeeded},
+            {"rewrite", "possible (not needed now)"},
+            {"helper", "<D>\\wkex.exe: present (not needed now)"},
+            {"blocker (displays)",
+             "three or more displays are listed: a run changes nothing: leave at most one display "
+             "connected besides the virtual monitor"},
+            {"verdict", notGoal + "3, displays)"}},
+       .exitCode = 3},
   };
 }
 
@@ -335,14 +315,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, CheckRun, ::testing::ValuesIn(Cases()),
 // The check never works out the log's path the way a run does, so it leaves
 // no trace line either (runs alone: tests/CMakeLists.txt).
 TEST(TraceFile, TheCheckLeavesNoTraceLine) {
-  const std::string before = dptest::ReadFileBytes("c:\\dp.log");
+  const dptest::EmptyTraceFile trace;
   Sandbox box;
   box.Install("displayprep-check-sim.exe");
   box.UseMachine(dptest::OneDellDisplay());
   const RunResult r = box.Run("displayprep-check-sim.exe");
   ASSERT_TRUE(r.started);
   EXPECT_THAT(r.output, ::testing::HasSubstr("verdict: "));
-  EXPECT_EQ(dptest::ReadFileBytes("c:\\dp.log"), before);
+  EXPECT_EQ(trace.Now(), "");
 }
 
 }  // namespace

@@ -14,8 +14,7 @@ namespace {
 using ::testing::HasSubstr;
 
 TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
-  const std::string before = dptest::ReadFileBytes("c:\\dp.log");
-  DeleteFileA("c:\\dp.log");  // TraceFile tests run alone (tests/CMakeLists.txt)
+  const dptest::EmptyTraceFile trace;
 
   dptest::Sandbox box;
   box.Install("displayprep-sim.exe");
@@ -25,8 +24,6 @@ TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
   const RunResult first = box.Run("displayprep-sim.exe");
   box.CaptureDebugOutput(false);
   const RunResult second = box.Run("displayprep-sim.exe", {}, false);
-  const std::string trace = dptest::ReadFileBytes("c:\\dp.log");
-  dptest::WriteFileBytes("c:\\dp.log", before);
 
   ASSERT_TRUE(first.started && second.started);
   EXPECT_FALSE(first.timedOut);
@@ -34,8 +31,8 @@ TEST(TraceFile, OneLinePerRunAndBareMessagesForTheDebugger) {
   ASSERT_THAT(messages, HasSubstr("is already primary, no change.\n"));
   EXPECT_GE(std::count(messages.begin(), messages.end(), '\n'), 8);
   // Exactly one line per run, in binary (LF alone), the second without APPDATA.
-  EXPECT_EQ(trace, "logpath " + box.appdata() + ", len " + std::to_string(box.appdata().size()) +
-                       " .\nlogpath , len 0 .\n");
+  EXPECT_EQ(trace.Now(), "logpath " + box.appdata() + ", len " +
+                             std::to_string(box.appdata().size()) + " .\nlogpath , len 0 .\n");
   // The debugger gets each message as it stands: no prefix, "\n" not CR LF.
   EXPECT_EQ(first.debugOutput, messages);
   EXPECT_EQ(dptest::CrLfToLf(first.output), messages) << "the console: text mode, no prefix";

@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "common/exe_dir.h"
 #include "sim/sim_text.h"
 #include "sim/start_record.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/text.h"
+#include "support/typical_run.h"
 
 namespace {
 
@@ -76,8 +76,7 @@ TEST_P(KexLaunch, LogsAndStartsExactlySo) {
     ASSERT_TRUE(CreateDirectoryA(d.c_str(), nullptr));
   }
   if (c.helper && !d.empty()) {
-    const std::string from = GetExecutableDirectory() + "\\wkex.exe";
-    ASSERT_TRUE(CopyFileA(from.c_str(), (d + "\\wkex.exe").c_str(), FALSE)) << GetLastError();
+    ASSERT_EQ(dptest::InstallProgram("wkex.exe", d + "\\wkex.exe"), "");
   }
 
   dptest::LogCapture log;

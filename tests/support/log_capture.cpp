@@ -31,6 +31,16 @@ LogCapture::~LogCapture() {
   DeleteFileA(path_.c_str());
 }
 
+namespace {
+constexpr const char* kTraceFile = "c:\\dp.log";
+}  // namespace
+
+EmptyTraceFile::EmptyTraceFile() : before_(ReadFileBytes(kTraceFile)) { DeleteFileA(kTraceFile); }
+
+EmptyTraceFile::~EmptyTraceFile() { WriteFileBytes(kTraceFile, before_); }
+
+std::string EmptyTraceFile::Now() const { return ReadFileBytes(kTraceFile); }
+
 std::string LogCapture::Raw() const { return ReadFileBytes(path_); }
 
 std::string LogCapture::Messages() const { return StripLogPrefixes(Raw()); }

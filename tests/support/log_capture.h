@@ -33,6 +33,22 @@ class LogCapture {
   std::string previous_;  // put back when the capture ends
 };
 
+// c:\dp.log emptied for the length of a test and put back as it was after.
+// Only the suites named TraceFile may use it: they run alone
+// (tests/CMakeLists.txt), so nothing else writes the file meanwhile.
+class EmptyTraceFile {
+ public:
+  EmptyTraceFile();
+  ~EmptyTraceFile();
+  EmptyTraceFile(const EmptyTraceFile&) = delete;
+  EmptyTraceFile& operator=(const EmptyTraceFile&) = delete;
+  // What the file holds now.
+  std::string Now() const;
+
+ private:
+  std::string before_;
+};
+
 // Removes every prefix and turns CR LF into "\n".
 std::string StripLogPrefixes(const std::string& raw);
 

@@ -1,11 +1,13 @@
+#include "log/log.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "common/exe_dir.h"
-#include "log/log.h"
 #include "support/app_data.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -14,20 +16,8 @@ namespace {
 
 const char* const kPrefix = dptest::kLogPrefixPattern;
 
+using dptest::EmptyTraceFile;
 using dptest::ScopedAppData;
-
-// c:\dp.log emptied for one test and put back as it was after; the tests
-// that write it hold a CTest resource lock, so nothing else writes it meanwhile.
-class EmptyTraceFile {
- public:
-  EmptyTraceFile() : before_(dptest::ReadFileBytes(kTrace)) { DeleteFileA(kTrace); }
-  ~EmptyTraceFile() { dptest::WriteFileBytes(kTrace, before_); }
-  std::string Now() const { return dptest::ReadFileBytes(kTrace); }
-
- private:
-  static constexpr const char* kTrace = "c:\\dp.log";
-  std::string before_;
-};
 
 bool IsDirectory(const std::string& path) {
   DWORD a = GetFileAttributesA(path.c_str());
@@ -218,6 +208,50 @@ TEST(LogFilePath, AppDataThatDoesNotExistLeavesNothingBehind) {
   ScopedAppData appdata(missing);
   EXPECT_EQ(GetLogFilePath(), missing + "\\harnfold\\log\\display.log");
   EXPECT_FALSE(IsDirectory(missing));  // one level at a time: no parents made up
+}
+
+// The log sink and the planned log path: what the pre-flight check relies on
+// to run the logging units without leaving a line or a folder behind.
+std::vector<std::string> g_taken;
+void Take(const std::string& message) { g_taken.push_back(message); }
+
+TEST(LogSink, TakesEveryMessageAndNothingReachesTheFile) {
+  dptest::TempDir dir;
+  const std::string file = dir.File("display.log");
+  const std::string previousPath = SetLogFilePathForTesting(file);
+  g_taken.clear();
+  ASSERT_EQ(SetLogSink(&Take), nullptr);
+  LogMessage("Found file: %s --> w=%d\n", "2560x1440x60.hex", 2560);
+  LogMessage("WTSQueryUserToken failed. Error: %d", 1314);
+  LogMessage("%ws", L"TovikMonitor");
+  EXPECT_EQ(SetLogSink(nullptr), &Take);
+  EXPECT_EQ(g_taken,
+            (std::vector<std::string>{"Found file: 2560x1440x60.hex --> w=2560\n",
+                                      "WTSQueryUserToken failed. Error: 1314", "TovikMonitor"}));
+  EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES) << "the file was written";
+
+  // Without the sink the log is the log again.
+  LogMessage("after\n");
+  EXPECT_EQ(g_taken.size(), 3u);
+  EXPECT_EQ(dptest::StripLogPrefixes(dptest::ReadFileBytes(file)), "after\n");
+  SetLogFilePathForTesting(previousPath);
+}
+
+TEST(PlannedLogFilePath, WhereTheLogWouldGoWithoutMakingIt) {
+  dptest::TempDir dir;
+  {
+    ScopedAppData appdata(dir.path());
+    EXPECT_EQ(PlannedLogFilePath(), dir.path() + "\\harnfold\\log\\display.log");
+    EXPECT_EQ(GetFileAttributesA(dir.File("harnfold").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the folder was made";
+  }
+  {
+    ScopedAppData appdata(std::nullopt);
+    EXPECT_EQ(PlannedLogFilePath(), GetExecutableDirectory() + "\\display.log");
+  }
+  const std::string tooLong(300, 'a');
+  ScopedAppData appdata("C:\\" + tooLong);
+  EXPECT_EQ(PlannedLogFilePath(), GetExecutableDirectory() + "\\display.log");
 }
 
 }  // namespace
