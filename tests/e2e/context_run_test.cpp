@@ -22,29 +22,9 @@ namespace {
 using dptest::kCompanionDirectly;
 using dptest::kCompanionInUserSession;
 using dptest::kTypicalArrangement;
+using dptest::kTypicalLayout;
 using dptest::kTypicalProvision;
 using dptest::Sandbox;
-
-// The active displays by name, left to right: "NAME WxH at (x,y)" a line.
-std::string Layout(const sim::Machine& m) {
-  std::vector<std::tuple<int32_t, std::string>> shown;
-  for (const sim::Path& p : m.paths) {
-    const sim::Source* s = sim::FindSource(m, p.sourceId);
-    std::string name = "?";
-    for (const sim::Target& t : m.targets)
-      if (t.id == p.targetId) name = t.name;
-    if (s == nullptr || !s->mode) continue;
-    shown.emplace_back(s->mode->x, name + " " + std::to_string(s->mode->width) + "x" +
-                                       std::to_string(s->mode->height) + " at (" +
-                                       std::to_string(s->mode->x) + "," +
-                                       std::to_string(s->mode->y) + ")\n");
-  }
-  std::stable_sort(shown.begin(), shown.end(),
-                   [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
-  std::string out;
-  for (const auto& s : shown) out += std::get<1>(s);
-  return out;
-}
 
 // The log in blocks (placeholders: support/text.h), besides the kit's.
 const std::string kAlreadyArranged =
@@ -66,11 +46,8 @@ const std::string kListingRefused =
 
 const std::string kDellWithCloneOfIt =
     "DELL U2720Q 1920x1080 at (0,0)\nTovikMonitor 1920x1080 at (0,0)\n";
-const std::string kTovikPrimary =
-    "TovikMonitor 2560x1440 at (0,0)\n"
-    "DELL U2720Q 1920x1080 at (2560,0)\n";
 
-enum class Started { kCompanionInUserSession, kCompanionDirectly };
+enum class Started { kInUserSession, kDirectly };
 
 struct ContextCase {
   const char* name;
@@ -79,7 +56,7 @@ struct ContextCase {
   std::string log;
   std::size_t helperStarts;
   Started companion;
-  std::string layoutAfter;  // Layout() of the machine afterwards
+  std::string layoutAfter;  // dptest::Layout of the machine afterwards
   unsigned databaseSaves;
 };
 
@@ -87,33 +64,32 @@ struct ContextCase {
 // the arranged one.
 const ContextCase kContexts[] = {
     {"SystemInConsoleSession_OneDisplay", nullptr, dptest::OneDellDisplay,
-     kTypicalProvision + kTypicalArrangement + kCompanionInUserSession, 1,
-     Started::kCompanionInUserSession, kTovikPrimary, 1},
+     kTypicalProvision + kTypicalArrangement + kCompanionInUserSession, 1, Started::kInUserSession,
+     kTypicalLayout, 1},
     {"SystemInConsoleSession_Arranged", L"system", dptest::ArrangedWithTovik,
-     kAlreadyArranged + kCompanionInUserSession, 0, Started::kCompanionInUserSession, kTovikPrimary,
-     0},
+     kAlreadyArranged + kCompanionInUserSession, 0, Started::kInUserSession, kTypicalLayout, 0},
     {"UserInConsoleSession_OneDisplay", L"user", dptest::OneDellDisplay,
-     kTypicalProvision + kTypicalArrangement + kCompanionDirectly, 1, Started::kCompanionDirectly,
-     kTovikPrimary, 1},
+     kTypicalProvision + kTypicalArrangement + kCompanionDirectly, 1, Started::kDirectly,
+     kTypicalLayout, 1},
     {"UserInConsoleSession_Arranged", L"user", dptest::ArrangedWithTovik,
-     kAlreadyArranged + kCompanionDirectly, 0, Started::kCompanionDirectly, kTovikPrimary, 0},
+     kAlreadyArranged + kCompanionDirectly, 0, Started::kDirectly, kTypicalLayout, 0},
     // Provisions at every run, however the machine stands, and never arranges:
     // the virtual monitor stays a clone of the Dell, the Dell primary.
     {"SystemInSession0_OneDisplay", L"system-session0", dptest::OneDellDisplay,
      kNoDisplaySeen + kTypicalProvision + kNoDisplaySeen + kCompanionInUserSession, 1,
-     Started::kCompanionInUserSession, kDellWithCloneOfIt, 0},
+     Started::kInUserSession, kDellWithCloneOfIt, 0},
     // The helper, started again, plugs its display in again (the simulated
     // helper as a clone of the primary), and nothing puts the layout back.
     {"SystemInSession0_Arranged", L"system-session0", dptest::ArrangedWithTovik,
      kNoDisplaySeen + kTypicalProvision + kNoDisplaySeen + kCompanionInUserSession, 1,
-     Started::kCompanionInUserSession, kDellWithCloneOfIt, 0},
+     Started::kInUserSession, kDellWithCloneOfIt, 0},
     // The same in a remote session, and the companion started directly.
     {"UserInRemoteSession_OneDisplay", L"remote", dptest::OneDellDisplay,
      kListingRefused + kTypicalProvision + kListingRefused + kCompanionDirectly, 1,
-     Started::kCompanionDirectly, kDellWithCloneOfIt, 0},
+     Started::kDirectly, kDellWithCloneOfIt, 0},
     {"UserInRemoteSession_Arranged", L"remote", dptest::ArrangedWithTovik,
      kListingRefused + kTypicalProvision + kListingRefused + kCompanionDirectly, 1,
-     Started::kCompanionDirectly, kDellWithCloneOfIt, 0},
+     Started::kDirectly, kDellWithCloneOfIt, 0},
 };
 
 class ContextRun : public ::testing::TestWithParam<ContextCase> {};
@@ -152,7 +128,7 @@ TEST_P(ContextRun, LogMachineAndStarts) {
     return ERROR_SUCCESS;
   });
   const sim::Machine after = box.Machine();
-  EXPECT_EQ(Layout(after), c.layoutAfter) << sim::RenderDesktop(after);
+  EXPECT_EQ(dptest::Layout(after), c.layoutAfter) << sim::RenderDesktop(after);
   EXPECT_EQ(after.databaseSaves, c.databaseSaves);
   if (neverListed) {
     EXPECT_EQ(after.CallCount(sim::Api::SetDisplayConfig), 0u) << "nothing asked of the displays";
@@ -167,7 +143,7 @@ TEST_P(ContextRun, LogMachineAndStarts) {
 
   const sim::StartRecord& s = companion[0];
   EXPECT_EQ(s.arguments, std::vector<std::string>{box.Companion()});
-  if (c.companion == Started::kCompanionInUserSession) {
+  if (c.companion == Started::kInUserSession) {
     EXPECT_EQ(s.desktop, "winsta0\\default");
     EXPECT_FALSE(s.hasProbeVariable) << "the user's environment, not the program's";
   } else {
@@ -251,7 +227,7 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   EXPECT_THAT(log, ::testing::EndsWith(box.Expand(kTypicalArrangement + kCompanionDirectly)));
 
   EXPECT_TRUE(box.EdidFiles() == before) << "a profile was changed";
-  EXPECT_EQ(Layout(box.Machine()), kTovikPrimary) << sim::RenderDesktop(box.Machine());
+  EXPECT_EQ(dptest::Layout(box.Machine()), kTypicalLayout) << sim::RenderDesktop(box.Machine());
 
   // The helper was handed the untouched file and took the monitor's name and
   // mode from its EDID.
@@ -373,7 +349,7 @@ TEST(AgentRoute, InstallRunsDisplayprepOnceAndUninstallRemovesTheService) {
                                            {{"<PID>", std::to_string(companion[0].processId)}})));
   EXPECT_EQ(companion[0].desktop, "winsta0\\default");
   EXPECT_EQ(box.HelperStarts().size(), 1u);
-  EXPECT_EQ(Layout(box.Machine()),
+  EXPECT_EQ(dptest::Layout(box.Machine()),
             "TovikMonitor 1920x1080 at (0,0)\nDELL U2720Q 1920x1080 at (1920,0)\n")
       << sim::RenderDesktop(box.Machine());
 }

@@ -17,7 +17,6 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-using dptest::kDell;
 using dptest::Profile;
 using dptest::Sandbox;
 
@@ -108,23 +107,8 @@ TEST(ProvisionRun, TypicalRunOnOnePhysicalDisplay) {
   // The desktop afterwards: the virtual monitor primary at its own mode, the
   // physical display to its right, the layout saved once.
   const sim::Machine after = box.Machine();
-  const std::string picture = sim::RenderDesktop(after);
-  ASSERT_EQ(after.paths.size(), 2u) << picture;
-  const sim::Target* tovik = nullptr;
-  for (const sim::Target& t : after.targets)
-    if (t.name == "TovikMonitor") tovik = &t;
-  ASSERT_NE(tovik, nullptr) << picture;
-  for (const sim::Path& p : after.paths) {
-    const sim::SourceMode mode = *sim::FindSource(after, p.sourceId)->mode;
-    if (p.targetId == tovik->id) {
-      EXPECT_EQ(std::make_tuple(mode.x, mode.y, mode.width, mode.height),
-                std::make_tuple(0, 0, 2560u, 1440u))
-          << picture;
-    } else {
-      EXPECT_EQ(p.targetId, kDell);
-      EXPECT_EQ(std::make_tuple(mode.x, mode.y), std::make_tuple(2560, 0)) << picture;
-    }
-  }
+  ASSERT_EQ(after.paths.size(), 2u) << sim::RenderDesktop(after);
+  EXPECT_EQ(dptest::Layout(after), dptest::kTypicalLayout) << sim::RenderDesktop(after);
   EXPECT_EQ(after.databaseSaves, 1u);
   ASSERT_EQ(after.setCalls.size(), 3u);
   EXPECT_EQ(after.setCalls[0].flags, dptest::kSdcExtend);
@@ -176,8 +160,8 @@ struct OtherRun {
   std::vector<std::string> absent;
   std::size_t helperStarts = 0;
   bool profilesUntouched = false;
-  std::string helperCommandLine;    // checked when started
-  bool virtualEndsPrimary = false;  // the simulated desktop has TovikMonitor at (0,0)
+  std::string helperCommandLine;  // checked when started
+  std::string layoutAfter = "";   // dptest::Layout afterwards, when checked
 };
 
 const std::string kFiveAttemptsAbort =
@@ -223,7 +207,7 @@ std::vector<OtherRun> OtherRunCases() {
        1,
        false,
        "<D>\\wkex.exe /d <P>",
-       true},
+       dptest::kTypicalLayout},
       {"TwoDisplaysAtStart",
        "",
        dptest::ArrangedWithTovik(),
@@ -280,16 +264,8 @@ TEST_P(OtherRuns, LogFilesAndHelper) {
     EXPECT_TRUE(starts[0].hasConsole) << "started detached or without a console";
     EXPECT_FALSE(starts[0].inheritedProbeHandle) << "started with the program's handles";
   }
-  if (c.virtualEndsPrimary) {
-    const sim::Machine machine = box.Machine();
-    const auto primary = sim::PrimarySourceId(machine);
-    ASSERT_TRUE(primary.has_value()) << sim::RenderDesktop(machine);
-    std::vector<std::string> atOrigin;
-    for (const sim::Path& p : machine.paths)
-      if (p.sourceId == *primary)
-        for (const sim::Target& t : machine.targets)
-          if (t.id == p.targetId) atOrigin.push_back(t.name);
-    EXPECT_EQ(atOrigin, std::vector<std::string>{"TovikMonitor"}) << sim::RenderDesktop(machine);
+  if (!c.layoutAfter.empty()) {
+    EXPECT_EQ(dptest::Layout(box.Machine()), c.layoutAfter) << sim::RenderDesktop(box.Machine());
   }
   const std::map<std::string, std::string> after = box.EdidFiles();
   if (c.profilesUntouched) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sim/sim_machine.h"
@@ -100,6 +101,27 @@ inline sim::Event Appears(sim::Target target, sim::Api api, uint32_t call,
   e.target = std::move(target);
   e.appearAs = as;
   return e;
+}
+
+// The active displays by name, left to right: "NAME WxH at (x,y)" a line.
+inline std::string Layout(const sim::Machine& m) {
+  std::vector<std::tuple<int32_t, std::string>> shown;
+  for (const sim::Path& p : m.paths) {
+    const sim::Source* s = sim::FindSource(m, p.sourceId);
+    std::string name = "?";
+    for (const sim::Target& t : m.targets)
+      if (t.id == p.targetId) name = t.name;
+    if (s == nullptr || !s->mode) continue;
+    shown.emplace_back(s->mode->x, name + " " + std::to_string(s->mode->width) + "x" +
+                                       std::to_string(s->mode->height) + " at (" +
+                                       std::to_string(s->mode->x) + "," +
+                                       std::to_string(s->mode->y) + ")\n");
+  }
+  std::stable_sort(shown.begin(), shown.end(),
+                   [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
+  std::string out;
+  for (const auto& s : shown) out += std::get<1>(s);
+  return out;
 }
 
 // The machines the deployment tests start from. The physical display, a

@@ -168,6 +168,12 @@ inline const std::string kNoCompanion =
     "Target executable not found: <C>create user process failed. \n"
     "Target executable not found: <C>\n";
 
+// What the typical run leaves (dptest::Layout): the virtual monitor primary
+// at its own mode, the Dell to its right.
+inline const std::string kTypicalLayout =
+    "TovikMonitor 2560x1440 at (0,0)\n"
+    "DELL U2720Q 1920x1080 at (2560,0)\n";
+
 // Whether a run started and ended by itself (no timeout) with `exitCode`;
 // otherwise what it showed.
 ::testing::AssertionResult Ended(const RunResult& r, DWORD exitCode = 0);
