@@ -10,7 +10,6 @@
 #include <functional>
 #include <map>
 
-#include "edidgen.h"
 #include "support/edid_bytes.h"
 #include "support/sandbox.h"
 
@@ -257,14 +256,10 @@ class CheckRun : public ::testing::TestWithParam<CheckCase> {};
 TEST_P(CheckRun, AnswersAndChangesNothing) {
   const CheckCase& c = GetParam();
   Sandbox box;
-  box.DeployTypicalRun({.program = "displayprep-check-sim.exe",
-                        .machine = c.machine(),
-                        .profiles = {{2560, 1440, 60}}});
-  if (c.packagedProfiles) {
-    const edidgen::Result r = edidgen::GenerateEdid({2560, 1440, 60}, "TovikMonitor");
-    ASSERT_TRUE(r.ok);
-    box.Write("edid\\2560x1440x60.hex", edidgen::FormatHexText(r.block.data(), r.block.size()));
-  }
+  box.DeployTypicalRun(
+      {.program = "displayprep-check-sim.exe",
+       .machine = c.machine(),
+       .profiles = {{2560, 1440, 60, false, c.packagedProfiles ? "TovikMonitor" : "DP Virtual"}}});
   if (c.change) c.change(box);
   if (c.account != nullptr) box.SetEnv(L"DPSIM_ACCOUNT", std::wstring(c.account));
   const std::wstring profile = box.FileW("edid\\2560x1440x60.hex");

@@ -14,7 +14,6 @@
 #include <optional>
 #include <regex>
 
-#include "edidgen.h"
 #include "support/sandbox.h"
 
 namespace {
@@ -186,23 +185,14 @@ class ReadOnlyFolder {
   std::wstring folder_;
 };
 
-// The profiles as the package ships them: named TovikMonitor already.
-void WritePackagedProfiles(Sandbox& box, const std::vector<edidgen::Mode>& modes) {
-  for (const edidgen::Mode& mode : modes) {
-    const edidgen::Result r = edidgen::GenerateEdid(mode, "TovikMonitor");
-    ASSERT_TRUE(r.ok) << r.error;
-    box.Write("edid\\" + edidgen::ModeFileName(mode),
-              edidgen::FormatHexText(r.block.data(), r.block.size()));
-  }
-}
-
 // An install the account that runs it cannot write, run as that (ordinary)
 // account: the rewrite fails, and the packaged profile's own name carries the
 // run to its goal.
 TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   Sandbox box;
-  box.DeployTypicalRun({.profiles = {}});
-  WritePackagedProfiles(box, {{2560, 1440, 60}, {1920, 1080, 60}});
+  // The profiles as the package ships them: named TovikMonitor already.
+  box.DeployTypicalRun({.profiles = {{2560, 1440, 60, false, "TovikMonitor"},
+                                     {1920, 1080, 60, false, "TovikMonitor"}}});
   box.SetEnv(L"DPSIM_ACCOUNT", L"user");
   const std::map<std::string, std::string> before = box.EdidFiles();
 

@@ -140,10 +140,7 @@ TEST(ProvisionRun, TypicalRunOnOnePhysicalDisplay) {
   EXPECT_TRUE(files == untouched) << "another profile was changed";
 
   // edid-decode, a Linux program, checks the file after this test (see CMakeLists.txt).
-  if (const char* out = std::getenv("DP_E2E_EDID_DIR")) {
-    ASSERT_TRUE(dptest::WriteFileBytes(std::string(out) + "\\typical-run.bin", rewritten));
-    ASSERT_TRUE(dptest::WriteFileBytes(std::string(out) + "\\manifest.txt", "typical-run.bin\n"));
-  }
+  EXPECT_TRUE(dptest::LeaveForEdidDecode("DP_E2E_EDID_DIR", "typical-run.bin", rewritten));
 }
 
 // Runs that leave the typical path, each judged by the log's key lines in

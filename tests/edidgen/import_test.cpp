@@ -6,11 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-
 #include "support/edid_bytes.h"
+#include "support/files.h"
 
 namespace {
 
@@ -42,7 +39,7 @@ std::vector<ImportCase> Cases() {
   const Bytes twoNames =
       WithDescriptor(WithDescriptor(one, 3, 0xFC, "Cinema HD Dis"), 4, 0xFC, "play");
   Bytes timings = one;
-  for (int slot : {3, 4}) std::copy_n(&one[54], 18, &timings[54 + 18 * (slot - 1)]);
+  for (int slot : {3, 4}) std::copy_n(one.begin() + 54, 18, timings.begin() + 54 + 18 * (slot - 1));
   dptest::FixChecksum(timings);
   Bytes badSum = one;
   badSum[127] ^= 1;
@@ -119,11 +116,7 @@ TEST_P(ImportTest, NamesTheProfileOrRefuses) {
   EXPECT_EQ(edidgen::ModeFileName(r.mode), edidgen::ModeFileName(c.mode));
   EXPECT_EQ(r.edid, c.profile);
 
-  if (const char* out = std::getenv("DP_IMPORTED_EDID_DIR")) {
-    std::filesystem::create_directories(out);
-    std::ofstream(std::string(out) + "/" + c.label + ".bin", std::ios::binary) << AsText(r.edid);
-    std::ofstream(std::string(out) + "/manifest.txt", std::ios::app) << c.label << ".bin\n";
-  }
+  EXPECT_TRUE(dptest::LeaveForEdidDecode("DP_IMPORTED_EDID_DIR", c.label + ".bin", AsText(r.edid)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ImportTest, ::testing::ValuesIn(Cases()),

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -531,15 +529,10 @@ TEST_P(RewrittenEdidFiles, AreRawBlocksWithTheNewName) {
   const std::string written = dptest::ReadFileBytes(path);
   EXPECT_EQ(AsBytes(written), WithName(block, 3, "TovikMonitor"));
 
-  if (const char* out = std::getenv("DP_REWRITTEN_EDID_DIR")) {
-    const std::string name = std::to_string(c.mode.width) + "x" + std::to_string(c.mode.height) +
-                             "x" + std::to_string(c.mode.refresh) +
-                             (c.hexText ? "-from-hex.bin" : "-from-raw.bin");
-    ASSERT_TRUE(dptest::WriteFileBytes(std::string(out) + "\\" + name, written));
-    std::ofstream manifest(std::string(out) + "\\manifest.txt", std::ios::app);
-    manifest << name << "\n";
-    ASSERT_TRUE(manifest.good());
-  }
+  const std::string name = std::to_string(c.mode.width) + "x" + std::to_string(c.mode.height) +
+                           "x" + std::to_string(c.mode.refresh) +
+                           (c.hexText ? "-from-hex.bin" : "-from-raw.bin");
+  EXPECT_TRUE(dptest::LeaveForEdidDecode("DP_REWRITTEN_EDID_DIR", name, written));
 }
 
 std::vector<OutputCase> Cases() {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,6 +32,17 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
   std::ofstream out(fs::path(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
+}
+
+bool LeaveForEdidDecode(const char* folderVariable, const std::string& name,
+                        const std::string& bytes) {
+  const char* folder = std::getenv(folderVariable);
+  if (folder == nullptr) return true;
+  const std::string dir = folder;
+  if (!WriteFileBytes(dir + "\\" + name, bytes)) return false;  // the folder made too
+  std::ofstream manifest(fs::path(AnsiToWide(dir + "\\manifest.txt")), std::ios::app);
+  manifest << name << "\n";
+  return manifest.good();
 }
 
 namespace {

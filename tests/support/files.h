@@ -21,4 +21,11 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::vector<std::string> FindNames(const std::string& pattern);
 std::vector<std::wstring> FindNames(const std::wstring& pattern);
 
+// For the edid-decode checks that bash runs after a test
+// (tests/provision/check_rewritten.sh): when the environment variable
+// `folderVariable` names a folder, `bytes` are left there as `name`, listed
+// in the folder's manifest.txt. True when written, or when not asked for.
+bool LeaveForEdidDecode(const char* folderVariable, const std::string& name,
+                        const std::string& bytes);
+
 }  // namespace dptest

@@ -25,7 +25,7 @@ std::string Written(const fs::path& path, const std::string& bytes) {
 fs::path BuildDirectory() { return fs::path(GetExecutableDirectoryW()); }
 
 std::string ProfileBytes(const Profile& p) {
-  const edidgen::Result r = edidgen::GenerateEdid({p.width, p.height, p.fps}, "DP Virtual");
+  const edidgen::Result r = edidgen::GenerateEdid({p.width, p.height, p.fps}, p.name);
   if (!r.ok) return "";
   return p.raw ? std::string(r.block.begin(), r.block.end())
                : edidgen::FormatHexText(r.block.data(), r.block.size());

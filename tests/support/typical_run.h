@@ -19,10 +19,13 @@
 
 namespace dptest {
 
-// One EDID profile, made by edidgen: "WxHxF.hex" as hex text, or raw bytes.
+// One EDID profile, made by edidgen: "WxHxF.hex" as hex text, or raw bytes,
+// with the monitor name the generator gives (the packaged profiles name
+// TovikMonitor already).
 struct Profile {
   std::uint32_t width, height, fps;
   bool raw = false;
+  std::string name = "DP Virtual";
 };
 
 // When the simulated helper's display comes ("FUNCTION:N", as WKEX_AFTER
