@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -268,6 +270,23 @@ std::wstring Known(const wchar_t* variable) {
   return n > 0 && n < MAX_PATH ? value : L"";
 }
 
+void GrantEveryoneFullControl(const std::wstring& file) {
+  PACL dacl = nullptr, granted = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &dacl, nullptr, &descriptor),
+            ERROR_SUCCESS);
+  EXPLICIT_ACCESSW everyone = {};
+  BuildExplicitAccessWithNameW(&everyone, const_cast<wchar_t*>(L"Everyone"), GENERIC_ALL,
+                               GRANT_ACCESS, NO_INHERITANCE);
+  EXPECT_EQ(SetEntriesInAclW(1, &everyone, dacl, &granted), ERROR_SUCCESS);
+  EXPECT_EQ(SetNamedSecurityInfoW(const_cast<wchar_t*>(file.c_str()), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION, nullptr, nullptr, granted, nullptr),
+            ERROR_SUCCESS);
+  LocalFree(granted);
+  LocalFree(descriptor);
+}
+
 bool AgentServiceInstalled() {
   SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
   if (manager == nullptr) return false;
@@ -296,6 +315,23 @@ TEST(AgentRoute, InstallRunsDisplayprepOnceAndUninstallRemovesTheService) {
   box.Write("wkex.ini", "[wkex]\r\nafter=" + dptest::WideToAnsi(dptest::kHelperAfter) + "\r\n");
   const LeftAsFound userData(Known(L"APPDATA") + L"\\harnfold");
   const LeftAsFound agentData(Known(L"ProgramData") + L"\\displayprep");
+
+  // Without a verb, outside the service manager: its usage and 2.
+  const RunResult usage = box.Run("displayprep-agent.exe");
+  EXPECT_EQ(usage.exitCode, 2u);
+  EXPECT_THAT(usage.output,
+              ::testing::HasSubstr("usage: displayprep-agent.exe install | uninstall"));
+  // A program others may change is refused before anything is installed
+  // (Wine makes the grant a file mode, and reads it back as such).
+  GrantEveryoneFullControl(box.FileW("displayprep.exe"));
+  const RunResult refused = box.Run("displayprep-agent.exe", {L"install"});
+  EXPECT_EQ(refused.exitCode, 1u);
+  EXPECT_THAT(dptest::CrLfToLf(refused.output),
+              ::testing::StartsWith("displayprep-agent: not installed: " +
+                                    box.File("displayprep.exe") + ": Everyone may change it;"));
+  EXPECT_FALSE(AgentServiceInstalled());
+  ASSERT_TRUE(DeleteFileW(box.FileW("displayprep.exe").c_str()));
+  box.Install("displayprep-sim.exe", "displayprep.exe");
 
   const RunResult install = box.Run("displayprep-agent.exe", {L"install"});
   ASSERT_TRUE(install.started) << install.startError;
