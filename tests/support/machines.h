@@ -61,9 +61,10 @@ struct Screen {
 };
 
 // The displays side by side from (0,0) to the right in the row's order, the
-// first primary, display i on source i (\\.\DISPLAYi+1). The targets are
-// kept in the order of their ids, as an adapter numbers its connectors.
-inline sim::Machine SideBySide(const std::vector<Screen>& row) {
+// first primary, display i on source i (\\.\DISPLAYi+1), and `idle` more
+// sources that show nothing. The targets are kept in the order of their ids,
+// as an adapter numbers its connectors.
+inline sim::Machine SideBySide(const std::vector<Screen>& row, uint32_t idle = 0) {
   sim::Machine m;
   int32_t x = 0;
   for (uint32_t i = 0; i < row.size(); ++i) {
@@ -73,6 +74,8 @@ inline sim::Machine SideBySide(const std::vector<Screen>& row) {
     m.paths.push_back(Link(i, id));
     x += static_cast<int32_t>(row[i].width);
   }
+  for (uint32_t i = 0; i < idle; ++i)
+    m.sources.push_back(Idle(static_cast<uint32_t>(row.size()) + i));
   std::stable_sort(m.targets.begin(), m.targets.end(),
                    [](const sim::Target& a, const sim::Target& b) { return a.id < b.id; });
   return m;
