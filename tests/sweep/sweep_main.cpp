@@ -21,7 +21,6 @@
 
 #include "run_program.h"
 #include "sim/sim.h"
-#include "sim/sim_text.h"
 #include "sim/start_record.h"
 #include "sim/virtual_edid.h"
 #include "support/log_capture.h"
@@ -74,11 +73,10 @@ fs::path Deploy(const fs::path& root, const std::string& name, const sim::Machin
   const fs::path d = root / name;
   dptest::TypicalRun run;
   run.profiles = {{2560, 1440, 60}};
+  // The deployment gates the helper (kHelperAfter): its display follows the
+  // first topology request however late the helper gets going, so that call
+  // k is the same call in every run.
   run.machine = machine;
-  // The helper's display follows the first topology request however late
-  // the helper gets going, so that call k is the same call in every run.
-  run.machine.helperGate =
-      sim::HelperGate{sim::Api::SetDisplayConfig, 1, sim::ToUtf8((d / "wkex.exe").wstring())};
   const std::string error = dptest::DeployTypicalRun(d, d / "appdata", run);
   if (!error.empty()) std::printf("cannot deploy %s: %s\n", name.c_str(), error.c_str());
   return d;
@@ -97,6 +95,10 @@ RunResult RunIn(const fs::path& d) {
 // the program sizes and queries again, so one such answer costs nothing.
 bool AskedAgain(const Cell& c) {
   return c.api == sim::Api::QueryDisplayConfig && c.code == ERROR_INSUFFICIENT_BUFFER;
+}
+
+bool Logged(const Cell& c, const std::string& text) {
+  return c.log.find(text) != std::string::npos;
 }
 
 std::string Outcome(const Cell& c);
@@ -121,26 +123,25 @@ void Judge(Cell& c) {
                   std::to_string(c.edid.size()) + " bytes" + (why.empty() ? "" : ", " + why) + ")";
   }
   if (!c.problem.empty()) return;
-  const std::string code = std::to_string(c.code);
   bool said = false;
   switch (c.api) {
     case sim::Api::GetDisplayConfigBufferSizes:
-      said = c.log.find("Failed to get display config buffer sizes.\n") != std::string::npos;
+      said = Logged(c, "Failed to get display config buffer sizes.\n");
       break;
     case sim::Api::QueryDisplayConfig:
       if (AskedAgain(c)) {
-        if (c.log.find("Failed to query display config.\n") != std::string::npos)
+        if (Logged(c, "Failed to query display config.\n"))
           c.problem = "a query answering 122 once was not asked again";
         else if (Outcome(c) != "primary")
           c.problem = "a query asked again did not end with TovikMonitor primary";
         return;
       }
-      said = c.log.find("Failed to query display config.\n") != std::string::npos;
+      said = Logged(c, "Failed to query display config.\n");
       break;
     case sim::Api::SetDisplayConfig:
-      said = c.log.find("SetDisplayConfig (ForceExtendMode) failed: " + code + "\n") !=
-                 std::string::npos ||
-             c.log.find("Failed to set primary display.\n") != std::string::npos;
+      said = Logged(c, "SetDisplayConfig (ForceExtendMode) failed: " + std::to_string(c.code) +
+                           "\n") ||
+             Logged(c, "Failed to set primary display.\n");
       break;
     case sim::Api::DisplayConfigGetDeviceInfo:
       // A failed name request is silent by design: the name is empty. It
@@ -152,11 +153,11 @@ void Judge(Cell& c) {
 }
 
 std::string Outcome(const Cell& c) {
-  if (c.log.find("Primary display successfully set to \"TovikMonitor\"") != std::string::npos)
+  if (Logged(c, "Primary display successfully set to \"TovikMonitor\"") ||
+      Logged(c, "is already primary"))
     return "primary";
-  if (c.log.find("is already primary") != std::string::npos) return "primary";
-  if (c.log.find("still detected inactive displays, abort") != std::string::npos) return "abort";
-  if (c.log.find("not found!") != std::string::npos) return "no-target";
+  if (Logged(c, "still detected inactive displays, abort")) return "abort";
+  if (Logged(c, "not found!")) return "no-target";
   return "ended";
 }
 
@@ -235,7 +236,7 @@ int main(int argc, char** argv) {
         // Wine answers 1359 when the new process ended before it reported
         // its start (docs/wine.md). The sweep fails display calls only, so a
         // helper Wine never brought up says nothing of the fault: once more.
-        if (c.log.find("\\wkex.exe\", GetLastError=1359\n") == std::string::npos) break;
+        if (!Logged(c, "\\wkex.exe\", GetLastError=1359\n")) break;
         if (*attempt == '\0') c.startedAgain = true;
       }
       Judge(c);
