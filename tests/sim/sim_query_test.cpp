@@ -11,22 +11,16 @@ namespace {
 using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
-using dptest::Idle;
-using dptest::Link;
-using dptest::Monitor;
 using dptest::RunQuery;
-using dptest::Shown;
 
 class QueryTest : public dptest::SimStateTest {};
 
 sim::Machine UnavailableActive() {
   // A path still active on a monitor that was pulled, next to a healthy one,
   // plus a disconnected connector that was never active.
-  sim::Machine m;
-  m.targets = {Monitor(10, "Gone", 1920, 1080, false), Monitor(11, "Here"),
-               Monitor(12, "Spare", 1280, 720, false)};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0), Idle(2)};
-  m.paths = {Link(0, 10), Link(1, 11)};
+  sim::Machine m = dptest::SideBySide({{"Gone", 1920, 1080, 10}, {"Here", 1920, 1080, 11}}, 1);
+  m.targets[0].available = false;
+  m.targets.push_back(dptest::Unplugged(12, "Spare"));
   return m;
 }
 
@@ -202,22 +196,16 @@ TEST_F(QueryTest, RefusedCallsAreCountedToo) {
 
 // ---- DisplayConfigGetDeviceInfo ----
 
-DISPLAYCONFIG_TARGET_DEVICE_NAME TargetNameRequest(const sim::Machine& m, UINT32 id) {
-  DISPLAYCONFIG_TARGET_DEVICE_NAME r{};
-  r.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
-  r.header.size = sizeof r;
-  r.header.adapterId = m.adapter;
-  r.header.id = id;
+// A request of type `type` about source or target `id` of the machine's adapter.
+template <typename Request>
+Request Asking(DISPLAYCONFIG_DEVICE_INFO_TYPE type, const sim::Machine& m, UINT32 id) {
+  Request r{};
+  r.header = {type, sizeof r, m.adapter, id};
   return r;
 }
 
-DISPLAYCONFIG_SOURCE_DEVICE_NAME SourceNameRequest(const sim::Machine& m, UINT32 id) {
-  DISPLAYCONFIG_SOURCE_DEVICE_NAME r{};
-  r.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
-  r.header.size = sizeof r;
-  r.header.adapterId = m.adapter;
-  r.header.id = id;
-  return r;
+DISPLAYCONFIG_TARGET_DEVICE_NAME TargetNameRequest(const sim::Machine& m, UINT32 id) {
+  return Asking<DISPLAYCONFIG_TARGET_DEVICE_NAME>(DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME, m, id);
 }
 
 TEST_F(QueryTest, DeviceNamesAnswerForEveryTargetAndSource) {
@@ -235,7 +223,8 @@ TEST_F(QueryTest, DeviceNamesAnswerForEveryTargetAndSource) {
   displayapi::DisplayConfigGetDeviceInfo(&dell.header);
   EXPECT_EQ(std::wstring(dell.monitorFriendlyDeviceName), L"DELL U2720Q");
   for (const sim::Source& s : m.sources) {
-    auto r = SourceNameRequest(m, s.id);
+    auto r = Asking<DISPLAYCONFIG_SOURCE_DEVICE_NAME>(DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, m,
+                                                      s.id);
     ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
     EXPECT_EQ(std::wstring(r.viewGdiDeviceName), L"\\\\.\\DISPLAY" + std::to_wstring(s.id + 1));
   }

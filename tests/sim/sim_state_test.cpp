@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/exe_dir.h"
 #include "support/log_capture.h"
 #include "support/sim_support.h"
 
@@ -245,8 +246,7 @@ TEST_F(StateTest, AnUnsoundFileFailsEveryCallAndIsLeftAlone) {
   UINT32 paths = 0, modes = 0;
   EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &paths, &modes),
             ERROR_GEN_FAILURE);
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
-            ERROR_GEN_FAILURE);
+  EXPECT_EQ(dptest::Extend(), ERROR_GEN_FAILURE);
   EXPECT_EQ(StateBytes(), broken);
   sim::Machine m;
   std::string error;
@@ -286,7 +286,7 @@ TEST_F(StateTest, AnUnsoundMachineIsNeverSaved) {
 TEST_F(StateTest, NothingIsLeftBesideTheStateButItsLock) {
   Use(BuiltIn("two-clone"));
   dptest::RunQuery(QDC_ALL_PATHS);
-  displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend);
+  dptest::Extend();
   std::vector<std::wstring> names = dptest::FindNames(dir_.wpath() + L"\\*");
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::wstring>{L"state.json", L"state.json.lock"}));
@@ -300,12 +300,7 @@ TEST_F(StateTest, TheStatePathComesFromTheTestTheEnvironmentOrTheExecutable) {
   EXPECT_EQ(sim::StatePath(), L"C:\\elsewhere\\machine.json");
 
   ASSERT_TRUE(SetEnvironmentVariableW(L"DPSIM_STATE", nullptr));
-  wchar_t exe[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  ASSERT_GT(n, 0u);
-  std::wstring dir(exe, n);
-  dir.resize(dir.find_last_of(L'\\') + 1);
-  EXPECT_EQ(sim::StatePath(), dir + L"sim-state.json");
+  EXPECT_EQ(sim::StatePath(), GetExecutableDirectoryW() + L"\\sim-state.json");
 
   sim::SetStatePath(std::string("C:\\narrow\\state.json"));
   EXPECT_EQ(sim::StatePath(), L"C:\\narrow\\state.json");
