@@ -82,36 +82,6 @@ Check Query(UINT32 flags, bool counts, UINT32 paths, UINT32 modes, int arrays, b
   };
 }
 
-// Sized and queried as a program does, asked again when the configuration
-// changed in between.
-struct Listing {
-  LONG sizes = ERROR_SUCCESS;
-  LONG result = ERROR_SUCCESS;
-  UINT32 sizedPaths = 0, sizedModes = 0;
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
-  DISPLAYCONFIG_TOPOLOGY_ID topology{};
-};
-
-Listing Read(UINT32 flags) {
-  Listing l;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    l.sizes = displayapi::GetDisplayConfigBufferSizes(flags, &l.sizedPaths, &l.sizedModes);
-    if (l.sizes != ERROR_SUCCESS) return l;
-    l.paths.assign(std::max<UINT32>(l.sizedPaths, 1), DISPLAYCONFIG_PATH_INFO{});
-    l.modes.assign(std::max<UINT32>(l.sizedModes, 1), DISPLAYCONFIG_MODE_INFO{});
-    UINT32 p = l.sizedPaths, m = l.sizedModes;
-    l.result =
-        displayapi::QueryDisplayConfig(flags, &p, l.paths.data(), &m, l.modes.data(),
-                                       (flags & QDC_DATABASE_CURRENT) ? &l.topology : nullptr);
-    if (l.result == ERROR_INSUFFICIENT_BUFFER) continue;
-    l.paths.resize(l.result == ERROR_SUCCESS ? std::min(p, l.sizedPaths) : 0);
-    l.modes.resize(l.result == ERROR_SUCCESS ? std::min(m, l.sizedModes) : 0);
-    return l;
-  }
-  return l;
-}
-
 // The query answered with something, and no more than was sized: the sizes
 // may be "slightly larger than what's actually required", never smaller.
 std::string Fits(const Listing& l) {
@@ -121,10 +91,6 @@ std::string Fits(const Listing& l) {
   return l.paths.size() > l.sizedPaths || l.modes.size() > l.sizedModes
              ? "more written back than was sized"
              : "";
-}
-
-bool SameLuid(const LUID& a, const LUID& b) {
-  return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
 }
 
 // A path's source mode (index `s`) and target mode (index `t`, or none):
@@ -271,6 +237,12 @@ constexpr LONG k87 = ERROR_INVALID_PARAMETER;
 constexpr LONG k31 = ERROR_GEN_FAILURE;
 constexpr LONG k50 = ERROR_NOT_SUPPORTED;
 
+// The functions, as the rows name them.
+constexpr const char* kSizes = "GetDisplayConfigBufferSizes";
+constexpr const char* kQuery = "QueryDisplayConfig";
+constexpr const char* kInfo = "DisplayConfigGetDeviceInfo";
+constexpr const char* kSet = "SetDisplayConfig";
+
 constexpr Effect R = Effect::kReads;
 constexpr Effect V = Effect::kValidates;
 constexpr Effect A = Effect::kApplies;
@@ -280,65 +252,59 @@ constexpr Needs active = Needs::kActivePath;
 std::vector<Row> BuildTable() {
   return {
       // ---- GetDisplayConfigBufferSizes ----
-      {"S1", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS, both count pointers null", "87",
-       kWineSizes, R, any, Sizes(kAll, false, false, {k87}, Count::kAny, Count::kAny)},
-      {"S2", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS, no mode count pointer",
-       "87; the path count left as it was", kWineSizes, R, any,
-       Sizes(kAll, true, false, {k87}, Count::kLeft, Count::kAny)},
-      {"S3", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS, no path count pointer",
-       "87; the mode count left as it was", kWineSizes, R, any,
-       Sizes(kAll, false, true, {k87}, Count::kAny, Count::kLeft)},
-      {"S4", "GetDisplayConfigBufferSizes", "flags 0",
+      {"S1", kSizes, "QDC_ALL_PATHS, both count pointers null", "87", kWineSizes, R, any,
+       Sizes(kAll, false, false, {k87}, Count::kAny, Count::kAny)},
+      {"S2", kSizes, "QDC_ALL_PATHS, no mode count pointer", "87; the path count left as it was",
+       kWineSizes, R, any, Sizes(kAll, true, false, {k87}, Count::kLeft, Count::kAny)},
+      {"S3", kSizes, "QDC_ALL_PATHS, no path count pointer", "87; the mode count left as it was",
+       kWineSizes, R, any, Sizes(kAll, false, true, {k87}, Count::kAny, Count::kLeft)},
+      {"S4", kSizes, "flags 0",
        "87 (or 50: the flag check is the driver's); the path count 0, the mode count 0 or left",
        kWineSizes, R, any, Sizes(0, true, true, {k87, k50}, Count::kZero, Count::kZeroOrLeft)},
-      {"S5", "GetDisplayConfigBufferSizes", "flags 0xFF (three kinds and unknown bits)", "as S4",
-       kWineSizes, R, any, Sizes(0xFF, true, true, {k87, k50}, Count::kZero, Count::kZeroOrLeft)},
-      {"S6", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS", "0; both counts above 0", kWineSizes,
-       R, active, Sizes(kAll, true, true, {0}, Count::kPositive, Count::kPositive)},
-      {"S7", "GetDisplayConfigBufferSizes", "QDC_ONLY_ACTIVE_PATHS", "0; both counts above 0",
-       kWineSizes, R, active, Sizes(kActive, true, true, {0}, Count::kPositive, Count::kPositive)},
-      {"S8", "GetDisplayConfigBufferSizes", "QDC_DATABASE_CURRENT", "0; both counts above 0",
-       kWineSizes, R, active,
+      {"S5", kSizes, "flags 0xFF (three kinds and unknown bits)", "as S4", kWineSizes, R, any,
+       Sizes(0xFF, true, true, {k87, k50}, Count::kZero, Count::kZeroOrLeft)},
+      {"S6", kSizes, "QDC_ALL_PATHS", "0; both counts above 0", kWineSizes, R, active,
+       Sizes(kAll, true, true, {0}, Count::kPositive, Count::kPositive)},
+      {"S7", kSizes, "QDC_ONLY_ACTIVE_PATHS", "0; both counts above 0", kWineSizes, R, active,
+       Sizes(kActive, true, true, {0}, Count::kPositive, Count::kPositive)},
+      {"S8", kSizes, "QDC_DATABASE_CURRENT", "0; both counts above 0", kWineSizes, R, active,
        Sizes(QDC_DATABASE_CURRENT, true, true, {0}, Count::kPositive, Count::kPositive)},
-      {"S9", "GetDisplayConfigBufferSizes", "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE",
+      {"S9", kSizes, "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE",
        "0; both counts above 0 (Windows 10 and later)", kWineSizes, R, active,
        Sizes(kActive | QDC_VIRTUAL_MODE_AWARE, true, true, {0}, Count::kPositive,
              Count::kPositive)},
 
       // ---- QueryDisplayConfig: parameters ----
-      {"Q1", "QueryDisplayConfig", "QDC_ALL_PATHS, every pointer null", "87", kWineQuery, R, any,
+      {"Q1", kQuery, "QDC_ALL_PATHS, every pointer null", "87", kWineQuery, R, any,
        Query(kAll, false, 0, 0, kNoArray, false, {k87})},
-      {"Q2", "QueryDisplayConfig", "counts 0 and 0, no arrays", "87", kWineQuery, R, any,
+      {"Q2", kQuery, "counts 0 and 0, no arrays", "87", kWineQuery, R, any,
        Query(kAll, true, 0, 0, kNoArray, false, {k87})},
-      {"Q3", "QueryDisplayConfig", "counts 0 and 0, a path array only", "87", kWineQuery, R, any,
+      {"Q3", kQuery, "counts 0 and 0, a path array only", "87", kWineQuery, R, any,
        Query(kAll, true, 0, 0, kPathArray, false, {k87})},
-      {"Q4", "QueryDisplayConfig", "counts 0 and 0, a mode array only", "87", kWineQuery, R, any,
+      {"Q4", kQuery, "counts 0 and 0, a mode array only", "87", kWineQuery, R, any,
        Query(kAll, true, 0, 0, kModeArray, false, {k87})},
-      {"Q5", "QueryDisplayConfig", "counts 0 and 0, both arrays", "87", kWineQuery, R, any,
+      {"Q5", kQuery, "counts 0 and 0, both arrays", "87", kWineQuery, R, any,
        Query(kAll, true, 0, 0, kBothArrays, false, {k87})},
-      {"Q6", "QueryDisplayConfig", "path count 0, mode count 1, both arrays",
-       "87; the counts left as they were", kWineQuery, R, any,
-       Query(kAll, true, 0, 1, kBothArrays, false, {k87}, true)},
-      {"Q7", "QueryDisplayConfig", "flags 0, counts 1 and 1", "87", kWineQuery, R, any,
+      {"Q6", kQuery, "path count 0, mode count 1, both arrays", "87; the counts left as they were",
+       kWineQuery, R, any, Query(kAll, true, 0, 1, kBothArrays, false, {k87}, true)},
+      {"Q7", kQuery, "flags 0, counts 1 and 1", "87", kWineQuery, R, any,
        Query(0, true, 1, 1, kBothArrays, false, {k87})},
-      {"Q8", "QueryDisplayConfig", "flags 0xFF, counts 1 and 1", "87", kWineQuery, R, any,
+      {"Q8", kQuery, "flags 0xFF, counts 1 and 1", "87", kWineQuery, R, any,
        Query(0xFF, true, 1, 1, kBothArrays, false, {k87})},
-      {"Q9", "QueryDisplayConfig", "QDC_DATABASE_CURRENT without a topology pointer", "87",
-       kWineQuery, R, any, Query(QDC_DATABASE_CURRENT, true, 1, 1, kBothArrays, false, {k87})},
-      {"Q10", "QueryDisplayConfig", "QDC_ALL_PATHS with a topology pointer", "87", kWineQuery, R,
-       any, Query(kAll, true, 1, 1, kBothArrays, true, {k87})},
-      {"Q11", "QueryDisplayConfig", "QDC_ALL_PATHS, counts 1 and 1 (too few)",
+      {"Q9", kQuery, "QDC_DATABASE_CURRENT without a topology pointer", "87", kWineQuery, R, any,
+       Query(QDC_DATABASE_CURRENT, true, 1, 1, kBothArrays, false, {k87})},
+      {"Q10", kQuery, "QDC_ALL_PATHS with a topology pointer", "87", kWineQuery, R, any,
+       Query(kAll, true, 1, 1, kBothArrays, true, {k87})},
+      {"Q11", kQuery, "QDC_ALL_PATHS, counts 1 and 1 (too few)",
        "122; the counts left as they were", kWineQuery, R, active,
        Query(kAll, true, 1, 1, kBothArrays, false, {ERROR_INSUFFICIENT_BUFFER}, true)},
 
       // ---- QueryDisplayConfig: sizing and what comes back ----
-      {"Q12", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS, as sized",
-       "0; paths and modes, no more than sized", kMsSizes, R, active,
-       [](const Seen&) { return Fits(Read(kActive)); }},
-      {"Q13", "QueryDisplayConfig", "QDC_ALL_PATHS, as sized",
-       "0; paths and modes, no more than sized", kMsSizes, R, active,
-       [](const Seen&) { return Fits(Read(kAll)); }},
-      {"Q14", "QueryDisplayConfig", "QDC_DATABASE_CURRENT with a topology pointer, as sized",
+      {"Q12", kQuery, "QDC_ONLY_ACTIVE_PATHS, as sized", "0; paths and modes, no more than sized",
+       kMsSizes, R, active, [](const Seen&) { return Fits(Read(kActive)); }},
+      {"Q13", kQuery, "QDC_ALL_PATHS, as sized", "0; paths and modes, no more than sized", kMsSizes,
+       R, active, [](const Seen&) { return Fits(Read(kAll)); }},
+      {"Q14", kQuery, "QDC_DATABASE_CURRENT with a topology pointer, as sized",
        "0; a topology id (internal, clone, extend or external); each path's modes its own, the "
        "target modes without a total size",
        kWineResult, R, active,
@@ -357,7 +323,7 @@ std::vector<Row> BuildTable() {
          }
          return out;
        }},
-      {"Q15", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE, as sized",
+      {"Q15", kQuery, "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE, as sized",
        "0; the index unions in halves: a source mode or else a clone group, a target mode, a "
        "desktop image only with DISPLAYCONFIG_PATH_SUPPORT_VIRTUAL_MODE",
        kWineResult, R, active,
@@ -386,7 +352,7 @@ std::vector<Row> BuildTable() {
        }},
 
       // ---- The active paths, their modes and what the device-info requests say ----
-      {"C1", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS: each path",
+      {"C1", kQuery, "QDC_ONLY_ACTIVE_PATHS: each path",
        "DISPLAYCONFIG_PATH_ACTIVE and DISPLAYCONFIG_SOURCE_IN_USE; a source mode of its own "
        "source with a size; a target mode of its own target, with an active and a total size, "
        "or none",
@@ -400,7 +366,7 @@ std::vector<Row> BuildTable() {
                PathModes(seen.modes, p, p.sourceInfo.modeInfoIdx, p.targetInfo.modeInfoIdx, false));
          });
        }},
-      {"C2", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS: the source positions",
+      {"C2", kQuery, "QDC_ONLY_ACTIVE_PATHS: the source positions",
        "exactly one active source, the primary display, at (0,0)",
        "Microsoft: DISPLAYCONFIG_SOURCE_MODE, positions relative to the primary's origin", R,
        active,
@@ -415,7 +381,7 @@ std::vector<Row> BuildTable() {
          }
          return atOrigin == 1 ? "" : std::to_string(atOrigin) + " sources at (0,0)";
        }},
-      {"C3", "QueryDisplayConfig", "QDC_ALL_PATHS: the paths",
+      {"C3", kQuery, "QDC_ALL_PATHS: the paths",
        "the active ones are the active-only answer, in its order; every other one has both mode "
        "indexes invalid",
        kMsQuery, R, active,
@@ -437,7 +403,7 @@ std::vector<Row> BuildTable() {
          }
          return Both(out, inAll == activeOnly ? "" : "other active paths than the active query's");
        }},
-      {"C4", "DisplayConfigGetDeviceInfo",
+      {"C4", kInfo,
        "DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME (84 bytes) for each active path's source",
        "0; a GDI name \\\\.\\DISPLAYn", kWineResult, R, active,
        [](const Seen& seen) {
@@ -448,7 +414,7 @@ std::vector<Row> BuildTable() {
            return Both(Code(r, {0}), name.rfind(L"\\\\.\\DISPLAY", 0) == 0 ? "" : "no GDI name");
          });
        }},
-      {"C5", "DisplayConfigGetDeviceInfo",
+      {"C5", kInfo,
        "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME (420 bytes) for each active path's target",
        "0; a friendly name ended inside its 64 characters", kWineResult, R, active,
        [](const Seen& seen) {
@@ -462,7 +428,7 @@ std::vector<Row> BuildTable() {
            return Both(Code(r, {0}), ended ? "" : "the name is not ended");
          });
        }},
-      {"C6", "DisplayConfigGetDeviceInfo",
+      {"C6", kInfo,
        "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_PREFERRED_MODE for each active path's target",
        "0; a width and a height", kWineResult, R, active,
        [](const Seen& seen) {
@@ -472,8 +438,7 @@ std::vector<Row> BuildTable() {
            return Both(Code(r, {0}), m.width > 0 && m.height > 0 ? "" : "no size");
          });
        }},
-      {"C7", "DisplayConfigGetDeviceInfo",
-       "DISPLAYCONFIG_DEVICE_INFO_GET_ADAPTER_NAME for each active path's adapter",
+      {"C7", kInfo, "DISPLAYCONFIG_DEVICE_INFO_GET_ADAPTER_NAME for each active path's adapter",
        "0; an adapter device path", kWineResult, R, active,
        [](const Seen& seen) {
          return EveryPath(seen, [](const DISPLAYCONFIG_PATH_INFO& p) {
@@ -484,55 +449,51 @@ std::vector<Row> BuildTable() {
        }},
 
       // ---- DisplayConfigGetDeviceInfo: the header ----
-      {"D1", "DisplayConfigGetDeviceInfo", "a null packet", "31", kWineInfo, R, any,
+      {"D1", kInfo, "a null packet", "31", kWineInfo, R, any,
        [](const Seen&) { return Code(displayapi::DisplayConfigGetDeviceInfo(nullptr), {k31}); }},
-      {"D2", "DisplayConfigGetDeviceInfo", "type 0xFFFF (none), size 0", "31", kWineInfo, R, any,
+      {"D2", kInfo, "type 0xFFFF (none), size 0", "31", kWineInfo, R, any,
        Info(kUnknownType, 0, About::kNothing, {k31})},
-      {"D3", "DisplayConfigGetDeviceInfo", "source name, size 0", "31", kWineInfo, R, any,
+      {"D3", kInfo, "source name, size 0", "31", kWineInfo, R, any,
        Info(kSourceName, 0, About::kNothing, {k31})},
-      {"D4", "DisplayConfigGetDeviceInfo", "type 0xFFFF, the size of a header (20)", "87",
-       kWineInfo, R, any, Info(kUnknownType, kHeader, About::kNothing, {k87})},
-      {"D5", "DisplayConfigGetDeviceInfo", "source name, the size of a header", "87", kWineInfo, R,
-       any, Info(kSourceName, kHeader, About::kNothing, {k87})},
-      {"D6", "DisplayConfigGetDeviceInfo", "type 0xFFFF, the size of a source-name packet (84)",
-       "87", kWineInfo, R, any, Info(kUnknownType, 84, About::kNothing, {k87})},
-      {"D7", "DisplayConfigGetDeviceInfo", "source name, one byte short (83)",
+      {"D4", kInfo, "type 0xFFFF, the size of a header (20)", "87", kWineInfo, R, any,
+       Info(kUnknownType, kHeader, About::kNothing, {k87})},
+      {"D5", kInfo, "source name, the size of a header", "87", kWineInfo, R, any,
+       Info(kSourceName, kHeader, About::kNothing, {k87})},
+      {"D6", kInfo, "type 0xFFFF, the size of a source-name packet (84)", "87", kWineInfo, R, any,
+       Info(kUnknownType, 84, About::kNothing, {k87})},
+      {"D7", kInfo, "source name, one byte short (83)",
        "87 (Microsoft names 122 for a packet that is too small; Windows is seen to answer 87)",
        kWineInfo, R, any, Info(kSourceName, 83, About::kNothing, {k87})},
-      {"D8", "DisplayConfigGetDeviceInfo", "target name, one byte short (419)", "87", kWineInfo, R,
-       any, Info(kTargetName, 419, About::kNothing, {k87})},
-      {"D9", "DisplayConfigGetDeviceInfo", "preferred mode, one byte short", "87", kWineInfo, R,
-       any,
+      {"D8", kInfo, "target name, one byte short (419)", "87", kWineInfo, R, any,
+       Info(kTargetName, 419, About::kNothing, {k87})},
+      {"D9", kInfo, "preferred mode, one byte short", "87", kWineInfo, R, any,
        Info(kPreferred, sizeof(DISPLAYCONFIG_TARGET_PREFERRED_MODE) - 1, About::kNothing, {k87})},
-      {"D10", "DisplayConfigGetDeviceInfo", "adapter name, one byte short", "87", kWineInfo, R, any,
+      {"D10", kInfo, "adapter name, one byte short", "87", kWineInfo, R, any,
        Info(kAdapterName, sizeof(DISPLAYCONFIG_ADAPTER_NAME) - 1, About::kNothing, {k87})},
-      {"D11", "DisplayConfigGetDeviceInfo",
-       "source name of an active source, adapter 0xFFFF:0xFFFF", "31", kWineResult, R, active,
-       Info(kSourceName, 84, About::kUnknownAdapter, {k31})},
-      {"D12", "DisplayConfigGetDeviceInfo", "target name, adapter 0xFFFF:0xFFFF", "31 (or 50)",
-       kWineInfo, R, any, Info(kTargetName, 420, About::kUnknownAdapter, {k31, k50})},
-      {"D13", "DisplayConfigGetDeviceInfo", "preferred mode, adapter 0xFFFF:0xFFFF",
-       "31 (or 87, or 50)", kWineInfo, R, any,
+      {"D11", kInfo, "source name of an active source, adapter 0xFFFF:0xFFFF", "31", kWineResult, R,
+       active, Info(kSourceName, 84, About::kUnknownAdapter, {k31})},
+      {"D12", kInfo, "target name, adapter 0xFFFF:0xFFFF", "31 (or 50)", kWineInfo, R, any,
+       Info(kTargetName, 420, About::kUnknownAdapter, {k31, k50})},
+      {"D13", kInfo, "preferred mode, adapter 0xFFFF:0xFFFF", "31 (or 87, or 50)", kWineInfo, R,
+       any,
        Info(kPreferred, sizeof(DISPLAYCONFIG_TARGET_PREFERRED_MODE), About::kUnknownAdapter,
             {k31, k87, k50})},
-      {"D14", "DisplayConfigGetDeviceInfo", "adapter name, adapter 0xFFFF:0xFFFF",
-       "31 (or 87, or 50)", kWineInfo, R, any,
+      {"D14", kInfo, "adapter name, adapter 0xFFFF:0xFFFF", "31 (or 87, or 50)", kWineInfo, R, any,
        Info(kAdapterName, sizeof(DISPLAYCONFIG_ADAPTER_NAME), About::kUnknownAdapter,
             {k31, k87, k50})},
-      {"D15", "DisplayConfigGetDeviceInfo", "source name, the adapter's, an id no source has",
+      {"D15", kInfo, "source name, the adapter's, an id no source has",
        "not settled; the simulated stack answers 87", kWineInfo, R, active,
        Info(kSourceName, 84, About::kUnknownId, {k87}),
        "no source tries an unknown id on a known adapter"},
-      {"D16", "DisplayConfigGetDeviceInfo", "target name, the adapter's, an id no target has",
+      {"D16", kInfo, "target name, the adapter's, an id no target has",
        "not settled; the simulated stack answers 87", kWineInfo, R, active,
        Info(kTargetName, 420, About::kUnknownId, {k87}),
        "no source tries an unknown id on a known adapter"},
-      {"D17", "DisplayConfigGetDeviceInfo", "source name of an active source, one byte long (85)",
+      {"D17", kInfo, "source name of an active source, one byte long (85)",
        "not settled; the simulated stack answers 87", kWineInfo, R, active,
        Info(kSourceName, 85, About::kActivePath, {k87}),
        "Wine's test tries packets that are too small, never one that is too large"},
-      {"D18", "DisplayConfigGetDeviceInfo",
-       "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_BASE_TYPE (6) for an active target",
+      {"D18", kInfo, "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_BASE_TYPE (6) for an active target",
        "not settled; the simulated stack answers 50", "Microsoft: DisplayConfigGetDeviceInfo", R,
        active,
        Info(DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_BASE_TYPE, sizeof(DISPLAYCONFIG_TARGET_BASE_TYPE),
@@ -540,48 +501,47 @@ std::vector<Row> BuildTable() {
        "a documented request the simulated stack does not model; no source shows its answer"},
 
       // ---- SetDisplayConfig: the flag rules (nothing is applied) ----
-      {"F1", "SetDisplayConfig", "flags 0, no arrays", "87 (\"0 is not valid\")", kMsSet, V, any,
+      {"F1", kSet, "flags 0, no arrays", "87 (\"0 is not valid\")", kMsSet, V, any,
        Set(0, false, {k87})},
-      {"F2", "SetDisplayConfig", "SDC_APPLY | SDC_VALIDATE | SDC_TOPOLOGY_EXTEND",
+      {"F2", kSet, "SDC_APPLY | SDC_VALIDATE | SDC_TOPOLOGY_EXTEND",
        "87 (\"either SDC_APPLY or SDC_VALIDATE ... but not both\")", kMsSet, A, any,
        Set(SDC_APPLY | kValidate | kExtend, false, {k87})},
-      {"F3", "SetDisplayConfig", "SDC_TOPOLOGY_EXTEND alone (neither apply nor validate)", "87",
-       kMsSet, V, any, Set(kExtend, false, {k87})},
-      {"F4", "SetDisplayConfig", "SDC_VALIDATE alone (neither supplied nor a topology)", "87",
-       kMsSet, V, any, Set(kValidate, false, {k87})},
-      {"F5", "SetDisplayConfig",
+      {"F3", kSet, "SDC_TOPOLOGY_EXTEND alone (neither apply nor validate)", "87", kMsSet, V, any,
+       Set(kExtend, false, {k87})},
+      {"F4", kSet, "SDC_VALIDATE alone (neither supplied nor a topology)", "87", kMsSet, V, any,
+       Set(kValidate, false, {k87})},
+      {"F5", kSet,
        "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_TOPOLOGY_EXTEND, the active arrays",
        "87", kMsSet, V, active, Set(kValidate | kSupplied | kExtend, true, {k87})},
-      {"F6", "SetDisplayConfig", "SDC_VALIDATE | SDC_NO_OPTIMIZATION | SDC_TOPOLOGY_EXTEND",
+      {"F6", kSet, "SDC_VALIDATE | SDC_NO_OPTIMIZATION | SDC_TOPOLOGY_EXTEND",
        "87 (only with SDC_APPLY)", kMsSet, V, any,
        Set(kValidate | SDC_NO_OPTIMIZATION | kExtend, false, {k87})},
-      {"F7", "SetDisplayConfig", "SDC_VALIDATE | SDC_SAVE_TO_DATABASE | SDC_TOPOLOGY_EXTEND",
+      {"F7", kSet, "SDC_VALIDATE | SDC_SAVE_TO_DATABASE | SDC_TOPOLOGY_EXTEND",
        "87 (only with SDC_USE_SUPPLIED_DISPLAY_CONFIG)", kMsSet, V, any,
        Set(kValidate | SDC_SAVE_TO_DATABASE | kExtend, false, {k87})},
-      {"F8", "SetDisplayConfig",
+      {"F8", kSet,
        "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_PATH_PERSIST_IF_REQUIRED, the "
        "active arrays",
        "87", kMsSet, V, active,
        Set(kValidate | kSupplied | SDC_PATH_PERSIST_IF_REQUIRED, true, {k87})},
-      {"F9", "SetDisplayConfig",
+      {"F9", kSet,
        "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_FORCE_MODE_ENUMERATION, the active "
        "arrays",
        "87 (only with SDC_APPLY and SDC_USE_SUPPLIED_DISPLAY_CONFIG)", kMsSet, V, active,
        Set(kValidate | kSupplied | SDC_FORCE_MODE_ENUMERATION, true, {k87})},
-      {"F10", "SetDisplayConfig",
-       "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_ALLOW_PATH_ORDER_CHANGES",
+      {"F10", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_ALLOW_PATH_ORDER_CHANGES",
        "87 (only with SDC_TOPOLOGY_SUPPLIED)", kMsSet, V, any,
        Set(kValidate | kExtend | SDC_ALLOW_PATH_ORDER_CHANGES, false, {k87})},
-      {"F11", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | 0x40000000 (no such flag)",
+      {"F11", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | 0x40000000 (no such flag)",
        "not settled; the simulated stack answers 87", kMsSet, V, any,
        Set(kValidate | kExtend | 0x40000000, false, {k87}),
        "the page lists the flags but says nothing of any other bit; no source shows the code"},
-      {"F12", "SetDisplayConfig",
+      {"F12", kSet,
        "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, the active "
        "arrays as queried",
        "0: the configuration in use can be set", "Microsoft: SetDisplayConfig, SDC_VALIDATE", V,
        active, Set(kValidate | kSupplied, true, {0})},
-      {"F13", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_TOPOLOGY_SUPPLIED",
+      {"F13", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_TOPOLOGY_SUPPLIED",
        "what F14 answers: \"SetDisplayConfig does not fail\" but ignores SDC_TOPOLOGY_SUPPLIED",
        kMsSet, V, active,
        [](const Seen&) {
@@ -593,27 +553,27 @@ std::vector<Row> BuildTable() {
                     ? ""
                     : "answered " + std::to_string(both) + ", F14 " + std::to_string(plain);
        }},
-      {"F14", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, no arrays",
+      {"F14", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, no arrays",
        "not settled; the simulated stack answers 0", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | kExtend, false, {0}),
        "the machine's persistence database decides; no source shows the answer"},
-      {"F15", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, the active arrays",
+      {"F15", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, the active arrays",
        "not settled; the simulated stack answers 87", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | kExtend, true, {k87}),
        "that a topology request takes no arrays is the stack's reading; no source shows the code"},
-      {"F16", "SetDisplayConfig", "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, no arrays",
+      {"F16", kSet, "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, no arrays",
        "not settled; the simulated stack answers 87", "Microsoft: SetDisplayConfig", V, any,
        Set(kValidate | kSupplied, false, {k87}), "nothing to set; no source shows the code"},
-      {"F17", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_SUPPLIED, the active arrays",
+      {"F17", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_SUPPLIED, the active arrays",
        "not settled; the simulated stack answers 50", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | SDC_TOPOLOGY_SUPPLIED, true, {k50}),
        "a supplied topology takes its modes from the database, which the stack does not model; "
        "no source shows the answer"},
-      {"F18", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_CLONE",
+      {"F18", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_CLONE",
        "not settled; the simulated stack answers 50", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | SDC_TOPOLOGY_CLONE, false, {k50}),
        "the clone, internal, external and database topologies are not modelled"},
-      {"F19", "SetDisplayConfig",
+      {"F19", kSet,
        "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_VIRTUAL_MODE_AWARE, the active "
        "arrays",
        "not settled; the simulated stack answers 50", "Microsoft: SetDisplayConfig", V, active,
@@ -621,7 +581,7 @@ std::vector<Row> BuildTable() {
        "the virtual-mode layout of a supplied configuration is not modelled"},
 
       // ---- The persistence database ----
-      {"P1", "SetDisplayConfig",
+      {"P1", kSet,
        "SDC_APPLY | SDC_TOPOLOGY_EXTEND after a layout saved with SDC_SAVE_TO_DATABASE and one "
        "display shown alone since",
        "0; the saved layout back, each source where it was saved",
@@ -636,8 +596,7 @@ std::vector<Row> BuildTable() {
              Code(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, SDC_APPLY | kExtend), {0}));
          return Both(out, AsSaved(Read(kActive), seen, saved));
        }},
-      {"P2", "QueryDisplayConfig",
-       "QDC_DATABASE_CURRENT after a layout saved and one display shown alone since",
+      {"P2", kQuery, "QDC_DATABASE_CURRENT after a layout saved and one display shown alone since",
        "0; the saved layout, topology extend",
        "Microsoft: GetDisplayConfigBufferSizes, QDC_DATABASE_CURRENT: \"the active paths as "
        "defined in the persistence database for the currently connected monitors\"",
@@ -653,6 +612,25 @@ std::vector<Row> BuildTable() {
 }
 
 }  // namespace
+
+Listing Read(UINT32 flags) {
+  Listing l;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    l.sizes = displayapi::GetDisplayConfigBufferSizes(flags, &l.sizedPaths, &l.sizedModes);
+    if (l.sizes != ERROR_SUCCESS) return l;
+    l.paths.assign(std::max<UINT32>(l.sizedPaths, 1), DISPLAYCONFIG_PATH_INFO{});
+    l.modes.assign(std::max<UINT32>(l.sizedModes, 1), DISPLAYCONFIG_MODE_INFO{});
+    UINT32 p = l.sizedPaths, m = l.sizedModes;
+    l.result =
+        displayapi::QueryDisplayConfig(flags, &p, l.paths.data(), &m, l.modes.data(),
+                                       (flags & QDC_DATABASE_CURRENT) ? &l.topology : nullptr);
+    if (l.result == ERROR_INSUFFICIENT_BUFFER) continue;
+    l.paths.resize(l.result == ERROR_SUCCESS ? std::min(p, l.sizedPaths) : 0);
+    l.modes.resize(l.result == ERROR_SUCCESS ? std::min(m, l.sizedModes) : 0);
+    return l;
+  }
+  return l;
+}
 
 Seen LookAtTheMachine() {
   const Listing l = Read(kActive);
@@ -707,6 +685,10 @@ bool Applies(const Row& row, const Seen& seen) {
       return seen.sources >= 2;
   }
   return false;
+}
+
+bool SameLuid(const LUID& a, const LUID& b) {
+  return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
 }
 
 std::string Describe(const Row& row) {
