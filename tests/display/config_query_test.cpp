@@ -48,31 +48,24 @@ TEST_P(ConfigQueryTest, QueryThatMeetsAChangeIsAskedAgain) {
   constexpr sim::Api kSizes = sim::Api::GetDisplayConfigBufferSizes;
   constexpr sim::Api kQuery = sim::Api::QueryDisplayConfig;
   const std::string failedQuery = "Failed to query display config.\n";
+  using Faults = std::vector<sim::Fault>;
   struct Case {
     const char* name;
-    std::vector<sim::Fault> faults;
+    Faults faults;
     std::string failure;  // empty: the read succeeds
     uint32_t sizesCalls, queryCalls;
   };
   const Case cases[] = {
-      {"122 once", {{kQuery, 1, k122}}, "", 2, 2},
-      {"122 twice", {{kQuery, 1, k122}, {kQuery, 2, k122}}, "", 3, 3},
-      {"122 three times",
-       {{kQuery, 1, k122}, {kQuery, 2, k122}, {kQuery, 3, k122}},
-       failedQuery,
-       3,
-       3},
-      {"another error is not retried", {{kQuery, 1, ERROR_INVALID_PARAMETER}}, failedQuery, 1, 1},
-      {"122, then another error",
-       {{kQuery, 1, k122}, {kQuery, 2, ERROR_GEN_FAILURE}},
-       failedQuery,
-       2,
-       2},
-      {"122, then the sizes fail",
-       {{kQuery, 1, k122}, {kSizes, 2, ERROR_ACCESS_DENIED}},
-       "Failed to get display config buffer sizes.\n",
-       2,
+      {"122 once", Faults{{kQuery, 1, k122}}, "", 2, 2},
+      {"122 twice", Faults{{kQuery, 1, k122}, {kQuery, 2, k122}}, "", 3, 3},
+      {"122 three times", Faults{{kQuery, 1, k122}, {kQuery, 2, k122}, {kQuery, 3, k122}},
+       failedQuery, 3, 3},
+      {"another error is not retried", Faults{{kQuery, 1, ERROR_INVALID_PARAMETER}}, failedQuery, 1,
        1},
+      {"122, then another error", Faults{{kQuery, 1, k122}, {kQuery, 2, ERROR_GEN_FAILURE}},
+       failedQuery, 2, 2},
+      {"122, then the sizes fail", Faults{{kQuery, 1, k122}, {kSizes, 2, ERROR_ACCESS_DENIED}},
+       "Failed to get display config buffer sizes.\n", 2, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

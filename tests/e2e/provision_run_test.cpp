@@ -19,6 +19,8 @@ using ::testing::Not;
 
 using dptest::Profile;
 using dptest::Sandbox;
+using Profiles = std::vector<Profile>;
+using Texts = std::vector<std::string>;
 
 // The query of attempt 2 (the third listing of the run) meets the virtual
 // monitor coming up and answers ERROR_INSUFFICIENT_BUFFER once.
@@ -150,11 +152,11 @@ struct OtherRun {
   const char* name;
   const char* deployment;  // below the sandbox; may hold a space
   sim::Machine machine;
-  std::vector<Profile> profiles;
+  Profiles profiles;
   const wchar_t* helperAs;  // WKEX_AS
   // In the log, in order (placeholders: support/text.h).
-  std::vector<std::string> inOrder;
-  std::vector<std::string> absent;
+  Texts inOrder;
+  Texts absent;
   std::size_t helperStarts = 0;
   bool profilesUntouched = false;
   std::string helperCommandLine;  // checked when started
@@ -168,67 +170,36 @@ const std::string kFiveAttemptsAbort =
     "ERROR: After 5 retries, still detected inactive displays, abort.\n";
 
 std::vector<OtherRun> OtherRunCases() {
+  const Profiles one = {{2560, 1440, 60}};
   return {
-      {"HelperAddsNothing",
-       "",
-       dptest::OneDellDisplay(),
-       {{2560, 1440, 60}},
-       L"never",
-       {"wkex.exe launched successfully from <D>\\wkex.exe\nAvailable displays (retry 1):\n",
-        kFiveAttemptsAbort},
-       {"Final available displays"},
-       1,
-       false,
-       "<D>\\wkex.exe /d <P>"},
-      {"DirectoryWithASpace",
-       "my tools",
-       dptest::OneDellDisplay(),
-       {{2560, 1440, 60}},
+      {"HelperAddsNothing", "", dptest::OneDellDisplay(), one, L"never",
+       Texts{"wkex.exe launched successfully from <D>\\wkex.exe\nAvailable displays (retry 1):\n",
+             kFiveAttemptsAbort},
+       Texts{"Final available displays"}, 1, false, "<D>\\wkex.exe /d <P>"},
+      {"DirectoryWithASpace", "my tools", dptest::OneDellDisplay(), one, L"clone",
+       Texts{"Searching in directory: <D>\\edid\n", "Selected hex file: <P>\n",
+             "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<P>\"\n"
+             "wkex.exe launched successfully from <D>\\wkex.exe\n",
+             "Primary display successfully set to \"TovikMonitor\"\n"},
+       Texts{}, 1, false, "\"<D>\\wkex.exe\" /d \"<P>\""},
+      {"QueryMeetsTheVirtualMonitorComingUp", "", OneDisplayWhoseSecondAttemptMeetsAChange(), one,
        L"clone",
-       {"Searching in directory: <D>\\edid\n", "Selected hex file: <P>\n",
-        "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"<P>\"\n"
-        "wkex.exe launched successfully from <D>\\wkex.exe\n",
-        "Primary display successfully set to \"TovikMonitor\"\n"},
-       {},
-       1,
-       false,
-       "\"<D>\\wkex.exe\" /d \"<P>\""},
-      {"QueryMeetsTheVirtualMonitorComingUp",
-       "",
-       OneDisplayWhoseSecondAttemptMeetsAChange(),
-       {{2560, 1440, 60}},
-       L"clone",
-       {"Available displays (retry 2):\n", "is clone mode, forcing to Extend mode...\n",
-        "Primary display successfully set to \"TovikMonitor\"\n"},
-       {"Failed to query display config.", "EnumerateDisplays failed."},
-       1,
-       false,
-       "<D>\\wkex.exe /d <P>",
-       dptest::kTypicalLayout},
-      {"TwoDisplaysAtStart",
-       "",
-       dptest::ArrangedWithTovik(),
-       {{2560, 1440, 60}, {1920, 1080, 60, true}},
-       L"clone",
-       {"Available displays (retry 1):\n",
-        "Target display \"TovikMonitor\" is already primary, no change.\n"},
-       {"Reading config file", "File does not exist", "Searching in directory", "wkex"},
-       0,
-       true,
-       ""},
-      {"NoDisplayAtAll",
-       "",
-       sim::Machine{},
-       {{2560, 1440, 60}},
-       L"never",
-       {"No displays detected.\nEnumerateDisplays failed.\nReading config file: ",
-        "Selected hex file: <P>\n",
-        "wkex.exe launched successfully from <D>\\wkex.exe\n"
-        "No displays detected.\nEnumerateDisplays failed.\n"},
-       {"Available displays"},
-       1,
-       false,
-       "<D>\\wkex.exe /d <P>"},
+       Texts{"Available displays (retry 2):\n", "is clone mode, forcing to Extend mode...\n",
+             "Primary display successfully set to \"TovikMonitor\"\n"},
+       Texts{"Failed to query display config.", "EnumerateDisplays failed."}, 1, false,
+       "<D>\\wkex.exe /d <P>", dptest::kTypicalLayout},
+      {"TwoDisplaysAtStart", "", dptest::ArrangedWithTovik(),
+       Profiles{{2560, 1440, 60}, {1920, 1080, 60, true}}, L"clone",
+       Texts{"Available displays (retry 1):\n",
+             "Target display \"TovikMonitor\" is already primary, no change.\n"},
+       Texts{"Reading config file", "File does not exist", "Searching in directory", "wkex"}, 0,
+       true, ""},
+      {"NoDisplayAtAll", "", sim::Machine{}, one, L"never",
+       Texts{"No displays detected.\nEnumerateDisplays failed.\nReading config file: ",
+             "Selected hex file: <P>\n",
+             "wkex.exe launched successfully from <D>\\wkex.exe\n"
+             "No displays detected.\nEnumerateDisplays failed.\n"},
+       Texts{"Available displays"}, 1, false, "<D>\\wkex.exe /d <P>"},
   };
 }
 

@@ -62,15 +62,11 @@ std::vector<LaunchCase> Cases() {
   noList.failures[Call::WTSEnumerateSessionsW] = ERROR_ACCESS_DENIED;
   const std::string ok = "create process success, command_line:<C>, process_id:4242.";
   return {
-      {"ConsoleSession", {}, true, "app", ok, true, 1},
-      {"SpaceInTheDirectory",
-       {},
-       true,
-       "my app",
-       "create process success, command_line:\"<C>\", process_id:4242.",
-       true,
-       1},
-      {"CompanionMissing", {}, false, "app", "Target executable not found: <C>", false, 0xFFFFFFFF},
+      {"ConsoleSession", fakesession::Script{}, true, "app", ok, true, 1},
+      {"SpaceInTheDirectory", fakesession::Script{}, true, "my app",
+       "create process success, command_line:\"<C>\", process_id:4242.", true, 1},
+      {"CompanionMissing", fakesession::Script{}, false, "app", "Target executable not found: <C>",
+       false, 0xFFFFFFFF},
       {"QueryUserTokenFails", failing(Call::WTSQueryUserToken, ERROR_NO_TOKEN), true, "app",
        "WTSQueryUserToken failed. Error: 1008", false, 1},
       {"DuplicateTokenFails", failing(Call::DuplicateTokenEx, ERROR_ACCESS_DENIED), true, "app",
@@ -93,14 +89,10 @@ std::vector<LaunchCase> Cases() {
        true, 2},
       // Without its directory the companion path would lie at the drive's
       // root, where anyone may create it: nothing is looked at or started.
-      {"UnknownExecutableDirectory",
-       {},
-       true,
-       "",
+      {"UnknownExecutableDirectory", fakesession::Script{}, true, "",
        "LaunchProtectInUserSession: failed to get executable directory, skip launching "
        "zanbyprotect.exe\n",
-       false,
-       0xFFFFFFFF},
+       false, 0xFFFFFFFF},
       {"NoConsoleNoSnapshot", noSnapshot, true, "app",
        "Failed to get active session ID. Error: 0can not find explorer or winlogon.", false,
        0xFFFFFFFF},
