@@ -11,6 +11,7 @@ using dptest::BuiltIn;
 using dptest::Extend;
 using dptest::Monitor;
 using dptest::RunQuery;
+using dptest::Summary;
 
 constexpr uint32_t kDell = 0x1100, kTovik = 0x1101, kLg = 0x1102;
 
@@ -102,22 +103,6 @@ TEST_F(ScriptTest, AFailedCallTouchesNothingButIsRecorded) {
 }
 
 // ---- what events do ----
-
-std::string Summary(const sim::Machine& m) {
-  std::string out;
-  for (const sim::Path& p : m.paths) {
-    const sim::Source& s = *sim::FindSource(m, p.sourceId);
-    out += std::to_string(p.targetId) + "@" + s.gdiName.substr(4) + "(" +
-           std::to_string(s.mode->x) + "," + std::to_string(s.mode->y) + ")" +
-           std::to_string(s.mode->width) + " ";
-  }
-  for (const sim::Target& t : m.targets) {
-    if (!sim::IsTargetActive(m, t.id)) {
-      out += std::to_string(t.id) + (t.available ? ":idle " : ":unplugged ");
-    }
-  }
-  return out;
-}
 
 sim::Target Tovik(uint32_t id = kTovik) { return Monitor(id, "TovikMonitor", 2560, 1440); }
 
@@ -281,10 +266,6 @@ TEST_F(ScriptTest, CallCountEventsWaitForTheirFunction) {
   EXPECT_TRUE(m.events[0].fired);
   EXPECT_TRUE(sim::IsTargetActive(m, kLg));
 }
-
-}  // namespace
-
-namespace {
 
 // The gate holds a run's calls past its count, whichever function they are,
 // until someone opens it; the calls up to the count are never held.

@@ -12,35 +12,9 @@ using dptest::RunQuery;
 using dptest::SetConfig;
 using dptest::Shown;
 using dptest::SideBySide;
+using dptest::Summary;
 
 class SetTest : public dptest::SimStateTest {};
-
-// Where each active target ends up: target id -> (source id, x, y, width).
-struct Placement {
-  uint32_t target;
-  uint32_t source;
-  int32_t x, y;
-  uint32_t width;
-};
-
-std::vector<Placement> Placements(const sim::Machine& m) {
-  std::vector<Placement> out;
-  for (const sim::Path& p : m.paths) {
-    const sim::SourceMode& mode = *sim::FindSource(m, p.sourceId)->mode;
-    out.push_back(Placement{p.targetId, p.sourceId, mode.x, mode.y, mode.width});
-  }
-  return out;
-}
-
-std::string Describe(const std::vector<Placement>& placements) {
-  std::string out;
-  for (const Placement& p : placements) {
-    out += "target " + std::to_string(p.target) + " on source " + std::to_string(p.source) +
-           " at (" + std::to_string(p.x) + "," + std::to_string(p.y) + ") width " +
-           std::to_string(p.width) + "\n";
-  }
-  return out;
-}
 
 TEST_F(SetTest, ExtendGivesEveryAvailableTargetItsOwnSourceInARow) {
   struct Case {
@@ -69,34 +43,27 @@ TEST_F(SetTest, ExtendGivesEveryAvailableTargetItsOwnSourceInARow) {
 
   const Case cases[] = {
       {"an inactive path's target gets its source back, in its preferred mode", lost,
-       "target 4352 on source 0 at (0,0) width 1920\n"
-       "target 4353 on source 1 at (1920,0) width 2560\n"},
+       "4352@DISPLAY1(0,0)1920 4353@DISPLAY2(1920,0)2560 "},
       {"clone splits, the new source takes the preferred mode", BuiltIn("two-clone"),
-       "target 4352 on source 0 at (0,0) width 1920\n"
-       "target 4353 on source 1 at (1920,0) width 2560\n"},
+       "4352@DISPLAY1(0,0)1920 4353@DISPLAY2(1920,0)2560 "},
       {"inactive target joins on the free source", BuiltIn("two-one-inactive"),
-       "target 4352 on source 0 at (0,0) width 1920\n"
-       "target 4353 on source 1 at (1920,0) width 2560\n"},
+       "4352@DISPLAY1(0,0)1920 4353@DISPLAY2(1920,0)2560 "},
       {"already extended stays as it is", BuiltIn("two-extend-primary"),
-       "target 4352 on source 0 at (2560,0) width 1920\n"
-       "target 4353 on source 1 at (0,0) width 2560\n"},
-      {"stacked becomes a row", stacked,
-       "target 1 on source 0 at (0,0) width 1920\ntarget 2 on source 1 at (1920,0) width 1280\n"},
+       "4352@DISPLAY1(2560,0)1920 4353@DISPLAY2(0,0)2560 "},
+      {"stacked becomes a row", stacked, "1@DISPLAY1(0,0)1920 2@DISPLAY2(1920,0)1280 "},
       {"left of the primary moves right of it", leftOfPrimary,
-       "target 1 on source 0 at (0,0) width 1920\ntarget 2 on source 1 at (1920,0) width 1280\n"},
+       "1@DISPLAY1(0,0)1920 2@DISPLAY2(1920,0)1280 "},
       {"the primary stays first", primaryRightmost,
-       "target 1 on source 0 at (1280,0) width 1920\n"
-       "target 2 on source 1 at (0,0) width 1280\n"
-       "target 3 on source 2 at (3200,0) width 800\n"},
+       "1@DISPLAY1(1280,0)1920 2@DISPLAY2(0,0)1280 3@DISPLAY3(3200,0)800 "},
       {"gone target dropped, new one gets the freed source", pulled,
-       "target 1 on source 0 at (0,0) width 1920\ntarget 3 on source 1 at (1920,0) width 1024\n"},
+       "1@DISPLAY1(0,0)1920 3@DISPLAY2(1920,0)1024 2:unplugged "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Use(c.before);
     ASSERT_EQ(Extend(), ERROR_SUCCESS);
     const sim::Machine after = Now();
-    EXPECT_EQ(Describe(Placements(after)), c.expected) << sim::RenderDesktop(after);
+    EXPECT_EQ(Summary(after), c.expected) << sim::RenderDesktop(after);
     EXPECT_EQ(sim::CheckMachine(after), "");
     for (const sim::Path& p : after.paths) EXPECT_TRUE(p.active);
   }
@@ -121,10 +88,7 @@ TEST_F(SetTest, ExtendGrowsASourceWhenAllAreTaken) {
   ASSERT_EQ(Extend(), ERROR_SUCCESS);
   const sim::Machine after = Now();
   ASSERT_EQ(after.sources.size(), 2u);
-  EXPECT_EQ(after.sources[1].gdiName, "\\\\.\\DISPLAY2");
-  EXPECT_EQ(
-      Describe(Placements(after)),
-      "target 1 on source 0 at (0,0) width 1920\ntarget 2 on source 1 at (1920,0) width 1920\n");
+  EXPECT_EQ(Summary(after), "1@DISPLAY1(0,0)1920 2@DISPLAY2(1920,0)1920 ");
 }
 
 // The product's way of making display `index` primary: query the active
@@ -155,22 +119,14 @@ TEST_F(SetTest, SuppliedLayoutIsAppliedSavedAndRecordedAsGiven) {
   Layout l = RowWithFirst(1);  // TovikMonitor first
   ASSERT_EQ(SetConfig(l.paths, l.modes, dptest::kSdcSuppliedSaved), ERROR_SUCCESS);
   const sim::Machine after = Now();
-  EXPECT_EQ(Describe(Placements(after)),
-            "target 4353 on source 1 at (0,0) width 2560\n"
-            "target 4352 on source 0 at (2560,0) width 1920\n")
+  EXPECT_EQ(Summary(after), "4353@DISPLAY2(0,0)2560 4352@DISPLAY1(2560,0)1920 ")
       << sim::RenderDesktop(after);
   ASSERT_EQ(after.setCalls.size(), 1u);
   const sim::RecordedSetCall& call = after.setCalls[0];
   EXPECT_EQ(call.flags, dptest::kSdcSuppliedSaved);
   EXPECT_EQ(call.result, ERROR_SUCCESS);
-  ASSERT_EQ(call.paths.size(), l.paths.size());
-  ASSERT_EQ(call.modes.size(), l.modes.size());
-  for (size_t i = 0; i < l.paths.size(); ++i) {
-    EXPECT_EQ(memcmp(&call.paths[i], &l.paths[i], sizeof l.paths[i]), 0) << "path " << i;
-  }
-  for (size_t i = 0; i < l.modes.size(); ++i) {
-    EXPECT_EQ(memcmp(&call.modes[i], &l.modes[i], sizeof l.modes[i]), 0) << "mode " << i;
-  }
+  EXPECT_TRUE(dptest::SameBytes(call.paths, l.paths)) << "the paths";
+  EXPECT_TRUE(dptest::SameBytes(call.modes, l.modes)) << "the modes";
   EXPECT_EQ(after.databaseSaves, 1u);
   ASSERT_TRUE(after.database.has_value());
   ASSERT_EQ(after.database->paths.size(), 2u);
@@ -198,7 +154,7 @@ TEST_F(SetTest, InactivePathsInTheArrayAreIgnored) {
   const dptest::Query q = RunQuery(QDC_ALL_PATHS);
   ASSERT_EQ(q.result, ERROR_SUCCESS);
   ASSERT_EQ(SetConfig(q.paths, q.modes, dptest::kSdcSuppliedSaved), ERROR_SUCCESS);
-  EXPECT_EQ(Describe(Placements(Now())), "target 4352 on source 0 at (0,0) width 1920\n");
+  EXPECT_EQ(Summary(Now()), "4352@DISPLAY1(0,0)1920 4353:idle ");
 }
 
 TEST_F(SetTest, UnsoundSuppliedLayoutsAreRefusedAndChangeNothing) {
@@ -319,20 +275,14 @@ TEST_F(SetTest, FlagCombinationsAreCheckedAsWindowsDoes) {
       {"extend with extras", dptest::kSdcExtend | SDC_ALLOW_CHANGES | SDC_NO_OPTIMIZATION, false,
        ERROR_SUCCESS, true},
   };
+  // A valid extend layout, so that only the flags can be at fault.
+  Use(BuiltIn("two-extend-physical-primary"));
+  const dptest::Query extended = RunQuery(QDC_ONLY_ACTIVE_PATHS), none;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Use(BuiltIn("two-clone"));
-    std::vector<DISPLAYCONFIG_PATH_INFO> paths;
-    std::vector<DISPLAYCONFIG_MODE_INFO> modes;
-    if (c.withArrays) {
-      // A valid extend layout, so that only the flags can be at fault.
-      Use(BuiltIn("two-extend-physical-primary"));
-      const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
-      paths = q.paths;
-      modes = q.modes;
-      Use(BuiltIn("two-clone"));
-    }
-    EXPECT_EQ(SetConfig(paths, modes, c.flags), c.expected);
+    const std::vector<DISPLAYCONFIG_PATH_INFO>& paths = (c.withArrays ? extended : none).paths;
+    EXPECT_EQ(SetConfig(paths, (c.withArrays ? extended : none).modes, c.flags), c.expected);
     const sim::Machine after = Now();
     EXPECT_EQ(after.paths[0].sourceId != after.paths[1].sourceId, c.changes)
         << sim::RenderDesktop(after);
