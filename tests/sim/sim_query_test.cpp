@@ -154,28 +154,25 @@ TEST_F(QueryTest, AnInactivePathIsListedAfterTheActiveOnesWithInvalidModeIndexes
 
 TEST_F(QueryTest, SmallBuffersAreRefusedAndCountsKept) {
   Use(BuiltIn("two-extend-primary"));
+  // The machine has 4 paths and 4 modes: a count short is refused and left
+  // as given; a larger buffer is fine, the counts come back as used.
   struct Case {
     UINT32 paths, modes;
+    LONG result;
+    UINT32 pathsBack, modesBack;
   };
-  for (const Case c : {Case{3, 4}, Case{4, 3}}) {
-    std::vector<DISPLAYCONFIG_PATH_INFO> paths(8);
-    std::vector<DISPLAYCONFIG_MODE_INFO> modes(8);
+  for (const Case c : {Case{3, 4, ERROR_INSUFFICIENT_BUFFER, 3, 4},
+                       Case{4, 3, ERROR_INSUFFICIENT_BUFFER, 4, 3}, Case{10, 10, 0, 4, 4}}) {
+    SCOPED_TRACE(std::to_string(c.paths) + " paths, " + std::to_string(c.modes) + " modes");
+    std::vector<DISPLAYCONFIG_PATH_INFO> paths(10);
+    std::vector<DISPLAYCONFIG_MODE_INFO> modes(10);
     UINT32 numPaths = c.paths, numModes = c.modes;
     EXPECT_EQ(displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths.data(), &numModes,
                                              modes.data(), nullptr),
-              ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(numPaths, c.paths);
-    EXPECT_EQ(numModes, c.modes);
+              c.result);
+    EXPECT_EQ(numPaths, c.pathsBack);
+    EXPECT_EQ(numModes, c.modesBack);
   }
-  // A larger buffer is fine; the counts come back as used.
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths(10);
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes(10);
-  UINT32 numPaths = 10, numModes = 10;
-  EXPECT_EQ(displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths.data(), &numModes,
-                                           modes.data(), nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(numPaths, 4u);
-  EXPECT_EQ(numModes, 4u);
 }
 
 TEST_F(QueryTest, RefusedCallsAreCountedToo) {
@@ -208,6 +205,19 @@ DISPLAYCONFIG_TARGET_DEVICE_NAME TargetNameRequest(const sim::Machine& m, UINT32
   return Asking<DISPLAYCONFIG_TARGET_DEVICE_NAME>(DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME, m, id);
 }
 
+// The friendly name the one display of a machine answers when its monitor is
+// called `name`, the answer's buffer filled with 0xFF beforehand.
+std::wstring FriendlyNameOf(const std::string& name) {
+  sim::Machine m = BuiltIn("one-display");
+  m.targets[0].name = name;
+  std::string error;
+  EXPECT_TRUE(sim::SaveMachine(m, &error)) << error;
+  auto r = TargetNameRequest(m, m.targets[0].id);
+  memset(r.monitorFriendlyDeviceName, 0xFF, sizeof r.monitorFriendlyDeviceName);
+  EXPECT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
+  return r.monitorFriendlyDeviceName;
+}
+
 TEST_F(QueryTest, DeviceNamesAnswerForEveryTargetAndSource) {
   static_assert(sizeof(DISPLAYCONFIG_TARGET_DEVICE_NAME) == 420);
   static_assert(sizeof(DISPLAYCONFIG_SOURCE_DEVICE_NAME) == 84);
@@ -231,24 +241,14 @@ TEST_F(QueryTest, DeviceNamesAnswerForEveryTargetAndSource) {
 }
 
 TEST_F(QueryTest, LongNamesAreCutAndTerminated) {
-  sim::Machine m = BuiltIn("one-display");
-  m.targets[0].name = std::string(100, 'N');
-  Use(m);
-  auto r = TargetNameRequest(m, m.targets[0].id);
-  memset(r.monitorFriendlyDeviceName, 0xFF, sizeof r.monitorFriendlyDeviceName);
-  ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(r.monitorFriendlyDeviceName), std::wstring(63, L'N'));
+  EXPECT_EQ(FriendlyNameOf(std::string(100, 'N')), std::wstring(63, L'N'));
 }
 
 TEST_F(QueryTest, NamesOutsideAsciiArriveAsUtf16) {
-  sim::Machine m = BuiltIn("one-display");
-  m.targets[0].name =
-      "\xC3\x9C"
-      "ber 4K \xE2\x82\xAC";  // "Über 4K €" in UTF-8
-  Use(m);
-  auto r = TargetNameRequest(m, m.targets[0].id);
-  ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(r.monitorFriendlyDeviceName), L"\u00DCber 4K \u20AC");
+  // "Über 4K €" in UTF-8.
+  EXPECT_EQ(FriendlyNameOf("\xC3\x9C"
+                           "ber 4K \xE2\x82\xAC"),
+            L"\u00DCber 4K \u20AC");
 }
 
 }  // namespace

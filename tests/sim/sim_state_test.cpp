@@ -121,15 +121,8 @@ TEST_F(StateTest, EverythingSurvivesTheRoundTrip) {
   EXPECT_EQ(back.events[1].afterApi, std::optional<sim::Api>(sim::Api::DisplayConfigGetDeviceInfo));
   EXPECT_TRUE(back.events[1].fired);
   ASSERT_EQ(back.setCalls.size(), 1u);
-  EXPECT_EQ(
-      memcmp(&back.setCalls[0].paths[0], &m.setCalls[0].paths[0], sizeof(DISPLAYCONFIG_PATH_INFO)),
-      0);
-  for (size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(memcmp(&back.setCalls[0].modes[i], &m.setCalls[0].modes[i],
-                     sizeof(DISPLAYCONFIG_MODE_INFO)),
-              0)
-        << "mode " << i;
-  }
+  EXPECT_TRUE(dptest::SameBytes(back.setCalls[0].paths, m.setCalls[0].paths)) << "the paths";
+  EXPECT_TRUE(dptest::SameBytes(back.setCalls[0].modes, m.setCalls[0].modes)) << "the modes";
   ASSERT_TRUE(back.database.has_value());
   EXPECT_EQ(back.database->sources.size(), 2u);
   EXPECT_EQ(back.databaseSaves, 2u);
@@ -243,9 +236,7 @@ TEST_F(StateTest, AMissingFileStartsTheBuiltInOneDisplayMachine) {
 TEST_F(StateTest, AnUnsoundFileFailsEveryCallAndIsLeftAlone) {
   const std::string broken = "{\"targets\": [ {\"id\": 1, \"name\": \"half";
   WriteState(broken);
-  UINT32 paths = 0, modes = 0;
-  EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &paths, &modes),
-            ERROR_GEN_FAILURE);
+  EXPECT_EQ(dptest::RunQuery(QDC_ALL_PATHS).sizesResult, ERROR_GEN_FAILURE);
   EXPECT_EQ(dptest::Extend(), ERROR_GEN_FAILURE);
   EXPECT_EQ(StateBytes(), broken);
   sim::Machine m;
@@ -256,9 +247,7 @@ TEST_F(StateTest, AnUnsoundFileFailsEveryCallAndIsLeftAlone) {
 
 TEST_F(StateTest, AMissingDirectoryFailsCleanly) {
   sim::SetStatePath(dir_.wpath() + L"\\no\\such\\dir\\state.json");
-  UINT32 paths = 0, modes = 0;
-  EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &paths, &modes),
-            ERROR_GEN_FAILURE);
+  EXPECT_EQ(dptest::RunQuery(QDC_ALL_PATHS).sizesResult, ERROR_GEN_FAILURE);
   std::string error;
   EXPECT_FALSE(sim::SaveMachine(BuiltIn("one-display"), &error));
   EXPECT_THAT(error, HasSubstr("no\\such\\dir"));
