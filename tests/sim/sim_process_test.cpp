@@ -4,6 +4,7 @@
 
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "common/exe_dir.h"
@@ -12,6 +13,7 @@
 
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
@@ -27,6 +29,12 @@ class ProcessTest : public dptest::SimStateTest {
     if (!stateInEnvironment) args.insert(args.begin(), {L"--state", StateFile()});
     o.arguments = std::move(args);
     return RunProgram(o);
+  }
+  // dpsim.exe run as above, which must succeed; what it wrote.
+  std::string Ok(std::vector<std::wstring> args) {
+    const RunResult r = Dpsim(std::move(args));
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    return r.output;
   }
 };
 
@@ -68,36 +76,30 @@ TEST_F(ProcessTest, ConcurrentProcessesNeverLoseAnUpdateNorSeeHalfAFile) {
 }
 
 TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
-  RunResult o = Dpsim({L"init", L"two-clone"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("\\\\.\\DISPLAY1 [primary]"));
-  EXPECT_THAT(o.output, HasSubstr("[clone]"));
+  const std::string init = Ok({L"init", L"two-clone"});
+  EXPECT_THAT(init, HasSubstr("\\\\.\\DISPLAY1 [primary]"));
+  EXPECT_THAT(init, HasSubstr("[clone]"));
   sim::Machine m = Now();
   EXPECT_EQ(m.paths.size(), 2u);
   EXPECT_GT(m.createdAtMs, 0u);
 
-  o = Dpsim({L"fault", L"SetDisplayConfig", L"2", L"ERROR_ACCESS_DENIED"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim({L"fault", L"QueryDisplayConfig", L"every", L"0x1F"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim({L"event", L"after-call", L"SetDisplayConfig", L"1", L"appear", L"8192", L"Virtual X",
-             L"1280x720@75", L"clone:0"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim({L"event", L"after-ms", L"86400000", L"unplug", L"4352"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
+  Ok({L"fault", L"SetDisplayConfig", L"2", L"ERROR_ACCESS_DENIED"});
+  Ok({L"fault", L"QueryDisplayConfig", L"every", L"0x1F"});
+  Ok({L"event", L"after-call", L"SetDisplayConfig", L"1", L"appear", L"8192", L"Virtual X",
+      L"1280x720@75", L"clone:0"});
+  Ok({L"event", L"after-ms", L"86400000", L"unplug", L"4352"});
   // "in" counts from now: the machine is already some ms old.
   const uint64_t age = sim::NowMs() - Now().createdAtMs;
-  o = Dpsim({L"event", L"in-ms", L"86400000", L"inactive", L"4353"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
+  Ok({L"event", L"in-ms", L"86400000", L"inactive", L"4353"});
+  ASSERT_FALSE(HasFailure());
 
   m = Now();
   ASSERT_EQ(m.faults.size(), 2u);
-  EXPECT_EQ(m.faults[0].api, sim::Api::SetDisplayConfig);
-  EXPECT_EQ(m.faults[0].atCall, 2u);
-  EXPECT_EQ(m.faults[0].error, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(m.faults[1].api, sim::Api::QueryDisplayConfig);
-  EXPECT_EQ(m.faults[1].atCall, 0u);
-  EXPECT_EQ(m.faults[1].error, 31);
+  using Fault = std::tuple<sim::Api, uint32_t, LONG>;
+  EXPECT_EQ(Fault(m.faults[0].api, m.faults[0].atCall, m.faults[0].error),
+            Fault(sim::Api::SetDisplayConfig, 2, ERROR_ACCESS_DENIED));
+  EXPECT_EQ(Fault(m.faults[1].api, m.faults[1].atCall, m.faults[1].error),
+            Fault(sim::Api::QueryDisplayConfig, 0, 31));
   ASSERT_EQ(m.events.size(), 3u);
   EXPECT_GE(*m.events[2].afterMs, 86400000u + age);
   EXPECT_LE(*m.events[2].afterMs, sim::NowMs() - m.createdAtMs + 86400000u);
@@ -115,31 +117,21 @@ TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
   EXPECT_EQ(m.events[1].action, sim::EventAction::Unplug);
   EXPECT_EQ(m.events[1].targetId, 4352u);
 
-  o = Dpsim({L"extend"});
-  EXPECT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim({L"extend"});
+  Ok({L"extend"});
+  RunResult o = Dpsim({L"extend"});
   EXPECT_EQ(o.exitCode, 1u) << o.output;
   EXPECT_THAT(o.output, HasSubstr("-> 5"));
   o = Dpsim({L"query"});
   EXPECT_EQ(o.exitCode, 1u) << o.output;
   EXPECT_THAT(o.output, HasSubstr("failed with 31"));
 
-  o = Dpsim({L"calls"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 0"))
-      << o.output;
-  EXPECT_THAT(o.output, HasSubstr("SetDisplayConfig call 2: flags 0x84, 0 paths, 0 modes -> 5"))
-      << o.output;
-  EXPECT_THAT(o.output, HasSubstr("QueryDisplayConfig=1"));
-
-  o = Dpsim({L"show"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("Virtual X"));
-  EXPECT_THAT(o.output, HasSubstr("Fault: SetDisplayConfig call 2 fails with 5")) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("[fired]"));
-
-  o = Dpsim({L"fault", L"clear"});
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
+  EXPECT_THAT(Ok({L"calls"}),
+              AllOf(HasSubstr("SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 0"),
+                    HasSubstr("SetDisplayConfig call 2: flags 0x84, 0 paths, 0 modes -> 5"),
+                    HasSubstr("QueryDisplayConfig=1")));
+  EXPECT_THAT(Ok({L"show"}), AllOf(HasSubstr("Virtual X"), HasSubstr("[fired]"),
+                                   HasSubstr("Fault: SetDisplayConfig call 2 fails with 5")));
+  Ok({L"fault", L"clear"});
   EXPECT_TRUE(Now().faults.empty());
 }
 
