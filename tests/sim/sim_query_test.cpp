@@ -155,14 +155,16 @@ TEST_F(QueryTest, AnInactivePathIsListedAfterTheActiveOnesWithInvalidModeIndexes
 TEST_F(QueryTest, SmallBuffersAreRefusedAndCountsKept) {
   Use(BuiltIn("two-extend-primary"));
   // The machine has 4 paths and 4 modes: a count short is refused and left
-  // as given; a larger buffer is fine, the counts come back as used.
+  // as given, a zero count refused as a parameter fault even beside a path
+  // count that would do; a larger buffer is fine, the counts come back as used.
   struct Case {
     UINT32 paths, modes;
     LONG result;
     UINT32 pathsBack, modesBack;
   };
-  for (const Case c : {Case{3, 4, ERROR_INSUFFICIENT_BUFFER, 3, 4},
-                       Case{4, 3, ERROR_INSUFFICIENT_BUFFER, 4, 3}, Case{10, 10, 0, 4, 4}}) {
+  for (const Case c :
+       {Case{3, 4, ERROR_INSUFFICIENT_BUFFER, 3, 4}, Case{4, 3, ERROR_INSUFFICIENT_BUFFER, 4, 3},
+        Case{4, 0, ERROR_INVALID_PARAMETER, 4, 0}, Case{10, 10, 0, 4, 4}}) {
     SCOPED_TRACE(std::to_string(c.paths) + " paths, " + std::to_string(c.modes) + " modes");
     std::vector<DISPLAYCONFIG_PATH_INFO> paths(10);
     std::vector<DISPLAYCONFIG_MODE_INFO> modes(10);
