@@ -215,9 +215,8 @@ class LeftAsFound {
 };
 
 std::wstring Known(const wchar_t* variable) {
-  wchar_t value[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableW(variable, value, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? value : L"";
+  const wchar_t* value = _wgetenv(variable);
+  return value != nullptr ? value : L"";
 }
 
 bool AgentServiceInstalled() {

@@ -102,7 +102,14 @@ bool Logged(const Cell& c, const std::string& text) {
   return c.log.find(text) != std::string::npos;
 }
 
-std::string Outcome(const Cell& c);
+std::string Outcome(const Cell& c) {
+  if (Logged(c, "Primary display successfully set to \"TovikMonitor\"") ||
+      Logged(c, "is already primary"))
+    return "primary";
+  if (Logged(c, "still detected inactive displays, abort")) return "abort";
+  if (Logged(c, "not found!")) return "no-target";
+  return "ended";
+}
 
 void Judge(Cell& c) {
   if (!c.ran) {
@@ -145,15 +152,6 @@ void Judge(Cell& c) {
       break;
   }
   if (!said) c.problem = "the failure is not in the log";
-}
-
-std::string Outcome(const Cell& c) {
-  if (Logged(c, "Primary display successfully set to \"TovikMonitor\"") ||
-      Logged(c, "is already primary"))
-    return "primary";
-  if (Logged(c, "still detected inactive displays, abort")) return "abort";
-  if (Logged(c, "not found!")) return "no-target";
-  return "ended";
 }
 
 }  // namespace
