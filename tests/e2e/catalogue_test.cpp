@@ -131,8 +131,7 @@ TEST_P(BadInputs, KeepGoingSayWhatAndLoseNothing) {
   if (c.unchanged) c.unchanged(box);
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputs, ::testing::ValuesIn(Catalogue()),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Catalogue, BadInputs, ::testing::ValuesIn(Catalogue()), dptest::ByName);
 
 // The lines most cases end with.
 const std::string kPrimary = "Primary display successfully set to \"TovikMonitor\"\n";

@@ -294,8 +294,7 @@ TEST_P(CheckRun, AnswersAndChangesNothing) {
       << "the check made the log folder";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CheckRun, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CheckRun, ::testing::ValuesIn(Cases()), dptest::ByName);
 
 // The check never works out the log's path the way a run does, so it leaves
 // no trace line either (runs alone: tests/CMakeLists.txt).

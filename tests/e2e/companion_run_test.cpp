@@ -76,8 +76,7 @@ TEST_P(CompanionRun, StartsItOnceAsItShould) {
   if (c.started) box.ExpectCompanionStart(starts[0], *c.started);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CompanionRun, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CompanionRun, ::testing::ValuesIn(kCases), dptest::ByName);
 
 // The shipped program, not the simulated build, under Wine with its one
 // display: every line of the run, in order.

@@ -139,8 +139,7 @@ TEST_P(ContextRun, LogMachineAndStarts) {
   box.ExpectCompanionStart(companion[0], c.companion);
 }
 
-INSTANTIATE_TEST_SUITE_P(Contexts, ContextRun, ::testing::ValuesIn(kContexts),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Contexts, ContextRun, ::testing::ValuesIn(kContexts), dptest::ByName);
 
 // An install the account that runs it cannot write, run as that (ordinary)
 // account: the rewrite fails, and the packaged profile's own name carries the

@@ -178,8 +178,7 @@ TEST_P(OtherRuns, LogFilesAndHelper) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, OtherRuns, ::testing::ValuesIn(OtherRunCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, OtherRuns, ::testing::ValuesIn(OtherRunCases()), dptest::ByName);
 
 // Run only through the CTest fixture that maps the drive (tests/e2e/CMakeLists.txt).
 TEST(DriveRoot, DeploymentAtTheRootOfADrive) {

@@ -120,6 +120,6 @@ TEST_P(Arrangements, LogSetCallsAndLayout) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, Arrangements, ::testing::ValuesIn(kArrangements),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         dptest::ByName);
 
 }  // namespace
