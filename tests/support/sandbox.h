@@ -213,6 +213,9 @@ class ReadOnly {
   std::wstring path_;
 };
 
+// A parameterised test's name: its row's `name`, for INSTANTIATE_TEST_SUITE_P.
+inline constexpr auto ByName = [](const auto& info) { return std::string(info.param.name); };
+
 // Whether a run started and ended by itself (no timeout) with `exitCode`;
 // otherwise what it showed.
 ::testing::AssertionResult Ended(const RunResult& r, DWORD exitCode = 0);

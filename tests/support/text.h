@@ -39,7 +39,4 @@ std::string WideToAnsi(const std::wstring& text);
 // Windows'), inserts as written; empty when it has none.
 std::string SystemText(unsigned long code);
 
-// A parameterised test's name: its row's `name`, for INSTANTIATE_TEST_SUITE_P.
-inline constexpr auto ByName = [](const auto& info) { return std::string(info.param.name); };
-
 }  // namespace dptest
