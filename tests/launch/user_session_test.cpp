@@ -60,6 +60,9 @@ std::vector<LaunchCase> Cases() {
   fakesession::Script noList = NoConsole();
   noList.processes = {{77, L"explorer.exe", 3}, {78, L"explorer.exe", 2}};
   noList.failures[Call::WTSEnumerateSessionsW] = ERROR_ACCESS_DENIED;
+  // A process whose session cannot be read is passed over, not taken for session 0.
+  fakesession::Script noLookup = NoConsole();
+  noLookup.processes = {{77, L"explorer.exe", 0, true}, {78, L"explorer.exe", 2}};
   const std::string ok = "create process success, command_line:<C>, process_id:4242.";
   const std::string noConsole = "Failed to get active session ID. Error: ";
   const DWORD none = 0xFFFFFFFF;
@@ -83,6 +86,8 @@ std::vector<LaunchCase> Cases() {
       {"NoConsoleNeither", neither, noConsole + "0can not find explorer or winlogon.", false, none},
       {"NoConsoleSessionListFails", noList,
        noConsole + "0current session id=3, pid=77current session id=2, pid=78" + ok, true, 2},
+      {"NoConsoleSessionLookupFails", noLookup, noConsole + "0current session id=2, pid=78" + ok,
+       true, 2},
       // Without its directory the companion path would lie at the drive's
       // root, where anyone may create it: nothing is looked at or started.
       {"UnknownExecutableDirectory", console,
@@ -93,6 +98,8 @@ std::vector<LaunchCase> Cases() {
        none},
   };
 }
+
+void PrintTo(const LaunchCase& c, std::ostream* os) { *os << c.name; }
 
 class UserSessionLaunch : public ::testing::TestWithParam<LaunchCase> {};
 
