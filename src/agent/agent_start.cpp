@@ -2,27 +2,10 @@
 
 #include <vector>
 
+#include "launch/seam_handle.h"
 #include "launch/session_api.h"
 
 namespace {
-
-// A handle from the session seam, closed through the seam when it goes.
-class Token {
- public:
-  Token() = default;
-  ~Token() { Close(); }
-  Token(const Token&) = delete;
-  Token& operator=(const Token&) = delete;
-  HANDLE* out() { return &handle_; }
-  HANDLE get() const { return handle_; }
-  void Close() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) sessionapi::CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
 
 AgentStart Failed(const char* step, DWORD error) {
   AgentStart result;
@@ -44,20 +27,20 @@ SessionFacts AskAboutSession(DWORD session) {
     facts.remote = bytes >= sizeof(USHORT) && *reinterpret_cast<USHORT*>(protocol) != 0;
     sessionapi::WTSFreeMemory(protocol);
   }
-  Token user;
+  SeamHandle user;
   facts.userLoggedOn = sessionapi::WTSQueryUserToken(session, user.out()) != FALSE;
   return facts;
 }
 
 AgentStart StartInSession(const std::wstring& program, const std::wstring& directory,
                           DWORD session) {
-  Token own;
+  SeamHandle own;
   if (!sessionapi::OpenProcessToken(GetCurrentProcess(),
                                     TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY |
                                         TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
                                     own.out()))
     return Failed("OpenProcessToken", GetLastError());
-  Token system;
+  SeamHandle system;
   const BOOL duplicated = sessionapi::DuplicateTokenEx(
       own.get(), MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary, system.out());
   const DWORD duplicateError = GetLastError();
@@ -68,7 +51,7 @@ AgentStart StartInSession(const std::wstring& program, const std::wstring& direc
     return Failed("SetTokenInformation(TokenSessionId)", GetLastError());
 
   // The user's environment: their APPDATA, so their store.dat and log.
-  Token user;
+  SeamHandle user;
   if (!sessionapi::WTSQueryUserToken(session, user.out()))
     return Failed("WTSQueryUserToken", GetLastError());
   void* environment = nullptr;

@@ -3,20 +3,18 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
-#include "common/code_page.h"
 #include "display/config_query.h"
 #include "display/display_config_api.h"
 #include "log/log.h"
+#include "log/system_error.h"
 
 namespace {
 
 constexpr UINT32 kExtendFlags = SDC_APPLY | SDC_TOPOLOGY_EXTEND;  // 0x84
 constexpr UINT32 kSuppliedLayoutFlags =
     SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE;  // 0x2A0
-constexpr std::size_t kErrorLineBufferSize = 512;
 
 }  // namespace
 
@@ -95,34 +93,4 @@ bool SetPrimaryDisplay(int index, const TargetKey* target) {
   }
   LogMessage("Primary display successfully set to index: %d\n", index);
   return true;
-}
-
-void LogSystemError(long errorCode) {
-  wchar_t* text = nullptr;
-  const DWORD length =
-      // No arguments are passed: a text with inserts ("%1") keeps them as written.
-      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, static_cast<DWORD>(errorCode),
-                     MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
-                     0, nullptr);
-  if (length == 0 || text == nullptr) {
-    if (text != nullptr) LocalFree(text);
-    return;
-  }
-  const std::string line = FormatSystemErrorLine(errorCode, text);
-  LocalFree(text);
-  LogMessage("%s", line.c_str());
-}
-
-std::string FormatSystemErrorLine(long errorCode, const wchar_t* systemText) {
-  std::string line = FormatLogString("Error %ld: %ws\n", errorCode, systemText);
-  // The line must fit a 512-byte buffer with its terminator. A longer system
-  // text is cut between two characters, and the cut line still ends the log
-  // line it started.
-  if (line.size() > kErrorLineBufferSize - 1) {
-    line.resize(WholeCharacterLength(line, kErrorLineBufferSize - 2, AnsiEncoding()));
-    line += '\n';
-  }
-  return line;
 }

@@ -1,8 +1,6 @@
 // Changing the display configuration: extend topology and primary display.
 #pragma once
 
-#include <string>
-
 #include "display/enumerate.h"
 
 // Asks the system for its extend topology. Logs the outcome.
@@ -15,9 +13,3 @@ bool ForceExtendMode();
 // from an earlier listing names another display once the paths' order has
 // changed (another run, or the helper, changed the configuration since).
 bool SetPrimaryDisplay(int index, const TargetKey* target = nullptr);
-
-// Logs the system's own text for a Windows error code, when it has one.
-void LogSystemError(long errorCode);
-
-// "Error %ld: %ws\n" with the system text as given, cut to fit 512 bytes.
-std::string FormatSystemErrorLine(long errorCode, const wchar_t* systemText);

@@ -5,31 +5,13 @@
 #include "common/exe_dir.h"
 #include "common/quote.h"
 #include "launch/companion.h"
+#include "launch/seam_handle.h"
 #include "launch/session_api.h"
 #include "log/log.h"
 
 namespace {
 
 constexpr DWORD kNoSession = 0xFFFFFFFF;
-
-// A handle from the session seam, closed through the seam when it goes.
-class SeamHandle {
- public:
-  SeamHandle() = default;
-  explicit SeamHandle(HANDLE h) : handle_(h) {}
-  ~SeamHandle() { Close(); }
-  SeamHandle(const SeamHandle&) = delete;
-  SeamHandle& operator=(const SeamHandle&) = delete;
-  HANDLE* out() { return &handle_; }
-  HANDLE get() const { return handle_; }
-  void Close() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) sessionapi::CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
 
 int LastError() { return static_cast<int>(GetLastError()); }
 

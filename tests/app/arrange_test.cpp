@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -61,17 +62,11 @@ TEST_F(ArrangeTest, AlreadyPrimaryTouchesNothing) {
 
 TEST_F(ArrangeTest, TargetListedSecondAlreadyPrimaryTouchesNothing) {
   // Listed second, at (0,0), the other directly to its right.
-  Use(TwoDisplays(-2560, 0, false));
-  sim::Machine m = Now();
-  m.sources[0].mode->x = 0;
-  m.sources[1].mode->x = 1920;
-  Use(m);
+  Use(TwoDisplays(1920, 0, false));
   EXPECT_EQ(Arrange(), 0);
-  const std::string text = log_.Messages();
-  EXPECT_THAT(text,
+  EXPECT_THAT(log_.Messages(),
               HasSubstr("[1] \\\\.\\DISPLAY1 TovikMonitor (0,0)(1920x1080) [Active] [Primary]\n"
-                        "Target display \"TovikMonitor\" is already primary, no change.\n"))
-      << text;
+                        "Target display \"TovikMonitor\" is already primary, no change.\n"));
   EXPECT_TRUE(SetFlags().empty());
 }
 
@@ -82,8 +77,7 @@ TEST_F(ArrangeTest, OfTwoMatchingRecordsTheFirstIsMadePrimary) {
   m.sources[1].mode->x = 0;
   Use(m);
   EXPECT_EQ(Arrange(), 0);
-  EXPECT_THAT(log_.Messages(), HasSubstr("Primary display successfully set to index: 0\n"))
-      << log_.Messages();
+  EXPECT_THAT(log_.Messages(), HasSubstr("Primary display successfully set to index: 0\n"));
   const sim::Machine after = Now();
   EXPECT_EQ(*sim::PrimarySourceId(after), 0u) << Picture();
 }
@@ -102,11 +96,10 @@ TEST_F(ArrangeTest, OtherDisplayBelowOrLeftIsRearranged) {
     dptest::LogCapture log;
     Use(c.machine);
     EXPECT_EQ(Arrange(), 0) << log.Messages();
-    const std::string text = log.Messages();
-    EXPECT_THAT(text, HasSubstr("Switching primary display to \"TovikMonitor\"...\n"
-                                "Primary display successfully set to index: 0\n"
-                                "Primary display successfully set to \"TovikMonitor\"\n"))
-        << text;
+    EXPECT_THAT(log.Messages(),
+                HasSubstr("Switching primary display to \"TovikMonitor\"...\n"
+                          "Primary display successfully set to index: 0\n"
+                          "Primary display successfully set to \"TovikMonitor\"\n"));
     EXPECT_EQ(SetFlags(), std::vector<UINT32>{dptest::kSdcSuppliedSaved});
     const sim::Machine after = Now();
     EXPECT_EQ(after.sources[1].mode->x, 1920) << Picture();
@@ -173,8 +166,7 @@ TEST_F(ArrangeTest, TargetIsFoundByExactNameOrInTheDeviceName) {
       EXPECT_EQ(result, 0) << log.Messages();
     } else {
       EXPECT_EQ(result, -1);
-      EXPECT_THAT(log.Messages(), HasSubstr("ERROR: Target display \"TovikMonitor\" not found!\n"))
-          << log.Messages();
+      EXPECT_THAT(log.Messages(), HasSubstr("ERROR: Target display \"TovikMonitor\" not found!\n"));
       EXPECT_TRUE(SetFlags().empty());
     }
   }
@@ -213,18 +205,16 @@ TEST_F(ArrangeTest, VirtualMonitorThatAppearsLaterIsMadePrimary) {
   const sim::Machine after = Now();
   const auto primary = sim::PrimarySourceId(after);
   ASSERT_TRUE(primary.has_value());
-  bool virtualIsPrimary = false;
-  for (const auto& p : after.paths)
-    if (p.sourceId == *primary && p.targetId == 2) virtualIsPrimary = true;
-  EXPECT_TRUE(virtualIsPrimary) << Picture();
+  EXPECT_TRUE(std::any_of(after.paths.begin(), after.paths.end(), [&](const sim::Path& p) {
+    return p.sourceId == *primary && p.targetId == 2;
+  })) << Picture();
 }
 
 TEST_F(ArrangeTest, ThreeRecordsInALaterAttemptOnlyRetry) {
   Use(SideBySide({{"A"}, {"B"}, {"TovikMonitor"}}));
   EXPECT_EQ(Arrange(), -1);
-  const std::string text = log_.Messages();
-  EXPECT_THAT(text, HasSubstr("only 3 display.\n"));
-  EXPECT_THAT(text, Not(HasSubstr("too many monitor found.")));
+  EXPECT_THAT(log_.Messages(), HasSubstr("only 3 display.\n"));
+  EXPECT_THAT(log_.Messages(), Not(HasSubstr("too many monitor found.")));
   EXPECT_EQ(RecordedWaits().size(), 5u);
 }
 
@@ -263,10 +253,9 @@ TEST_F(ArrangeTest, ExtendFailureIsFatalOnlyForInactiveDisplays) {
   one.faults = {{sim::Api::SetDisplayConfig, 0, ERROR_GEN_FAILURE}};
   Use(one);
   EXPECT_EQ(Arrange(), -1);
-  std::string text = log_.Messages();
-  EXPECT_THAT(text, HasSubstr("only 1 display.\nSetDisplayConfig (ForceExtendMode) failed: 31\n"
-                              "ForceExtendMode failed!\n"))
-      << text;
+  EXPECT_THAT(log_.Messages(),
+              HasSubstr("only 1 display.\nSetDisplayConfig (ForceExtendMode) failed: 31\n"
+                        "ForceExtendMode failed!\n"));
   EXPECT_EQ(RecordedWaits().size(), 5u);
 
   // Clone, extend fails: logged, and the same attempt goes on to the final phase.
@@ -276,12 +265,10 @@ TEST_F(ArrangeTest, ExtendFailureIsFatalOnlyForInactiveDisplays) {
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_GEN_FAILURE}};
   Use(m);
   Arrange();
-  text = clone.Messages();
-  EXPECT_THAT(text, HasSubstr("is clone mode, forcing to Extend mode...\n"
-                              "SetDisplayConfig (ForceExtendMode) failed: 31\n"
-                              "ForceExtendMode failed!\n"
-                              "Final available displays:\n"))
-      << text;
+  EXPECT_THAT(clone.Messages(), HasSubstr("is clone mode, forcing to Extend mode...\n"
+                                          "SetDisplayConfig (ForceExtendMode) failed: 31\n"
+                                          "ForceExtendMode failed!\n"
+                                          "Final available displays:\n"));
   EXPECT_TRUE(RecordedWaits().empty());
 }
 

@@ -17,12 +17,10 @@ struct Context {
   const char* account;
   LONG refusal;
 };
-constexpr Context kContexts[] = {
-    {"system", ERROR_SUCCESS},
-    {"user", ERROR_SUCCESS},
-    {"system-session0", ERROR_SUCCESS},
-    {"remote", ERROR_ACCESS_DENIED},
-};
+constexpr Context kContexts[] = {{"system", ERROR_SUCCESS},
+                                 {"user", ERROR_SUCCESS},
+                                 {"system-session0", ERROR_SUCCESS},
+                                 {"remote", ERROR_ACCESS_DENIED}};
 
 class ContractTable : public dptest::SimStateTest {
  protected:

@@ -37,79 +37,51 @@ std::string Code(LONG got, const Codes& want) {
                                                                 : "answered " + std::to_string(got);
 }
 
-// A count the call was given preset to kPreset, and what must become of it.
+// A count the call was given preset to kPreset (or no pointer for it), and
+// what must become of it.
 constexpr UINT32 kPreset = 100;
-enum class Count { kAny, kLeft, kZero, kZeroOrLeft, kPositive };
+enum class Count { kNoPointer, kLeft, kZero, kZeroOrLeft, kPositive };
+using enum Count;
 
 std::string CountIs(const char* what, UINT32 value, Count rule) {
-  const bool ok = rule == Count::kAny || (rule == Count::kLeft && value == kPreset) ||
-                  (rule == Count::kZero && value == 0) ||
-                  (rule == Count::kZeroOrLeft && (value == 0 || value == kPreset)) ||
-                  (rule == Count::kPositive && value > 0);
+  const bool ok =
+      rule == kNoPointer || (rule == kLeft && value == kPreset) || (rule == kZero && value == 0) ||
+      (rule == kZeroOrLeft && (value == 0 || value == kPreset)) || (rule == kPositive && value > 0);
   return ok ? "" : std::string(what) + " " + std::to_string(value);
 }
 
-Check Sizes(UINT32 flags, bool pathCount, bool modeCount, Codes want, Count paths, Count modes) {
+Check Sizes(UINT32 flags, Codes want, Count paths, Count modes) {
   return [=](const Seen&) {
     UINT32 p = kPreset, m = kPreset;
-    const LONG r = displayapi::GetDisplayConfigBufferSizes(flags, pathCount ? &p : nullptr,
-                                                           modeCount ? &m : nullptr);
+    const LONG r = displayapi::GetDisplayConfigBufferSizes(
+        flags, paths == kNoPointer ? nullptr : &p, modes == kNoPointer ? nullptr : &m);
     return Both(Code(r, want),
                 Both(CountIs("path count", p, paths), CountIs("mode count", m, modes)));
   };
 }
 
-enum Arrays { kNoArray = 0, kPathArray = 1, kModeArray = 2, kBothArrays = 3 };
+// What a query is handed besides its flags and the counts' values.
+enum Given { kNoArray, kPathArray, kModeArray, kBothArrays, kTopology = 4, kNoCounts = 8 };
 
-// A query with the counts given (no count pointers when `counts` is false),
-// the arrays named (never smaller than their counts) and a topology pointer
-// or none; with `left` the counts must come back as they were given.
-Check Query(UINT32 flags, bool counts, UINT32 paths, UINT32 modes, int arrays, bool topology,
-            Codes want, bool left = false) {
+// A query with the counts given (no count pointers with kNoCounts), the
+// arrays named (never smaller than their counts) and a topology pointer or
+// none; with `left` the counts must come back as they were given.
+Check Query(UINT32 flags, UINT32 paths, UINT32 modes, int given, Codes want, bool left = false) {
   return [=](const Seen&) {
     std::vector<DISPLAYCONFIG_PATH_INFO> pathArray(std::max<UINT32>(paths, 1));
     std::vector<DISPLAYCONFIG_MODE_INFO> modeArray(std::max<UINT32>(modes, 1));
     UINT32 p = paths, m = modes;
     DISPLAYCONFIG_TOPOLOGY_ID id{};
+    const bool counts = !(given & kNoCounts);
     const LONG r = displayapi::QueryDisplayConfig(
-        flags, counts ? &p : nullptr, (arrays & kPathArray) ? pathArray.data() : nullptr,
-        counts ? &m : nullptr, (arrays & kModeArray) ? modeArray.data() : nullptr,
-        topology ? &id : nullptr);
+        flags, counts ? &p : nullptr, (given & kPathArray) ? pathArray.data() : nullptr,
+        counts ? &m : nullptr, (given & kModeArray) ? modeArray.data() : nullptr,
+        (given & kTopology) ? &id : nullptr);
     const bool kept = p == paths && m == modes;
     return Both(Code(r, want), left && !kept ? "the counts came back as " + std::to_string(p) +
                                                    " and " + std::to_string(m)
                                              : "");
   };
-}
-
-// Sized and queried as a program does, asked again when the configuration
-// changed in between.
-struct Listing {
-  LONG sizes = ERROR_SUCCESS;
-  LONG result = ERROR_SUCCESS;
-  UINT32 sizedPaths = 0, sizedModes = 0;
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
-  DISPLAYCONFIG_TOPOLOGY_ID topology{};
-};
-
-Listing Read(UINT32 flags) {
-  Listing l;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    l.sizes = displayapi::GetDisplayConfigBufferSizes(flags, &l.sizedPaths, &l.sizedModes);
-    if (l.sizes != ERROR_SUCCESS) return l;
-    l.paths.assign(std::max<UINT32>(l.sizedPaths, 1), DISPLAYCONFIG_PATH_INFO{});
-    l.modes.assign(std::max<UINT32>(l.sizedModes, 1), DISPLAYCONFIG_MODE_INFO{});
-    UINT32 p = l.sizedPaths, m = l.sizedModes;
-    l.result =
-        displayapi::QueryDisplayConfig(flags, &p, l.paths.data(), &m, l.modes.data(),
-                                       (flags & QDC_DATABASE_CURRENT) ? &l.topology : nullptr);
-    if (l.result == ERROR_INSUFFICIENT_BUFFER) continue;
-    l.paths.resize(l.result == ERROR_SUCCESS ? std::min(p, l.sizedPaths) : 0);
-    l.modes.resize(l.result == ERROR_SUCCESS ? std::min(m, l.sizedModes) : 0);
-    return l;
-  }
-  return l;
 }
 
 // The query answered with something, and no more than was sized: the sizes
@@ -121,10 +93,6 @@ std::string Fits(const Listing& l) {
   return l.paths.size() > l.sizedPaths || l.modes.size() > l.sizedModes
              ? "more written back than was sized"
              : "";
-}
-
-bool SameLuid(const LUID& a, const LUID& b) {
-  return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
 }
 
 // A path's source mode (index `s`) and target mode (index `t`, or none):
@@ -156,17 +124,22 @@ std::string PathModes(const std::vector<DISPLAYCONFIG_MODE_INFO>& modes,
   return "";
 }
 
-std::string EveryPath(const Seen& seen,
-                      const std::function<std::string(const DISPLAYCONFIG_PATH_INFO&)>& check) {
-  std::string out;
-  for (const DISPLAYCONFIG_PATH_INFO& p : seen.paths) out = Both(out, check(p));
-  return out;
+using PathInfo = DISPLAYCONFIG_PATH_INFO;
+
+// The same check of every active path, each failure said.
+Check EveryPath(std::function<std::string(const Seen&, const PathInfo&)> check) {
+  return [=](const Seen& seen) {
+    std::string out;
+    for (const PathInfo& p : seen.paths) out = Both(out, check(seen, p));
+    return out;
+  };
 }
 
 // A request packet about the first active path: its source or target (as
 // the request type is about one or the other), an id nothing has, or an
 // adapter nothing has.
 enum class About { kNothing, kActivePath, kUnknownId, kUnknownAdapter };
+using enum About;
 
 Check Info(UINT32 type, UINT32 size, About about, Codes want) {
   return [=](const Seen& seen) {
@@ -174,15 +147,15 @@ Check Info(UINT32 type, UINT32 size, About about, Codes want) {
     auto* header = reinterpret_cast<DISPLAYCONFIG_DEVICE_INFO_HEADER*>(packet);
     header->type = static_cast<DISPLAYCONFIG_DEVICE_INFO_TYPE>(type);
     header->size = size;
-    if (about != About::kNothing && !seen.paths.empty()) {
+    if (about != kNothing && !seen.paths.empty()) {
       const DISPLAYCONFIG_PATH_INFO& p = seen.paths[0];
       const bool target = type != DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME &&
                           type != DISPLAYCONFIG_DEVICE_INFO_GET_ADAPTER_NAME;
       header->adapterId = target ? p.targetInfo.adapterId : p.sourceInfo.adapterId;
       header->id = target ? p.targetInfo.id : p.sourceInfo.id;
     }
-    if (about == About::kUnknownId) header->id = 0x7FFFFFFF;
-    if (about == About::kUnknownAdapter) header->adapterId = LUID{0xFFFF, 0xFFFF};
+    if (about == kUnknownId) header->id = 0x7FFFFFFF;
+    if (about == kUnknownAdapter) header->adapterId = LUID{0xFFFF, 0xFFFF};
     return Code(displayapi::DisplayConfigGetDeviceInfo(header), want);
   };
 }
@@ -258,12 +231,15 @@ std::string AsSaved(const Listing& l, const Seen& seen, const std::map<UINT32, P
 
 constexpr UINT32 kAll = QDC_ALL_PATHS;
 constexpr UINT32 kActive = QDC_ONLY_ACTIVE_PATHS;
+constexpr UINT32 kDatabase = QDC_DATABASE_CURRENT;
 constexpr UINT32 kSourceName = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
 constexpr UINT32 kTargetName = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
 constexpr UINT32 kPreferred = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_PREFERRED_MODE;
 constexpr UINT32 kAdapterName = DISPLAYCONFIG_DEVICE_INFO_GET_ADAPTER_NAME;
 constexpr UINT32 kUnknownType = 0xFFFF;
 constexpr UINT32 kHeader = sizeof(DISPLAYCONFIG_DEVICE_INFO_HEADER);
+constexpr UINT32 kPreferredSize = sizeof(DISPLAYCONFIG_TARGET_PREFERRED_MODE);
+constexpr UINT32 kAdapterNameSize = sizeof(DISPLAYCONFIG_ADAPTER_NAME);
 constexpr UINT32 kValidate = SDC_VALIDATE;
 constexpr UINT32 kSupplied = SDC_USE_SUPPLIED_DISPLAY_CONFIG;
 constexpr UINT32 kExtend = SDC_TOPOLOGY_EXTEND;
@@ -271,79 +247,79 @@ constexpr LONG k87 = ERROR_INVALID_PARAMETER;
 constexpr LONG k31 = ERROR_GEN_FAILURE;
 constexpr LONG k50 = ERROR_NOT_SUPPORTED;
 
+// The functions, as the rows name them.
+constexpr const char* kSizes = "GetDisplayConfigBufferSizes";
+constexpr const char* kQuery = "QueryDisplayConfig";
+constexpr const char* kInfo = "DisplayConfigGetDeviceInfo";
+constexpr const char* kSet = "SetDisplayConfig";
+
 constexpr Effect R = Effect::kReads;
 constexpr Effect V = Effect::kValidates;
 constexpr Effect A = Effect::kApplies;
 constexpr Needs any = Needs::kNothing;
 constexpr Needs active = Needs::kActivePath;
+constexpr Needs two = Needs::kTwoSources;
 
 std::vector<Row> BuildTable() {
   return {
       // ---- GetDisplayConfigBufferSizes ----
-      {"S1", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS, both count pointers null", "87",
-       kWineSizes, R, any, Sizes(kAll, false, false, {k87}, Count::kAny, Count::kAny)},
-      {"S2", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS, no mode count pointer",
-       "87; the path count left as it was", kWineSizes, R, any,
-       Sizes(kAll, true, false, {k87}, Count::kLeft, Count::kAny)},
-      {"S3", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS, no path count pointer",
-       "87; the mode count left as it was", kWineSizes, R, any,
-       Sizes(kAll, false, true, {k87}, Count::kAny, Count::kLeft)},
-      {"S4", "GetDisplayConfigBufferSizes", "flags 0",
+      {"S1", kSizes, "QDC_ALL_PATHS, both count pointers null", "87", kWineSizes, R, any,
+       Sizes(kAll, {k87}, kNoPointer, kNoPointer)},
+      {"S2", kSizes, "QDC_ALL_PATHS, no mode count pointer", "87; the path count left as it was",
+       kWineSizes, R, any, Sizes(kAll, {k87}, kLeft, kNoPointer)},
+      {"S3", kSizes, "QDC_ALL_PATHS, no path count pointer", "87; the mode count left as it was",
+       kWineSizes, R, any, Sizes(kAll, {k87}, kNoPointer, kLeft)},
+      {"S4", kSizes, "flags 0",
        "87 (or 50: the flag check is the driver's); the path count 0, the mode count 0 or left",
-       kWineSizes, R, any, Sizes(0, true, true, {k87, k50}, Count::kZero, Count::kZeroOrLeft)},
-      {"S5", "GetDisplayConfigBufferSizes", "flags 0xFF (three kinds and unknown bits)", "as S4",
-       kWineSizes, R, any, Sizes(0xFF, true, true, {k87, k50}, Count::kZero, Count::kZeroOrLeft)},
-      {"S6", "GetDisplayConfigBufferSizes", "QDC_ALL_PATHS", "0; both counts above 0", kWineSizes,
-       R, active, Sizes(kAll, true, true, {0}, Count::kPositive, Count::kPositive)},
-      {"S7", "GetDisplayConfigBufferSizes", "QDC_ONLY_ACTIVE_PATHS", "0; both counts above 0",
-       kWineSizes, R, active, Sizes(kActive, true, true, {0}, Count::kPositive, Count::kPositive)},
-      {"S8", "GetDisplayConfigBufferSizes", "QDC_DATABASE_CURRENT", "0; both counts above 0",
-       kWineSizes, R, active,
-       Sizes(QDC_DATABASE_CURRENT, true, true, {0}, Count::kPositive, Count::kPositive)},
-      {"S9", "GetDisplayConfigBufferSizes", "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE",
+       kWineSizes, R, any, Sizes(0, {k87, k50}, kZero, kZeroOrLeft)},
+      {"S5", kSizes, "flags 0xFF (three kinds and unknown bits)", "as S4", kWineSizes, R, any,
+       Sizes(0xFF, {k87, k50}, kZero, kZeroOrLeft)},
+      {"S6", kSizes, "QDC_ALL_PATHS", "0; both counts above 0", kWineSizes, R, active,
+       Sizes(kAll, {0}, kPositive, kPositive)},
+      {"S7", kSizes, "QDC_ONLY_ACTIVE_PATHS", "0; both counts above 0", kWineSizes, R, active,
+       Sizes(kActive, {0}, kPositive, kPositive)},
+      {"S8", kSizes, "QDC_DATABASE_CURRENT", "0; both counts above 0", kWineSizes, R, active,
+       Sizes(kDatabase, {0}, kPositive, kPositive)},
+      {"S9", kSizes, "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE",
        "0; both counts above 0 (Windows 10 and later)", kWineSizes, R, active,
-       Sizes(kActive | QDC_VIRTUAL_MODE_AWARE, true, true, {0}, Count::kPositive,
-             Count::kPositive)},
+       Sizes(kActive | QDC_VIRTUAL_MODE_AWARE, {0}, kPositive, kPositive)},
 
       // ---- QueryDisplayConfig: parameters ----
-      {"Q1", "QueryDisplayConfig", "QDC_ALL_PATHS, every pointer null", "87", kWineQuery, R, any,
-       Query(kAll, false, 0, 0, kNoArray, false, {k87})},
-      {"Q2", "QueryDisplayConfig", "counts 0 and 0, no arrays", "87", kWineQuery, R, any,
-       Query(kAll, true, 0, 0, kNoArray, false, {k87})},
-      {"Q3", "QueryDisplayConfig", "counts 0 and 0, a path array only", "87", kWineQuery, R, any,
-       Query(kAll, true, 0, 0, kPathArray, false, {k87})},
-      {"Q4", "QueryDisplayConfig", "counts 0 and 0, a mode array only", "87", kWineQuery, R, any,
-       Query(kAll, true, 0, 0, kModeArray, false, {k87})},
-      {"Q5", "QueryDisplayConfig", "counts 0 and 0, both arrays", "87", kWineQuery, R, any,
-       Query(kAll, true, 0, 0, kBothArrays, false, {k87})},
-      {"Q6", "QueryDisplayConfig", "path count 0, mode count 1, both arrays",
-       "87; the counts left as they were", kWineQuery, R, any,
-       Query(kAll, true, 0, 1, kBothArrays, false, {k87}, true)},
-      {"Q7", "QueryDisplayConfig", "flags 0, counts 1 and 1", "87", kWineQuery, R, any,
-       Query(0, true, 1, 1, kBothArrays, false, {k87})},
-      {"Q8", "QueryDisplayConfig", "flags 0xFF, counts 1 and 1", "87", kWineQuery, R, any,
-       Query(0xFF, true, 1, 1, kBothArrays, false, {k87})},
-      {"Q9", "QueryDisplayConfig", "QDC_DATABASE_CURRENT without a topology pointer", "87",
-       kWineQuery, R, any, Query(QDC_DATABASE_CURRENT, true, 1, 1, kBothArrays, false, {k87})},
-      {"Q10", "QueryDisplayConfig", "QDC_ALL_PATHS with a topology pointer", "87", kWineQuery, R,
-       any, Query(kAll, true, 1, 1, kBothArrays, true, {k87})},
-      {"Q11", "QueryDisplayConfig", "QDC_ALL_PATHS, counts 1 and 1 (too few)",
+      {"Q1", kQuery, "QDC_ALL_PATHS, every pointer null", "87", kWineQuery, R, any,
+       Query(kAll, 0, 0, kNoCounts, {k87})},
+      {"Q2", kQuery, "counts 0 and 0, no arrays", "87", kWineQuery, R, any,
+       Query(kAll, 0, 0, kNoArray, {k87})},
+      {"Q3", kQuery, "counts 0 and 0, a path array only", "87", kWineQuery, R, any,
+       Query(kAll, 0, 0, kPathArray, {k87})},
+      {"Q4", kQuery, "counts 0 and 0, a mode array only", "87", kWineQuery, R, any,
+       Query(kAll, 0, 0, kModeArray, {k87})},
+      {"Q5", kQuery, "counts 0 and 0, both arrays", "87", kWineQuery, R, any,
+       Query(kAll, 0, 0, kBothArrays, {k87})},
+      {"Q6", kQuery, "path count 0, mode count 1, both arrays", "87; the counts left as they were",
+       kWineQuery, R, any, Query(kAll, 0, 1, kBothArrays, {k87}, true)},
+      {"Q7", kQuery, "flags 0, counts 1 and 1", "87", kWineQuery, R, any,
+       Query(0, 1, 1, kBothArrays, {k87})},
+      {"Q8", kQuery, "flags 0xFF, counts 1 and 1", "87", kWineQuery, R, any,
+       Query(0xFF, 1, 1, kBothArrays, {k87})},
+      {"Q9", kQuery, "QDC_DATABASE_CURRENT without a topology pointer", "87", kWineQuery, R, any,
+       Query(kDatabase, 1, 1, kBothArrays, {k87})},
+      {"Q10", kQuery, "QDC_ALL_PATHS with a topology pointer", "87", kWineQuery, R, any,
+       Query(kAll, 1, 1, kBothArrays | kTopology, {k87})},
+      {"Q11", kQuery, "QDC_ALL_PATHS, counts 1 and 1 (too few)",
        "122; the counts left as they were", kWineQuery, R, active,
-       Query(kAll, true, 1, 1, kBothArrays, false, {ERROR_INSUFFICIENT_BUFFER}, true)},
+       Query(kAll, 1, 1, kBothArrays, {ERROR_INSUFFICIENT_BUFFER}, true)},
 
       // ---- QueryDisplayConfig: sizing and what comes back ----
-      {"Q12", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS, as sized",
-       "0; paths and modes, no more than sized", kMsSizes, R, active,
-       [](const Seen&) { return Fits(Read(kActive)); }},
-      {"Q13", "QueryDisplayConfig", "QDC_ALL_PATHS, as sized",
-       "0; paths and modes, no more than sized", kMsSizes, R, active,
-       [](const Seen&) { return Fits(Read(kAll)); }},
-      {"Q14", "QueryDisplayConfig", "QDC_DATABASE_CURRENT with a topology pointer, as sized",
+      {"Q12", kQuery, "QDC_ONLY_ACTIVE_PATHS, as sized", "0; paths and modes, no more than sized",
+       kMsSizes, R, active, [](const Seen&) { return Fits(Read(kActive)); }},
+      {"Q13", kQuery, "QDC_ALL_PATHS, as sized", "0; paths and modes, no more than sized", kMsSizes,
+       R, active, [](const Seen&) { return Fits(Read(kAll)); }},
+      {"Q14", kQuery, "QDC_DATABASE_CURRENT with a topology pointer, as sized",
        "0; a topology id (internal, clone, extend or external); each path's modes its own, the "
        "target modes without a total size",
        kWineResult, R, active,
        [](const Seen&) {
-         const Listing l = Read(QDC_DATABASE_CURRENT);
+         const Listing l = Read(kDatabase);
          std::string out = Fits(l);
          if (l.topology != DISPLAYCONFIG_TOPOLOGY_INTERNAL &&
              l.topology != DISPLAYCONFIG_TOPOLOGY_CLONE &&
@@ -351,20 +327,20 @@ std::vector<Row> BuildTable() {
              l.topology != DISPLAYCONFIG_TOPOLOGY_EXTERNAL) {
            out = Both(out, "topology id " + std::to_string(l.topology));
          }
-         for (const DISPLAYCONFIG_PATH_INFO& p : l.paths) {
+         for (const PathInfo& p : l.paths) {
            out = Both(out, PathModes(l.modes, p, p.sourceInfo.modeInfoIdx, p.targetInfo.modeInfoIdx,
                                      true));
          }
          return out;
        }},
-      {"Q15", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE, as sized",
+      {"Q15", kQuery, "QDC_ONLY_ACTIVE_PATHS | QDC_VIRTUAL_MODE_AWARE, as sized",
        "0; the index unions in halves: a source mode or else a clone group, a target mode, a "
        "desktop image only with DISPLAYCONFIG_PATH_SUPPORT_VIRTUAL_MODE",
        kWineResult, R, active,
        [](const Seen&) {
          const Listing l = Read(kActive | QDC_VIRTUAL_MODE_AWARE);
          std::string out = Fits(l);
-         for (const DISPLAYCONFIG_PATH_INFO& p : l.paths) {
+         for (const PathInfo& p : l.paths) {
            const UINT32 source = p.sourceInfo.sourceModeInfoIdx;
            const UINT32 clone = p.sourceInfo.cloneGroupId;
            const UINT32 desktop = p.targetInfo.desktopModeInfoIdx;
@@ -386,28 +362,25 @@ std::vector<Row> BuildTable() {
        }},
 
       // ---- The active paths, their modes and what the device-info requests say ----
-      {"C1", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS: each path",
+      {"C1", kQuery, "QDC_ONLY_ACTIVE_PATHS: each path",
        "DISPLAYCONFIG_PATH_ACTIVE and DISPLAYCONFIG_SOURCE_IN_USE; a source mode of its own "
        "source with a size; a target mode of its own target, with an active and a total size, "
        "or none",
-       kWineResult, R, active,
-       [](const Seen& seen) {
-         return EveryPath(seen, [&](const DISPLAYCONFIG_PATH_INFO& p) {
-           const bool flagged = (p.flags & DISPLAYCONFIG_PATH_ACTIVE) &&
-                                (p.sourceInfo.statusFlags & DISPLAYCONFIG_SOURCE_IN_USE);
-           return Both(
-               flagged ? "" : "a path not flagged active and in use",
-               PathModes(seen.modes, p, p.sourceInfo.modeInfoIdx, p.targetInfo.modeInfoIdx, false));
-         });
-       }},
-      {"C2", "QueryDisplayConfig", "QDC_ONLY_ACTIVE_PATHS: the source positions",
+       kWineResult, R, active, EveryPath([](const Seen& seen, const PathInfo& p) {
+         const bool flagged = (p.flags & DISPLAYCONFIG_PATH_ACTIVE) &&
+                              (p.sourceInfo.statusFlags & DISPLAYCONFIG_SOURCE_IN_USE);
+         return Both(
+             flagged ? "" : "a path not flagged active and in use",
+             PathModes(seen.modes, p, p.sourceInfo.modeInfoIdx, p.targetInfo.modeInfoIdx, false));
+       })},
+      {"C2", kQuery, "QDC_ONLY_ACTIVE_PATHS: the source positions",
        "exactly one active source, the primary display, at (0,0)",
        "Microsoft: DISPLAYCONFIG_SOURCE_MODE, positions relative to the primary's origin", R,
        active,
        [](const Seen& seen) {
          std::set<UINT32> sources;
          int atOrigin = 0;
-         for (const DISPLAYCONFIG_PATH_INFO& p : seen.paths) {
+         for (const PathInfo& p : seen.paths) {
            const UINT32 s = p.sourceInfo.modeInfoIdx;
            if (s >= seen.modes.size() || !sources.insert(p.sourceInfo.id).second) continue;
            const POINTL at = seen.modes[s].sourceMode.position;
@@ -415,7 +388,7 @@ std::vector<Row> BuildTable() {
          }
          return atOrigin == 1 ? "" : std::to_string(atOrigin) + " sources at (0,0)";
        }},
-      {"C3", "QueryDisplayConfig", "QDC_ALL_PATHS: the paths",
+      {"C3", kQuery, "QDC_ALL_PATHS: the paths",
        "the active ones are the active-only answer, in its order; every other one has both mode "
        "indexes invalid",
        kMsQuery, R, active,
@@ -423,7 +396,7 @@ std::vector<Row> BuildTable() {
          const Listing all = Read(kAll);
          std::string out = Fits(all);
          std::vector<std::pair<UINT32, UINT32>> inAll, activeOnly;
-         for (const DISPLAYCONFIG_PATH_INFO& p : all.paths) {
+         for (const PathInfo& p : all.paths) {
            if (p.flags & DISPLAYCONFIG_PATH_ACTIVE) {
              inAll.push_back({p.sourceInfo.id, p.targetInfo.id});
            } else if (p.sourceInfo.modeInfoIdx != DISPLAYCONFIG_PATH_MODE_IDX_INVALID ||
@@ -432,156 +405,135 @@ std::vector<Row> BuildTable() {
                                  " has a mode");
            }
          }
-         for (const DISPLAYCONFIG_PATH_INFO& p : seen.paths) {
+         for (const PathInfo& p : seen.paths)
            activeOnly.push_back({p.sourceInfo.id, p.targetInfo.id});
-         }
          return Both(out, inAll == activeOnly ? "" : "other active paths than the active query's");
        }},
-      {"C4", "DisplayConfigGetDeviceInfo",
+      {"C4", kInfo,
        "DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME (84 bytes) for each active path's source",
        "0; a GDI name \\\\.\\DISPLAYn", kWineResult, R, active,
-       [](const Seen& seen) {
-         return EveryPath(seen, [](const DISPLAYCONFIG_PATH_INFO& p) {
-           DISPLAYCONFIG_SOURCE_DEVICE_NAME n{};
-           const LONG r = Request(n, kSourceName, p.sourceInfo.adapterId, p.sourceInfo.id);
-           const std::wstring name(n.viewGdiDeviceName);
-           return Both(Code(r, {0}), name.rfind(L"\\\\.\\DISPLAY", 0) == 0 ? "" : "no GDI name");
-         });
-       }},
-      {"C5", "DisplayConfigGetDeviceInfo",
+       EveryPath([](const Seen&, const PathInfo& p) {
+         DISPLAYCONFIG_SOURCE_DEVICE_NAME n{};
+         const LONG r = Request(n, kSourceName, p.sourceInfo.adapterId, p.sourceInfo.id);
+         const std::wstring name(n.viewGdiDeviceName);
+         return Both(Code(r, {0}), name.rfind(L"\\\\.\\DISPLAY", 0) == 0 ? "" : "no GDI name");
+       })},
+      {"C5", kInfo,
        "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME (420 bytes) for each active path's target",
        "0; a friendly name ended inside its 64 characters", kWineResult, R, active,
-       [](const Seen& seen) {
-         return EveryPath(seen, [](const DISPLAYCONFIG_PATH_INFO& p) {
-           DISPLAYCONFIG_TARGET_DEVICE_NAME n{};
-           std::fill(std::begin(n.monitorFriendlyDeviceName), std::end(n.monitorFriendlyDeviceName),
-                     L'x');
-           const LONG r = Request(n, kTargetName, p.targetInfo.adapterId, p.targetInfo.id);
-           const auto& name = n.monitorFriendlyDeviceName;
-           const bool ended = std::find(std::begin(name), std::end(name), L'\0') != std::end(name);
-           return Both(Code(r, {0}), ended ? "" : "the name is not ended");
-         });
-       }},
-      {"C6", "DisplayConfigGetDeviceInfo",
+       EveryPath([](const Seen&, const PathInfo& p) {
+         DISPLAYCONFIG_TARGET_DEVICE_NAME n{};
+         auto& name = n.monitorFriendlyDeviceName;
+         std::fill(std::begin(name), std::end(name), L'x');
+         const LONG r = Request(n, kTargetName, p.targetInfo.adapterId, p.targetInfo.id);
+         const bool ended = std::find(std::begin(name), std::end(name), L'\0') != std::end(name);
+         return Both(Code(r, {0}), ended ? "" : "the name is not ended");
+       })},
+      {"C6", kInfo,
        "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_PREFERRED_MODE for each active path's target",
        "0; a width and a height", kWineResult, R, active,
-       [](const Seen& seen) {
-         return EveryPath(seen, [](const DISPLAYCONFIG_PATH_INFO& p) {
-           DISPLAYCONFIG_TARGET_PREFERRED_MODE m{};
-           const LONG r = Request(m, kPreferred, p.targetInfo.adapterId, p.targetInfo.id);
-           return Both(Code(r, {0}), m.width > 0 && m.height > 0 ? "" : "no size");
-         });
-       }},
-      {"C7", "DisplayConfigGetDeviceInfo",
-       "DISPLAYCONFIG_DEVICE_INFO_GET_ADAPTER_NAME for each active path's adapter",
+       EveryPath([](const Seen&, const PathInfo& p) {
+         DISPLAYCONFIG_TARGET_PREFERRED_MODE m{};
+         const LONG r = Request(m, kPreferred, p.targetInfo.adapterId, p.targetInfo.id);
+         return Both(Code(r, {0}), m.width > 0 && m.height > 0 ? "" : "no size");
+       })},
+      {"C7", kInfo, "DISPLAYCONFIG_DEVICE_INFO_GET_ADAPTER_NAME for each active path's adapter",
        "0; an adapter device path", kWineResult, R, active,
-       [](const Seen& seen) {
-         return EveryPath(seen, [](const DISPLAYCONFIG_PATH_INFO& p) {
-           DISPLAYCONFIG_ADAPTER_NAME n{};
-           const LONG r = Request(n, kAdapterName, p.sourceInfo.adapterId, 0);
-           return Both(Code(r, {0}), n.adapterDevicePath[0] ? "" : "no device path");
-         });
-       }},
+       EveryPath([](const Seen&, const PathInfo& p) {
+         DISPLAYCONFIG_ADAPTER_NAME n{};
+         const LONG r = Request(n, kAdapterName, p.sourceInfo.adapterId, 0);
+         return Both(Code(r, {0}), n.adapterDevicePath[0] ? "" : "no device path");
+       })},
 
       // ---- DisplayConfigGetDeviceInfo: the header ----
-      {"D1", "DisplayConfigGetDeviceInfo", "a null packet", "31", kWineInfo, R, any,
+      {"D1", kInfo, "a null packet", "31", kWineInfo, R, any,
        [](const Seen&) { return Code(displayapi::DisplayConfigGetDeviceInfo(nullptr), {k31}); }},
-      {"D2", "DisplayConfigGetDeviceInfo", "type 0xFFFF (none), size 0", "31", kWineInfo, R, any,
-       Info(kUnknownType, 0, About::kNothing, {k31})},
-      {"D3", "DisplayConfigGetDeviceInfo", "source name, size 0", "31", kWineInfo, R, any,
-       Info(kSourceName, 0, About::kNothing, {k31})},
-      {"D4", "DisplayConfigGetDeviceInfo", "type 0xFFFF, the size of a header (20)", "87",
-       kWineInfo, R, any, Info(kUnknownType, kHeader, About::kNothing, {k87})},
-      {"D5", "DisplayConfigGetDeviceInfo", "source name, the size of a header", "87", kWineInfo, R,
-       any, Info(kSourceName, kHeader, About::kNothing, {k87})},
-      {"D6", "DisplayConfigGetDeviceInfo", "type 0xFFFF, the size of a source-name packet (84)",
-       "87", kWineInfo, R, any, Info(kUnknownType, 84, About::kNothing, {k87})},
-      {"D7", "DisplayConfigGetDeviceInfo", "source name, one byte short (83)",
+      {"D2", kInfo, "type 0xFFFF (none), size 0", "31", kWineInfo, R, any,
+       Info(kUnknownType, 0, kNothing, {k31})},
+      {"D3", kInfo, "source name, size 0", "31", kWineInfo, R, any,
+       Info(kSourceName, 0, kNothing, {k31})},
+      {"D4", kInfo, "type 0xFFFF, the size of a header (20)", "87", kWineInfo, R, any,
+       Info(kUnknownType, kHeader, kNothing, {k87})},
+      {"D5", kInfo, "source name, the size of a header", "87", kWineInfo, R, any,
+       Info(kSourceName, kHeader, kNothing, {k87})},
+      {"D6", kInfo, "type 0xFFFF, the size of a source-name packet (84)", "87", kWineInfo, R, any,
+       Info(kUnknownType, 84, kNothing, {k87})},
+      {"D7", kInfo, "source name, one byte short (83)",
        "87 (Microsoft names 122 for a packet that is too small; Windows is seen to answer 87)",
-       kWineInfo, R, any, Info(kSourceName, 83, About::kNothing, {k87})},
-      {"D8", "DisplayConfigGetDeviceInfo", "target name, one byte short (419)", "87", kWineInfo, R,
-       any, Info(kTargetName, 419, About::kNothing, {k87})},
-      {"D9", "DisplayConfigGetDeviceInfo", "preferred mode, one byte short", "87", kWineInfo, R,
-       any,
-       Info(kPreferred, sizeof(DISPLAYCONFIG_TARGET_PREFERRED_MODE) - 1, About::kNothing, {k87})},
-      {"D10", "DisplayConfigGetDeviceInfo", "adapter name, one byte short", "87", kWineInfo, R, any,
-       Info(kAdapterName, sizeof(DISPLAYCONFIG_ADAPTER_NAME) - 1, About::kNothing, {k87})},
-      {"D11", "DisplayConfigGetDeviceInfo",
-       "source name of an active source, adapter 0xFFFF:0xFFFF", "31", kWineResult, R, active,
-       Info(kSourceName, 84, About::kUnknownAdapter, {k31})},
-      {"D12", "DisplayConfigGetDeviceInfo", "target name, adapter 0xFFFF:0xFFFF", "31 (or 50)",
-       kWineInfo, R, any, Info(kTargetName, 420, About::kUnknownAdapter, {k31, k50})},
-      {"D13", "DisplayConfigGetDeviceInfo", "preferred mode, adapter 0xFFFF:0xFFFF",
-       "31 (or 87, or 50)", kWineInfo, R, any,
-       Info(kPreferred, sizeof(DISPLAYCONFIG_TARGET_PREFERRED_MODE), About::kUnknownAdapter,
-            {k31, k87, k50})},
-      {"D14", "DisplayConfigGetDeviceInfo", "adapter name, adapter 0xFFFF:0xFFFF",
-       "31 (or 87, or 50)", kWineInfo, R, any,
-       Info(kAdapterName, sizeof(DISPLAYCONFIG_ADAPTER_NAME), About::kUnknownAdapter,
-            {k31, k87, k50})},
-      {"D15", "DisplayConfigGetDeviceInfo", "source name, the adapter's, an id no source has",
+       kWineInfo, R, any, Info(kSourceName, 83, kNothing, {k87})},
+      {"D8", kInfo, "target name, one byte short (419)", "87", kWineInfo, R, any,
+       Info(kTargetName, 419, kNothing, {k87})},
+      {"D9", kInfo, "preferred mode, one byte short", "87", kWineInfo, R, any,
+       Info(kPreferred, kPreferredSize - 1, kNothing, {k87})},
+      {"D10", kInfo, "adapter name, one byte short", "87", kWineInfo, R, any,
+       Info(kAdapterName, kAdapterNameSize - 1, kNothing, {k87})},
+      {"D11", kInfo, "source name of an active source, adapter 0xFFFF:0xFFFF", "31", kWineResult, R,
+       active, Info(kSourceName, 84, kUnknownAdapter, {k31})},
+      {"D12", kInfo, "target name, adapter 0xFFFF:0xFFFF", "31 (or 50)", kWineInfo, R, any,
+       Info(kTargetName, 420, kUnknownAdapter, {k31, k50})},
+      {"D13", kInfo, "preferred mode, adapter 0xFFFF:0xFFFF", "31 (or 87, or 50)", kWineInfo, R,
+       any, Info(kPreferred, kPreferredSize, kUnknownAdapter, {k31, k87, k50})},
+      {"D14", kInfo, "adapter name, adapter 0xFFFF:0xFFFF", "31 (or 87, or 50)", kWineInfo, R, any,
+       Info(kAdapterName, kAdapterNameSize, kUnknownAdapter, {k31, k87, k50})},
+      {"D15", kInfo, "source name, the adapter's, an id no source has",
        "not settled; the simulated stack answers 87", kWineInfo, R, active,
-       Info(kSourceName, 84, About::kUnknownId, {k87}),
+       Info(kSourceName, 84, kUnknownId, {k87}),
        "no source tries an unknown id on a known adapter"},
-      {"D16", "DisplayConfigGetDeviceInfo", "target name, the adapter's, an id no target has",
+      {"D16", kInfo, "target name, the adapter's, an id no target has",
        "not settled; the simulated stack answers 87", kWineInfo, R, active,
-       Info(kTargetName, 420, About::kUnknownId, {k87}),
+       Info(kTargetName, 420, kUnknownId, {k87}),
        "no source tries an unknown id on a known adapter"},
-      {"D17", "DisplayConfigGetDeviceInfo", "source name of an active source, one byte long (85)",
+      {"D17", kInfo, "source name of an active source, one byte long (85)",
        "not settled; the simulated stack answers 87", kWineInfo, R, active,
-       Info(kSourceName, 85, About::kActivePath, {k87}),
+       Info(kSourceName, 85, kActivePath, {k87}),
        "Wine's test tries packets that are too small, never one that is too large"},
-      {"D18", "DisplayConfigGetDeviceInfo",
-       "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_BASE_TYPE (6) for an active target",
+      {"D18", kInfo, "DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_BASE_TYPE (6) for an active target",
        "not settled; the simulated stack answers 50", "Microsoft: DisplayConfigGetDeviceInfo", R,
        active,
        Info(DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_BASE_TYPE, sizeof(DISPLAYCONFIG_TARGET_BASE_TYPE),
-            About::kActivePath, {k50}),
+            kActivePath, {k50}),
        "a documented request the simulated stack does not model; no source shows its answer"},
 
       // ---- SetDisplayConfig: the flag rules (nothing is applied) ----
-      {"F1", "SetDisplayConfig", "flags 0, no arrays", "87 (\"0 is not valid\")", kMsSet, V, any,
+      {"F1", kSet, "flags 0, no arrays", "87 (\"0 is not valid\")", kMsSet, V, any,
        Set(0, false, {k87})},
-      {"F2", "SetDisplayConfig", "SDC_APPLY | SDC_VALIDATE | SDC_TOPOLOGY_EXTEND",
+      {"F2", kSet, "SDC_APPLY | SDC_VALIDATE | SDC_TOPOLOGY_EXTEND",
        "87 (\"either SDC_APPLY or SDC_VALIDATE ... but not both\")", kMsSet, A, any,
        Set(SDC_APPLY | kValidate | kExtend, false, {k87})},
-      {"F3", "SetDisplayConfig", "SDC_TOPOLOGY_EXTEND alone (neither apply nor validate)", "87",
-       kMsSet, V, any, Set(kExtend, false, {k87})},
-      {"F4", "SetDisplayConfig", "SDC_VALIDATE alone (neither supplied nor a topology)", "87",
-       kMsSet, V, any, Set(kValidate, false, {k87})},
-      {"F5", "SetDisplayConfig",
+      {"F3", kSet, "SDC_TOPOLOGY_EXTEND alone (neither apply nor validate)", "87", kMsSet, V, any,
+       Set(kExtend, false, {k87})},
+      {"F4", kSet, "SDC_VALIDATE alone (neither supplied nor a topology)", "87", kMsSet, V, any,
+       Set(kValidate, false, {k87})},
+      {"F5", kSet,
        "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_TOPOLOGY_EXTEND, the active arrays",
        "87", kMsSet, V, active, Set(kValidate | kSupplied | kExtend, true, {k87})},
-      {"F6", "SetDisplayConfig", "SDC_VALIDATE | SDC_NO_OPTIMIZATION | SDC_TOPOLOGY_EXTEND",
+      {"F6", kSet, "SDC_VALIDATE | SDC_NO_OPTIMIZATION | SDC_TOPOLOGY_EXTEND",
        "87 (only with SDC_APPLY)", kMsSet, V, any,
        Set(kValidate | SDC_NO_OPTIMIZATION | kExtend, false, {k87})},
-      {"F7", "SetDisplayConfig", "SDC_VALIDATE | SDC_SAVE_TO_DATABASE | SDC_TOPOLOGY_EXTEND",
+      {"F7", kSet, "SDC_VALIDATE | SDC_SAVE_TO_DATABASE | SDC_TOPOLOGY_EXTEND",
        "87 (only with SDC_USE_SUPPLIED_DISPLAY_CONFIG)", kMsSet, V, any,
        Set(kValidate | SDC_SAVE_TO_DATABASE | kExtend, false, {k87})},
-      {"F8", "SetDisplayConfig",
-       "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_PATH_PERSIST_IF_REQUIRED, the "
-       "active arrays",
+      {"F8", kSet,
+       "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_PATH_PERSIST_IF_REQUIRED, "
+       "the active arrays",
        "87", kMsSet, V, active,
        Set(kValidate | kSupplied | SDC_PATH_PERSIST_IF_REQUIRED, true, {k87})},
-      {"F9", "SetDisplayConfig",
-       "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_FORCE_MODE_ENUMERATION, the active "
-       "arrays",
+      {"F9", kSet,
+       "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_FORCE_MODE_ENUMERATION, "
+       "the active arrays",
        "87 (only with SDC_APPLY and SDC_USE_SUPPLIED_DISPLAY_CONFIG)", kMsSet, V, active,
        Set(kValidate | kSupplied | SDC_FORCE_MODE_ENUMERATION, true, {k87})},
-      {"F10", "SetDisplayConfig",
-       "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_ALLOW_PATH_ORDER_CHANGES",
+      {"F10", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_ALLOW_PATH_ORDER_CHANGES",
        "87 (only with SDC_TOPOLOGY_SUPPLIED)", kMsSet, V, any,
        Set(kValidate | kExtend | SDC_ALLOW_PATH_ORDER_CHANGES, false, {k87})},
-      {"F11", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | 0x40000000 (no such flag)",
+      {"F11", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | 0x40000000 (no such flag)",
        "not settled; the simulated stack answers 87", kMsSet, V, any,
        Set(kValidate | kExtend | 0x40000000, false, {k87}),
        "the page lists the flags but says nothing of any other bit; no source shows the code"},
-      {"F12", "SetDisplayConfig",
-       "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, the active "
-       "arrays as queried",
+      {"F12", kSet, "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, the active arrays as queried",
        "0: the configuration in use can be set", "Microsoft: SetDisplayConfig, SDC_VALIDATE", V,
        active, Set(kValidate | kSupplied, true, {0})},
-      {"F13", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_TOPOLOGY_SUPPLIED",
+      {"F13", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND | SDC_TOPOLOGY_SUPPLIED",
        "what F14 answers: \"SetDisplayConfig does not fail\" but ignores SDC_TOPOLOGY_SUPPLIED",
        kMsSet, V, active,
        [](const Seen&) {
@@ -593,41 +545,42 @@ std::vector<Row> BuildTable() {
                     ? ""
                     : "answered " + std::to_string(both) + ", F14 " + std::to_string(plain);
        }},
-      {"F14", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, no arrays",
+      {"F14", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, no arrays",
        "not settled; the simulated stack answers 0", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | kExtend, false, {0}),
        "the machine's persistence database decides; no source shows the answer"},
-      {"F15", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, the active arrays",
+      {"F15", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_EXTEND, the active arrays",
        "not settled; the simulated stack answers 87", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | kExtend, true, {k87}),
-       "that a topology request takes no arrays is the stack's reading; no source shows the code"},
-      {"F16", "SetDisplayConfig", "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, no arrays",
+       "that a topology request takes no arrays is the stack's reading; no source shows "
+       "the code"},
+      {"F16", kSet, "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG, no arrays",
        "not settled; the simulated stack answers 87", "Microsoft: SetDisplayConfig", V, any,
        Set(kValidate | kSupplied, false, {k87}), "nothing to set; no source shows the code"},
-      {"F17", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_SUPPLIED, the active arrays",
+      {"F17", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_SUPPLIED, the active arrays",
        "not settled; the simulated stack answers 50", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | SDC_TOPOLOGY_SUPPLIED, true, {k50}),
-       "a supplied topology takes its modes from the database, which the stack does not model; "
-       "no source shows the answer"},
-      {"F18", "SetDisplayConfig", "SDC_VALIDATE | SDC_TOPOLOGY_CLONE",
+       "a supplied topology takes its modes from the database, which the stack does not "
+       "model; no source shows the answer"},
+      {"F18", kSet, "SDC_VALIDATE | SDC_TOPOLOGY_CLONE",
        "not settled; the simulated stack answers 50", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | SDC_TOPOLOGY_CLONE, false, {k50}),
        "the clone, internal, external and database topologies are not modelled"},
-      {"F19", "SetDisplayConfig",
-       "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_VIRTUAL_MODE_AWARE, the active "
-       "arrays",
+      {"F19", kSet,
+       "SDC_VALIDATE | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_VIRTUAL_MODE_AWARE, the "
+       "active arrays",
        "not settled; the simulated stack answers 50", "Microsoft: SetDisplayConfig", V, active,
        Set(kValidate | kSupplied | SDC_VIRTUAL_MODE_AWARE, true, {k50}),
        "the virtual-mode layout of a supplied configuration is not modelled"},
 
       // ---- The persistence database ----
-      {"P1", "SetDisplayConfig",
+      {"P1", kSet,
        "SDC_APPLY | SDC_TOPOLOGY_EXTEND after a layout saved with SDC_SAVE_TO_DATABASE and one "
        "display shown alone since",
        "0; the saved layout back, each source where it was saved",
        "Microsoft: SetDisplayConfig, SDC_TOPOLOGY_EXTEND: \"the last extend configuration from "
        "the persistence database\"",
-       A, Needs::kTwoSources,
+       A, two,
        [](const Seen& seen) {
          std::map<UINT32, POINTL> saved;
          std::string out = SaveThenShowOneAlone(seen, &saved);
@@ -636,16 +589,15 @@ std::vector<Row> BuildTable() {
              Code(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, SDC_APPLY | kExtend), {0}));
          return Both(out, AsSaved(Read(kActive), seen, saved));
        }},
-      {"P2", "QueryDisplayConfig",
-       "QDC_DATABASE_CURRENT after a layout saved and one display shown alone since",
+      {"P2", kQuery, "QDC_DATABASE_CURRENT after a layout saved and one display shown alone since",
        "0; the saved layout, topology extend",
        "Microsoft: GetDisplayConfigBufferSizes, QDC_DATABASE_CURRENT: \"the active paths as "
        "defined in the persistence database for the currently connected monitors\"",
-       A, Needs::kTwoSources,
+       A, two,
        [](const Seen& seen) {
          std::map<UINT32, POINTL> saved;
          const std::string out = SaveThenShowOneAlone(seen, &saved);
-         const Listing l = Read(QDC_DATABASE_CURRENT);
+         const Listing l = Read(kDatabase);
          return Both(Both(out, AsSaved(l, seen, saved)),
                      l.topology == DISPLAYCONFIG_TOPOLOGY_EXTEND ? "" : "not extend");
        }},
@@ -653,6 +605,25 @@ std::vector<Row> BuildTable() {
 }
 
 }  // namespace
+
+Listing Read(UINT32 flags) {
+  Listing l;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    l.sizes = displayapi::GetDisplayConfigBufferSizes(flags, &l.sizedPaths, &l.sizedModes);
+    if (l.sizes != ERROR_SUCCESS) return l;
+    l.paths.assign(std::max<UINT32>(l.sizedPaths, 1), DISPLAYCONFIG_PATH_INFO{});
+    l.modes.assign(std::max<UINT32>(l.sizedModes, 1), DISPLAYCONFIG_MODE_INFO{});
+    UINT32 p = l.sizedPaths, m = l.sizedModes;
+    l.result =
+        displayapi::QueryDisplayConfig(flags, &p, l.paths.data(), &m, l.modes.data(),
+                                       (flags & QDC_DATABASE_CURRENT) ? &l.topology : nullptr);
+    if (l.result == ERROR_INSUFFICIENT_BUFFER) continue;
+    l.paths.resize(l.result == ERROR_SUCCESS ? std::min(p, l.sizedPaths) : 0);
+    l.modes.resize(l.result == ERROR_SUCCESS ? std::min(m, l.sizedModes) : 0);
+    return l;
+  }
+  return l;
+}
 
 Seen LookAtTheMachine() {
   const Listing l = Read(kActive);
@@ -668,29 +639,27 @@ Seen LookAtTheMachine() {
 }
 
 // Where Wine 8 answers otherwise than Windows (docs/windows.md).
-constexpr const char* kWineStub = "0: Wine's SetDisplayConfig answers 0 to anything";
-const std::map<std::string, const char*> kWine8 = {
-    {"S9", "87, the path count 0: no virtual-mode-aware query"},
-    {"Q15", "87 from the sizes call: no virtual-mode-aware query"},
-    {"C6", "50"},
-    {"C7", "50"},
-    {"F1", kWineStub},
-    {"F3", kWineStub},
-    {"F4", kWineStub},
-    {"F5", kWineStub},
-    {"F6", kWineStub},
-    {"F7", kWineStub},
-    {"F8", kWineStub},
-    {"F9", kWineStub},
-    {"F10", kWineStub},
-};
+const std::map<std::string, const char*>& Wine8() {
+  static const std::map<std::string, const char*> wine = [] {
+    std::map<std::string, const char*> m = {
+        {"S9", "87, the path count 0: no virtual-mode-aware query"},
+        {"Q15", "87 from the sizes call: no virtual-mode-aware query"},
+        {"C6", "50"},
+        {"C7", "50"}};
+    // The flag rules Wine's stub never checks.
+    for (const char* id : {"F1", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10"})
+      m[id] = "0: Wine's SetDisplayConfig answers 0 to anything";
+    return m;
+  }();
+  return wine;
+}
 
 const std::vector<Row>& Table() {
   static const std::vector<Row> table = [] {
     std::vector<Row> rows = BuildTable();
     for (Row& row : rows) {
-      const auto wine = kWine8.find(row.id);
-      if (wine != kWine8.end()) row.wine8 = wine->second;
+      const auto wine = Wine8().find(row.id);
+      if (wine != Wine8().end()) row.wine8 = wine->second;
     }
     return rows;
   }();
@@ -707,6 +676,10 @@ bool Applies(const Row& row, const Seen& seen) {
       return seen.sources >= 2;
   }
   return false;
+}
+
+bool SameLuid(const LUID& a, const LUID& b) {
+  return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
 }
 
 std::string Describe(const Row& row) {

@@ -32,6 +32,21 @@ struct Seen {
 };
 Seen LookAtTheMachine();
 
+// Sized and queried as a program does, asked again when the configuration
+// changed in between (ERROR_INSUFFICIENT_BUFFER), three times at most; the
+// arrays never null, cut to what the query wrote back.
+struct Listing {
+  LONG sizes = ERROR_SUCCESS;
+  LONG result = ERROR_SUCCESS;
+  UINT32 sizedPaths = 0, sizedModes = 0;
+  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
+  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
+  DISPLAYCONFIG_TOPOLOGY_ID topology{};  // asked for with QDC_DATABASE_CURRENT
+};
+Listing Read(UINT32 flags);
+
+bool SameLuid(const LUID& a, const LUID& b);
+
 struct Row {
   const char* id;       // how the documents name the row
   const char* call;     // the function called

@@ -8,11 +8,11 @@
 
 namespace {
 
+using dptest::Cloned;
 using dptest::Idle;
-using dptest::Link;
 using dptest::Monitor;
 using dptest::Shown;
-using dptest::Unplugged;
+using dptest::SideBySide;
 
 class EnumerateTest : public dptest::SimTest {
  protected:
@@ -27,11 +27,8 @@ class EnumerateTest : public dptest::SimTest {
 };
 
 TEST_F(EnumerateTest, OneDisplayFillsEveryField) {
-  sim::Machine m;
+  sim::Machine m = SideBySide({{"DELL U2720Q", 2560, 1440, 256}}, 1);
   m.adapter = LUID{0x1234, 7};
-  m.targets = {Monitor(256, "DELL U2720Q")};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Idle(1)};
-  m.paths = {Link(0, 256)};
   Use(m);
 
   const auto displays = List();
@@ -54,12 +51,7 @@ TEST_F(EnumerateTest, OneDisplayFillsEveryField) {
 }
 
 TEST_F(EnumerateTest, CloneGivesTwoRecordsOnOneSource) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "Left"), Monitor(2, "Right")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1), Link(0, 2)};
-  Use(m);
-
+  Use(Cloned({{"Left"}, {"Right"}}));
   const auto d = List();
   ASSERT_EQ(d.size(), 2u) << Picture();
   EXPECT_EQ(d[0].monitorName, L"Left");
@@ -80,42 +72,26 @@ TEST_F(EnumerateTest, WhichPathsBecomeRecords) {
     std::vector<std::wstring> monitors;  // expected, in order
     std::vector<uint32_t> pathIndexes;
   };
-  std::vector<Case> cases;
-  {
-    // Extend: two sources; the inactive combinations that follow are skipped.
-    sim::Machine m;
-    m.targets = {Monitor(1, "A"), Monitor(2, "B")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1280, 1024, 1920, 0)};
-    m.paths = {Link(0, 1), Link(1, 2)};
-    cases.push_back({"extend", m, {L"A", L"B"}, {0, 1}});
-  }
-  {
-    // A connected target that shows nothing appears only in inactive
-    // combinations, which carry no source mode.
-    sim::Machine m;
-    m.targets = {Monitor(1, "A"), Monitor(2, "Dark")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
-    m.paths = {Link(0, 1)};
-    cases.push_back({"inactive target", m, {L"A"}, {0}});
-  }
-  {
-    // Each target on several paths, as Windows lists it: its active path and
-    // its combinations with the other sources. The active one, first in
-    // query order, makes the record.
-    sim::Machine m;
-    m.targets = {Monitor(1, "Twice"), Monitor(2, "Other")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 800, 600, 1920, 0), Idle(2)};
-    m.paths = {Link(0, 1), Link(1, 2)};
-    cases.push_back({"same target on several paths", m, {L"Twice", L"Other"}, {0, 1}});
-  }
-  {
-    // A path to a target with nothing plugged in is passed over.
-    sim::Machine m;
-    m.targets = {Unplugged(1, "Gone"), Monitor(2, "Here")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
-    m.paths = {Link(0, 1), Link(1, 2)};
-    cases.push_back({"unavailable target", m, {L"Here"}, {1}});
-  }
+  // A connected target that shows nothing appears only in inactive
+  // combinations, which carry no source mode.
+  sim::Machine dark = SideBySide({{"A"}}, 1);
+  dark.targets.push_back(Monitor(2, "Dark"));
+  // A path to a target with nothing plugged in is passed over.
+  sim::Machine unplugged = SideBySide({{"Gone"}, {"Here"}});
+  unplugged.targets[0].available = false;
+  const Case cases[] = {
+      // Extend: two sources; the inactive combinations that follow are skipped.
+      {"extend", SideBySide({{"A"}, {"B", 1280, 1024}}), {L"A", L"B"}, {0, 1}},
+      {"inactive target", dark, {L"A"}, {0}},
+      // Each target on several paths, as Windows lists it: its active path and
+      // its combinations with the other sources. The active one, first in
+      // query order, makes the record.
+      {"same target on several paths",
+       SideBySide({{"Twice"}, {"Other", 800, 600}}, 1),
+       {L"Twice", L"Other"},
+       {0, 1}},
+      {"unavailable target", unplugged, {L"Here"}, {1}},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Use(c.machine);
@@ -137,10 +113,7 @@ TEST_F(EnumerateTest, SourceModeThatCannotBeUsedLeavesSizeAndPositionEmpty) {
       {"out of range", 9}, {"exactly the mode count", 2}, {"points at the target mode", 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    sim::Machine m;
-    m.targets = {Monitor(1, "Odd")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0)};
-    m.paths = {Link(0, 1)};
+    sim::Machine m = SideBySide({{"Odd"}});
     m.paths[0].sourceModeIdx = c.index;
     Use(m);
     const auto d = List();
@@ -158,26 +131,20 @@ TEST_F(EnumerateTest, AnInactivePathIsNotListed) {
   // Windows answers an inactive path with invalid mode indexes, so the
   // listing skips it: every record it makes is active, and a record with
   // isActive false (counted apart from the others) cannot come from Windows.
-  sim::Machine m;
-  m.targets = {Monitor(1, "On"), Monitor(2, "Off")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1), Link(1, 2)};
+  sim::Machine m = SideBySide({{"On"}, {"Off"}});
   m.paths[1].active = false;
+  m.sources[1].mode.reset();
   Use(m);
-  std::vector<DisplayInfo> d;
-  int active = 99;
-  ASSERT_TRUE(EnumerateDisplays(d, active));
+  const auto d = List();
   ASSERT_EQ(d.size(), 1u) << Picture();
   EXPECT_EQ(d[0].monitorName, L"On");
   EXPECT_TRUE(d[0].isActive);
-  EXPECT_EQ(active, 1);
+  EXPECT_EQ(active_, 1);
 }
 
 TEST_F(EnumerateTest, PrimaryOnlyAtTheOrigin) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "A"), Monitor(2, "B"), Monitor(3, "C")};
+  sim::Machine m = SideBySide({{"A", 640, 480}, {"B", 640, 480}, {"C", 640, 480}});
   m.sources = {Shown(0, 640, 480, 5, 0), Shown(1, 640, 480, 0, 5), Shown(2, 640, 480, 0, 0)};
-  m.paths = {Link(0, 1), Link(1, 2), Link(2, 3)};
   Use(m);
   const auto d = List();
   ASSERT_EQ(d.size(), 3u);
@@ -192,11 +159,8 @@ TEST_F(EnumerateTest, PrimaryOnlyAtTheOrigin) {
 }
 
 TEST_F(EnumerateTest, FailedNameRequestGivesAnEmptyNameSilently) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "Hidden")};
+  sim::Machine m = SideBySide({{"Hidden"}});
   m.targets[0].nameError = ERROR_GEN_FAILURE;
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 1)};
   Use(m);
   const auto d = List();
   ASSERT_EQ(d.size(), 1u);
@@ -211,10 +175,7 @@ TEST_F(EnumerateTest, FailuresLogTheirReasonAndLeaveTheCallerAlone) {
     sim::Machine machine;
     std::string message;
   };
-  sim::Machine one;
-  one.targets = {Monitor(1, "A")};
-  one.sources = {Shown(0, 1920, 1080, 0, 0)};
-  one.paths = {Link(0, 1)};
+  const sim::Machine one = SideBySide({{"A"}});
   sim::Machine sizesFail = one;
   sizesFail.faults = {{sim::Api::GetDisplayConfigBufferSizes, 1, ERROR_ACCESS_DENIED}};
   sim::Machine queryFails = one;
@@ -245,96 +206,12 @@ TEST_F(EnumerateTest, FailuresLogTheirReasonAndLeaveTheCallerAlone) {
   }
 }
 
-// A query answering ERROR_INSUFFICIENT_BUFFER met a configuration that grew
-// after the sizes were asked for: the listing sizes and queries again, up to
-// three queries in all. Any other answer, and a third 122, end it as before.
-TEST_F(EnumerateTest, QueryThatMeetsAChangeIsAskedAgain) {
-  struct Case {
-    const char* name;
-    std::vector<sim::Fault> faults;
-    bool listed;
-    std::string message;
-    uint32_t sizesCalls, queryCalls;
-  };
-  const LONG kChanged = ERROR_INSUFFICIENT_BUFFER;
-  const Case cases[] = {
-      {"122 once", {{sim::Api::QueryDisplayConfig, 1, kChanged}}, true, "", 2, 2},
-      {"122 twice",
-       {{sim::Api::QueryDisplayConfig, 1, kChanged}, {sim::Api::QueryDisplayConfig, 2, kChanged}},
-       true,
-       "",
-       3,
-       3},
-      {"122 three times",
-       {{sim::Api::QueryDisplayConfig, 1, kChanged},
-        {sim::Api::QueryDisplayConfig, 2, kChanged},
-        {sim::Api::QueryDisplayConfig, 3, kChanged}},
-       false,
-       "Failed to query display config.\n",
-       3,
-       3},
-      {"another error is not retried",
-       {{sim::Api::QueryDisplayConfig, 1, ERROR_INVALID_PARAMETER}},
-       false,
-       "Failed to query display config.\n",
-       1,
-       1},
-      {"122, then another error",
-       {{sim::Api::QueryDisplayConfig, 1, kChanged},
-        {sim::Api::QueryDisplayConfig, 2, ERROR_GEN_FAILURE}},
-       false,
-       "Failed to query display config.\n",
-       2,
-       2},
-      {"122, then the sizes fail",
-       {{sim::Api::QueryDisplayConfig, 1, kChanged},
-        {sim::Api::GetDisplayConfigBufferSizes, 2, ERROR_ACCESS_DENIED}},
-       false,
-       "Failed to get display config buffer sizes.\n",
-       2,
-       1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    dptest::LogCapture log;
-    sim::Machine m;
-    m.targets = {Monitor(1, "A")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0)};
-    m.paths = {Link(0, 1)};
-    m.faults = c.faults;
-    Use(m);
-    std::vector<DisplayInfo> displays;
-    int active = 42;
-    EXPECT_EQ(EnumerateDisplays(displays, active), c.listed);
-    EXPECT_EQ(log.Messages(), c.message);
-    if (c.listed) {
-      ASSERT_EQ(displays.size(), 1u);
-      EXPECT_EQ(displays[0].monitorName, L"A");
-      EXPECT_EQ(active, 1);
-    } else {
-      EXPECT_TRUE(displays.empty());
-      EXPECT_EQ(active, 42);
-    }
-    const sim::Machine after = Now();
-    EXPECT_EQ(after.CallCount(sim::Api::GetDisplayConfigBufferSizes), c.sizesCalls);
-    EXPECT_EQ(after.CallCount(sim::Api::QueryDisplayConfig), c.queryCalls);
-  }
-}
-
 TEST_F(EnumerateTest, DisplayAppearingBetweenSizesAndQueryIsListed) {
   // No scripted fault: the query itself finds arrays too small for the grown
   // configuration, as Windows does.
-  sim::Machine m;
-  m.targets = {Monitor(1, "DELL U2720Q")};
-  m.sources = {Shown(0, 2560, 1440, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1)};
-  sim::Event appear;
-  appear.afterApi = sim::Api::GetDisplayConfigBufferSizes;
-  appear.afterCall = 1;
-  appear.action = sim::EventAction::Appear;
-  appear.target = Monitor(2, "TovikMonitor");
-  appear.appearAs = sim::AppearAs::Clone;
-  m.events = {appear};
+  sim::Machine m = SideBySide({{"DELL U2720Q", 2560, 1440}}, 1);
+  m.events = {
+      dptest::Appears(Monitor(2, "TovikMonitor"), sim::Api::GetDisplayConfigBufferSizes, 1)};
   Use(m);
   const auto d = List();
   ASSERT_EQ(d.size(), 2u);
@@ -344,11 +221,7 @@ TEST_F(EnumerateTest, DisplayAppearingBetweenSizesAndQueryIsListed) {
 }
 
 TEST_F(EnumerateTest, AppendsAfterExistingRecordsAndCountsOnlyItsOwn) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "A"), Monitor(2, "B")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0)};
-  m.paths = {Link(0, 1), Link(1, 2)};
-  Use(m);
+  Use(SideBySide({{"A"}, {"B"}}));
   std::vector<DisplayInfo> displays(3);
   displays[2].isActive = true;
   int active = 9;
@@ -360,10 +233,8 @@ TEST_F(EnumerateTest, AppendsAfterExistingRecordsAndCountsOnlyItsOwn) {
 }
 
 TEST_F(EnumerateTest, NothingQualifyingIsStillASuccess) {
-  sim::Machine m;
-  m.targets = {Unplugged(1, "Gone")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 1)};
+  sim::Machine m = SideBySide({{"Gone"}});
+  m.targets[0].available = false;
   Use(m);
   const auto d = List(true);
   EXPECT_TRUE(d.empty());

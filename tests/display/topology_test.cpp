@@ -1,30 +1,26 @@
 #include "display/topology.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "support/sim_fixture.h"
+#include "support/text.h"
 
 namespace {
 
-using ::testing::HasSubstr;
-
-using dptest::Idle;
 using dptest::Link;
 using dptest::Monitor;
 using dptest::Shown;
+using dptest::SideBySide;
 
 // The machine the row tests start from: three active displays, queried in
 // the order first (1920 wide), second (1280), third (800).
 sim::Machine ThreeDisplays(int32_t secondX, int32_t secondY, int32_t thirdX, int32_t thirdY) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "First"), Monitor(2, "Second"), Monitor(3, "Third")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1280, 1024, secondX, secondY),
-               Shown(2, 800, 600, thirdX, thirdY)};
-  m.paths = {Link(0, 1), Link(1, 2), Link(2, 3)};
+  sim::Machine m = SideBySide({{"First"}, {"Second", 1280, 1024}, {"Third", 800, 600}});
+  m.sources[1] = Shown(1, 1280, 1024, secondX, secondY);
+  m.sources[2] = Shown(2, 800, 600, thirdX, thirdY);
   return m;
 }
 
@@ -48,12 +44,7 @@ std::vector<uint32_t> TargetOrder(const sim::RecordedSetCall& call) {
 class TopologyTest : public dptest::SimTest {};
 
 TEST_F(TopologyTest, ForceExtendModeAsksForTheExtendTopology) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "A"), Monitor(2, "B")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Idle(1)};
-  m.paths = {Link(0, 1), Link(0, 2)};
-  Use(m);
-
+  Use(dptest::Cloned({{"A"}, {"B"}}));
   EXPECT_TRUE(ForceExtendMode());
   EXPECT_EQ(log_.Messages(), "[Info] Force Extend mode success.\n");
   const sim::Machine after = Now();
@@ -66,10 +57,7 @@ TEST_F(TopologyTest, ForceExtendModeAsksForTheExtendTopology) {
 }
 
 TEST_F(TopologyTest, ForceExtendModeFailureShowsTheCode) {
-  sim::Machine m;
-  m.targets = {Monitor(1, "A")};
-  m.sources = {Shown(0, 1920, 1080, 0, 0)};
-  m.paths = {Link(0, 1)};
+  sim::Machine m = SideBySide({{"A"}});
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_GEN_FAILURE}};
   Use(m);
   EXPECT_FALSE(ForceExtendMode());
@@ -137,10 +125,7 @@ TEST_F(TopologyTest, PathsWithoutAUsableSourceModeArePassedButNotMoved) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     dptest::LogCapture log;
-    sim::Machine m;
-    m.targets = {Monitor(1, "A"), Monitor(2, "B")};
-    m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1280, 1024, 1920, 0)};
-    m.paths = {Link(0, 1), Link(1, 2)};
+    sim::Machine m = SideBySide({{"A"}, {"B", 1280, 1024}});
     m.paths[0].sourceModeIdx = c.index;  // path 0 loses its source mode
     Use(m);
     SetPrimaryDisplay(0);
@@ -191,57 +176,12 @@ TEST_F(TopologyTest, QueryFailuresAreReported) {
   }
 }
 
-TEST_F(TopologyTest, QueryThatMeetsAChangeIsAskedAgain) {
-  // Up to three queries; only ERROR_INSUFFICIENT_BUFFER is asked again.
-  struct Case {
-    const char* name;
-    std::vector<LONG> answers;  // the first queries' scripted answers
-    bool set;
-    uint32_t queryCalls;
-  } cases[] = {
-      {"122 once", {ERROR_INSUFFICIENT_BUFFER}, true, 2},
-      {"122 twice", {ERROR_INSUFFICIENT_BUFFER, ERROR_INSUFFICIENT_BUFFER}, true, 3},
-      {"122 three times",
-       {ERROR_INSUFFICIENT_BUFFER, ERROR_INSUFFICIENT_BUFFER, ERROR_INSUFFICIENT_BUFFER},
-       false,
-       3},
-      {"another error", {ERROR_GEN_FAILURE}, false, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    dptest::LogCapture log;
-    sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
-    for (std::size_t i = 0; i < c.answers.size(); ++i)
-      m.faults.push_back(
-          {sim::Api::QueryDisplayConfig, static_cast<uint32_t>(i + 1), c.answers[i]});
-    Use(m);
-    EXPECT_EQ(SetPrimaryDisplay(1), c.set);
-    EXPECT_EQ(log.Messages(), c.set ? "Primary display successfully set to index: 1\n"
-                                    : "Failed to query display config.\n");
-    const sim::Machine after = Now();
-    EXPECT_EQ(after.CallCount(sim::Api::QueryDisplayConfig), c.queryCalls);
-    EXPECT_EQ(after.setCalls.size(), c.set ? 1u : 0u);
-  }
-}
-
-std::string SystemText(DWORD code) {
-  wchar_t* text = nullptr;
-  FormatMessageW(
-      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
-      0, nullptr);
-  std::string narrow;
-  for (const wchar_t* p = text; p && *p; ++p) narrow += static_cast<char>(*p);
-  if (text) LocalFree(text);
-  return narrow;
-}
-
 TEST_F(TopologyTest, RejectedLayoutLogsTheSystemText) {
   sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_INVALID_PARAMETER}};
   Use(m);
   EXPECT_FALSE(SetPrimaryDisplay(1));
-  const std::string text = SystemText(ERROR_INVALID_PARAMETER);
+  const std::string text = dptest::SystemText(ERROR_INVALID_PARAMETER);
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(log_.Messages(), "Failed to set primary display.\nError 87: " + text + "\n");
 }
@@ -266,50 +206,17 @@ TEST_F(TopologyTest, TargetNamesTheDisplayWhereverItStandsNow) {
   EXPECT_EQ(Now().setCalls.size(), 1u);
 }
 
-TEST_F(TopologyTest, SystemTextWithAnInsertIsLoggedAsWritten) {
-  // No arguments go with the request: the insert stays "%1" instead of the
-  // text being refused (or arguments that do not exist being read).
-  const std::string text = SystemText(ERROR_BAD_EXE_FORMAT);
-  ASSERT_THAT(text, HasSubstr("%1")) << "this code's text has an insert: " << text;
-  sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
-  m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_BAD_EXE_FORMAT}};
-  Use(m);
-  EXPECT_FALSE(SetPrimaryDisplay(0));
-  EXPECT_EQ(log_.Messages(), "Failed to set primary display.\nError 193: " + text + "\n");
-}
-
 TEST_F(TopologyTest, NoActivePathIsAFailedQuery) {
   // The sizes call answers 0 active paths; the query asked with those zero
   // counts is refused with ERROR_INVALID_PARAMETER, as Windows refuses it
   // (contract row Q5).
-  sim::Machine m;
-  m.targets = {Monitor(1, "A")};
-  m.sources = {Idle(0)};  // the monitor lost its path: no source mode left
-  m.paths = {Link(0, 1)};
-  m.paths[0].active = false;
+  sim::Machine m = SideBySide({{"A"}});
+  m.paths[0].active = false;  // the monitor lost its path: no source mode left
+  m.sources[0].mode.reset();
   Use(m);
   EXPECT_FALSE(SetPrimaryDisplay(0));
   EXPECT_EQ(log_.Messages(), "Failed to query display config.\n");
   EXPECT_TRUE(Now().setCalls.empty());
-}
-
-TEST_F(TopologyTest, ErrorWithoutSystemTextLogsOneLine) {
-  const LONG unknown = 0x2000BEEF;  // customer bit set: the system has no text
-  ASSERT_TRUE(SystemText(unknown).empty());
-  sim::Machine m = ThreeDisplays(1920, 0, 3200, 0);
-  m.faults = {{sim::Api::SetDisplayConfig, 1, unknown}};
-  Use(m);
-  EXPECT_FALSE(SetPrimaryDisplay(0));
-  EXPECT_EQ(log_.Messages(), "Failed to set primary display.\n");
-}
-
-TEST(SystemErrorLine, KeepsTheTextAndFitsTheLineBuffer) {
-  // The system's own line break stays, and the format adds its own.
-  EXPECT_EQ(FormatSystemErrorLine(5, L"Access denied.\r\n"), "Error 5: Access denied.\r\n\n");
-  const std::string longLine = FormatSystemErrorLine(87, std::wstring(1000, L'x').c_str());
-  EXPECT_EQ(longLine.size(), 511u);
-  EXPECT_EQ(longLine.substr(0, 9), "Error 87:");
-  EXPECT_EQ(longLine.back(), '\n');
 }
 
 }  // namespace

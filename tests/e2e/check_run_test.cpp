@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "support/edid_bytes.h"
 #include "support/sandbox.h"
@@ -55,10 +56,14 @@ struct CheckCase {
   std::function<void(Sandbox&)> change = nullptr;  // what the deployment lacks
   bool readOnlyProfiles = false;
   bool packagedProfiles = false;  // named TovikMonitor already
-  // Lines that differ from kTypical; an empty text: no such line.
+  // Lines that differ from kTypical; an empty text: no such line. A case
+  // with a blocker says so in its verdict with the exit code and its kind.
   std::map<std::string, std::string> lines = {};
   unsigned exitCode = 0;
 };
+
+const std::map<unsigned, std::string> kBlockerKinds = {
+    {2, "context"}, {3, "displays"}, {4, "files"}};
 
 // An ordinary account, in the console session or a remote one: no agent or
 // install-folder line (it is no administrator), the direct start expected.
@@ -93,22 +98,19 @@ void AskForAnAdministrator(Sandbox& box) {
 
 std::vector<CheckCase> Cases() {
   auto remove = [](const char* file, bool folderInstead = false) {
-    return [file, folderInstead](Sandbox& box) {
-      ASSERT_TRUE(DeleteFileW(box.FileW(file).c_str()));
-      if (folderInstead) {
-        ASSERT_TRUE(CreateDirectoryW(box.FileW(file).c_str(), nullptr));
-      }
-    };
+    return [file, folderInstead](Sandbox& box) { box.Remove(file, folderInstead); };
   };
   auto profile = [](std::string bytes) {
     return [bytes](Sandbox& box) { box.Write("edid\\2560x1440x60.hex", bytes); };
   };
-  const std::string notGoal = "a run would not reach its goal (exit code ";
   const std::string notNeeded =
       "<P> (distance=0), hex text, 1 block, monitor name \"DP Virtual\" (not needed now)";
   const std::string routeFix =
       "run it in the console user's session: as the user at logon (a Run value or a logon "
       "task), or install the agent (displayprep-agent.exe install)";
+  const std::map<std::string, std::string> companionMissing = {
+      {"companion", "<C>: missing"},
+      {"blocker (files)", "the companion is missing: put it at <C>"}};
   return {
       {.name = "SystemInConsoleSession"},
       {.name = "UserInConsoleSession", .account = L"user", .lines = AsUser({})},
@@ -127,8 +129,7 @@ std::vector<CheckCase> Cases() {
             {"blocker (displays)",
              "the system lists no display (0 paths, 0 modes): run it in the console user's "
              "session, where a display is connected (session 0 sees none): as the user at "
-             "logon, or through the agent"},
-            {"verdict", notGoal + "2, context)"}},
+             "logon, or through the agent"}},
        .exitCode = 2},
       {.name = "UserInRemoteSession",
        .account = L"remote",
@@ -142,8 +143,7 @@ std::vector<CheckCase> Cases() {
                    {"displays", "none"},
                    {"blocker (context)",
                     "a remote-desktop session cannot change the console's displays: " + routeFix},
-                   {"blocker (displays)", "the display calls are refused (error 5): " + routeFix},
-                   {"verdict", notGoal + "2, context)"}},
+                   {"blocker (displays)", "the display calls are refused (error 5): " + routeFix}},
                   "2"),
        .exitCode = 2},
       {.name = "ReadOnlyProfileWithTheOldName",
@@ -156,8 +156,7 @@ std::vector<CheckCase> Cases() {
             {"blocker (files)",
              "the profile cannot be renamed TovikMonitor (the file is read-only): let the "
              "account write <D>\\edid, or use a profile that names TovikMonitor already (the "
-             "packaged ones do)"},
-            {"verdict", notGoal + "4, files)"}}),
+             "packaged ones do)"}}),
        .exitCode = 4},
       {.name = "ReadOnlyPackagedProfile",
        .account = L"user",
@@ -172,8 +171,7 @@ std::vector<CheckCase> Cases() {
        .change = remove("wkex.exe"),
        .lines = {{"helper", "<D>\\wkex.exe: missing"},
                  {"blocker (files)",
-                  "wkex.exe is missing: put the virtual-display helper at <D>\\wkex.exe"},
-                 {"verdict", notGoal + "4, files)"}},
+                  "wkex.exe is missing: put the virtual-display helper at <D>\\wkex.exe"}},
        .exitCode = 4},
       {.name = "HelperMissingOnAnArrangedMachine",
        .machine = dptest::ArrangedWithTovik,
@@ -194,8 +192,7 @@ std::vector<CheckCase> Cases() {
                  {"blocker (files)",
                   "the profile is not an EDID the program reads: convert it with `edidgen import`, "
                   "or use "
-                  "a packaged profile"},
-                 {"verdict", notGoal + "4, files)"}},
+                  "a packaged profile"}},
        .exitCode = 4},
       {.name = "ProfileWithoutAName",
        .change = profile(dptest::AsText(
@@ -206,8 +203,7 @@ std::vector<CheckCase> Cases() {
              "descriptor: `edidgen import` adds one"},
             {"blocker (files)",
              "the profile has no monitor-name descriptor: convert it with `edidgen import`, which "
-             "makes one, and put the result in <D>\\edid"},
-            {"verdict", notGoal + "4, files)"}},
+             "makes one, and put the result in <D>\\edid"}},
        .exitCode = 4},
       {.name = "HelperAsksForAnAdministrator",
        .account = L"user",
@@ -216,21 +212,16 @@ std::vector<CheckCase> Cases() {
                         {"blocker (context)",
                          "wkex.exe asks to run as an administrator, which a start by this account "
                          "cannot give it (error 740): install the agent, which starts displayprep, "
-                         "and so the helper, as the local system account"},
-                        {"verdict", notGoal + "2, context)"}}),
+                         "and so the helper, as the local system account"}}),
        .exitCode = 2},
       {.name = "CompanionMissing",
        .change = remove("rent_protect\\zanbyprotect.exe"),
-       .lines = {{"companion", "<C>: missing"},
-                 {"blocker (files)", "the companion is missing: put it at <C>"},
-                 {"verdict", notGoal + "4, files)"}},
+       .lines = companionMissing,
        .exitCode = 4},
       // A folder of the companion's name is no companion: a run's starts would fail.
       {.name = "CompanionIsAFolder",
        .change = remove("rent_protect\\zanbyprotect.exe", true),
-       .lines = {{"companion", "<C>: missing"},
-                 {"blocker (files)", "the companion is missing: put it at <C>"},
-                 {"verdict", notGoal + "4, files)"}},
+       .lines = companionMissing,
        .exitCode = 4},
       {.name = "ThreeDisplays",
        .machine = dptest::ThreeDisplays,
@@ -245,8 +236,7 @@ std::vector<CheckCase> Cases() {
             {"helper", "<D>\\wkex.exe: present (not needed now)"},
             {"blocker (displays)",
              "three or more displays are listed: a run changes nothing: leave at most one display "
-             "connected besides the virtual monitor"},
-            {"verdict", notGoal + "3, displays)"}},
+             "connected besides the virtual monitor"}},
        .exitCode = 3},
   };
 }
@@ -262,18 +252,18 @@ TEST_P(CheckRun, AnswersAndChangesNothing) {
        .profiles = {{2560, 1440, 60, false, c.packagedProfiles ? "TovikMonitor" : "DP Virtual"}}});
   if (c.change) c.change(box);
   if (c.account != nullptr) box.SetEnv(L"DPSIM_ACCOUNT", std::wstring(c.account));
-  const std::wstring profile = box.FileW("edid\\2560x1440x60.hex");
-  if (c.readOnlyProfiles) {
-    ASSERT_TRUE(SetFileAttributesW(profile.c_str(), FILE_ATTRIBUTE_READONLY));
-  }
+  std::optional<dptest::ReadOnly> readOnly;
+  if (c.readOnlyProfiles) readOnly.emplace(box.FileW("edid\\2560x1440x60.hex"));
   const std::map<std::string, std::string> before = box.EdidFiles();
   const sim::Machine machineBefore = box.Machine();
 
   const RunResult r = box.Run("displayprep-check-sim.exe");
-  if (c.readOnlyProfiles) SetFileAttributesW(profile.c_str(), FILE_ATTRIBUTE_NORMAL);
   ASSERT_TRUE(dptest::Ended(r, c.exitCode));
 
   std::map<std::string, std::string> want = kTypical;
+  if (c.exitCode != 0)
+    want["verdict"] = "a run would not reach its goal (exit code " + std::to_string(c.exitCode) +
+                      ", " + kBlockerKinds.at(c.exitCode) + ")";
   for (const auto& [label, text] : c.lines) {
     if (text.empty()) {
       want.erase(label);
@@ -304,8 +294,7 @@ TEST_P(CheckRun, AnswersAndChangesNothing) {
       << "the check made the log folder";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CheckRun, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CheckRun, ::testing::ValuesIn(Cases()), dptest::ByName);
 
 // The check never works out the log's path the way a run does, so it leaves
 // no trace line either (runs alone: tests/CMakeLists.txt).

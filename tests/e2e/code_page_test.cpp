@@ -15,8 +15,6 @@
 
 namespace {
 
-using ::testing::HasSubstr;
-
 struct PageCase {
   UINT codePage;
   std::wstring directory;  // the deployment's folder name
@@ -54,18 +52,13 @@ TEST(CodePage, RunWithPathsAndNamesOfTheSystemCodePage) {
   // Under the name the operator gave it (narrow, in the ANSI code page).
   box.Install("displayprep-sim.exe", program);
 
-  const RunResult r = box.Run(program);
-  ASSERT_TRUE(dptest::Ended(r));
-  const std::string log = box.Log();
-  for (const std::string& line :
-       {box.Expand("Searching in directory: <D>\\edid\n"), box.Expand("Selected hex file: <P>\n"),
-        box.Expand("wkex.exe launched successfully from <D>\\wkex.exe\n"),
-        "[0] \\\\.\\DISPLAY1 " + dptest::WideToAnsi(c->monitor) +
-            " (1920x1080) [Active] [Primary]\n",
-        std::string("Primary display successfully set to \"TovikMonitor\"\n"),
-        box.Expand("create process success, command_line:<C>,")}) {
-    EXPECT_THAT(log, HasSubstr(line)) << "missing: " << line << "\nin:\n" << log;
-  }
+  EXPECT_TRUE(box.InOrder(box.RunForLog(program),
+                          {"Searching in directory: <D>\\edid\n", "Selected hex file: <P>\n",
+                           "wkex.exe launched successfully from <D>\\wkex.exe\n",
+                           "[0] \\\\.\\DISPLAY1 " + dptest::WideToAnsi(c->monitor) +
+                               " (1920x1080) [Active] [Primary]\n",
+                           "Primary display successfully set to \"TovikMonitor\"\n",
+                           "create process success, command_line:<C>,"}));
   const std::vector<sim::StartRecord> helper = box.HelperStarts();
   ASSERT_EQ(helper.size(), 1u);
   EXPECT_EQ(helper[0].currentDirectory, sim::ToUtf8(root + L"\\" + c->directory));

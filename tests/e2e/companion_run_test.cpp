@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "support/sandbox.h"
 
@@ -12,33 +13,34 @@ namespace {
 
 using dptest::Sandbox;
 
+using Started = Sandbox::Started;
+enum class Companion { kRecorder, kMissing, kFolder };  // at rent_protect\zanbyprotect.exe
+
+// An ordinary account is refused the user's token and starts it directly.
 struct CompanionCase {
   const char* name;
   const char* deployment;
-  bool companion;          // the recorder stands at rent_protect\zanbyprotect.exe
-  bool companionIsFolder;  // a folder of that name instead
-  bool ordinaryAccount;
+  Companion companion;
+  std::optional<Started> started;  // nullopt: as the local system account, nothing started
   // After "too many monitor found.\n" (placeholders: support/text.h).
   std::string log;
-  enum { kNone, kUserSession, kDirect } started;
 };
 
 const CompanionCase kCases[] = {
-    {"UserSession", "", true, false, false, dptest::kCompanionInUserSession,
-     CompanionCase::kUserSession},
-    {"UserSessionWithASpace", "my tools", true, false, false, dptest::kCompanionInUserSession,
-     CompanionCase::kUserSession},
-    {"CompanionMissing", "", false, false, false, dptest::kNoCompanion, CompanionCase::kNone},
-    {"OrdinaryAccountStartsItDirectly", "", true, false, true, dptest::kCompanionDirectly,
-     CompanionCase::kDirect},
-    {"OrdinaryAccountWithASpace", "my tools", true, false, true, dptest::kCompanionDirectly,
-     CompanionCase::kDirect},
+    {"UserSession", "", Companion::kRecorder, Started::kInUserSession,
+     dptest::kCompanionInUserSession},
+    {"UserSessionWithASpace", "my tools", Companion::kRecorder, Started::kInUserSession,
+     dptest::kCompanionInUserSession},
+    {"CompanionMissing", "", Companion::kMissing, std::nullopt, dptest::kNoCompanion},
+    {"OrdinaryAccountStartsItDirectly", "", Companion::kRecorder, Started::kDirectly,
+     dptest::kCompanionDirectly},
+    {"OrdinaryAccountWithASpace", "my tools", Companion::kRecorder, Started::kDirectly,
+     dptest::kCompanionDirectly},
     // The folder passes the existence test; both starts then fail with the
     // system's code (5 on Windows, 2 under Wine), the same for both.
-    {"CompanionIsAFolder", "", false, true, false,
+    {"CompanionIsAFolder", "", Companion::kFolder, std::nullopt,
      "CreateProcessAsUser failed. Error: <ERR>create user process failed. \n"
-     "Failed to launch protect.exe (Path: <C>), Error=<ERR>\n",
-     CompanionCase::kNone},
+     "Failed to launch protect.exe (Path: <C>), Error=<ERR>\n"},
 };
 
 class CompanionRun : public ::testing::TestWithParam<CompanionCase> {};
@@ -47,56 +49,34 @@ TEST_P(CompanionRun, StartsItOnceAsItShould) {
   const CompanionCase& c = GetParam();
   Sandbox box(c.deployment);
   box.Install("displayprep-sim.exe");
-  if (c.companion) box.InstallCompanion();
-  if (c.companionIsFolder) {
+  if (c.companion == Companion::kRecorder) box.InstallCompanion();
+  if (c.companion == Companion::kFolder)
     std::filesystem::create_directories(std::filesystem::path(box.Companion()));
-  }
   box.UseMachine(dptest::ThreeDisplays());
   // Set in the launching program's environment only: a user-session start
   // must not see it, a direct one inherits it.
   box.SetEnv(sim::kProbeVariable, L"1");
-  if (c.ordinaryAccount) box.SetEnv(L"DPSIM_ACCOUNT", L"user");
+  if (c.started == Started::kDirectly) box.SetEnv(L"DPSIM_ACCOUNT", L"user");
   box.ProbeWhatStartsInherit();
 
   const RunResult r = box.Run("displayprep-sim.exe");
   ASSERT_TRUE(dptest::Ended(r));
   const std::vector<sim::StartRecord> starts = box.CompanionStarts();
-  ASSERT_EQ(starts.size(), c.started == CompanionCase::kNone ? 0u : 1u);
+  ASSERT_EQ(starts.size(), c.started ? 1u : 0u);
   // The program, its console's host and the companion, nothing else.
   EXPECT_EQ(r.processesStarted, starts.size() + 2) << "the program and its companion only";
 
-  const std::string path = box.Companion();
-  const std::string quoted = box.Expand("<Q>");
   const std::string pid = starts.empty() ? "" : std::to_string(starts[0].processId);
   const std::string log = box.Log();
   EXPECT_TRUE(dptest::MatchesWith(
       log, box.Expand("too many monitor found.\n" + c.log, {{"<PID>", pid}}), {{"<ERR>", "\\d+"}}));
   EXPECT_EQ(dptest::StripLogPrefixes(r.output), log) << "the console carries the same";
-  if (starts.empty()) return;
-
-  const sim::StartRecord& s = starts[0];
   // A console program with a console to write to, holding none of the
   // program's handles, either way.
-  EXPECT_TRUE(s.hasConsole) << "started detached";
-  EXPECT_FALSE(s.inheritedProbeHandle) << "started with the program's inheritable handles";
-  EXPECT_EQ(s.commandLine, quoted);
-  EXPECT_EQ(s.arguments, std::vector<std::string>{path}) << "no arguments";
-  if (c.started == CompanionCase::kUserSession) {
-    EXPECT_EQ(s.desktop, "winsta0\\default");
-    EXPECT_EQ(s.startupFlags & STARTF_USESHOWWINDOW,
-              static_cast<unsigned long>(STARTF_USESHOWWINDOW));
-    EXPECT_EQ(s.showWindow, static_cast<unsigned>(SW_SHOW));
-    EXPECT_FALSE(s.hasProbeVariable) << "the user's environment, not the program's";
-    EXPECT_EQ(s.currentDirectory, box.workingDirectory()) << "no directory given: the program's";
-  } else {
-    EXPECT_TRUE(s.hasProbeVariable) << "the program's own environment";
-    EXPECT_EQ(s.currentDirectory, box.dir()) << "the executable directory";
-    EXPECT_EQ(s.startupFlags, 0ul);
-  }
+  if (c.started) box.ExpectCompanionStart(starts[0], *c.started);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CompanionRun, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, CompanionRun, ::testing::ValuesIn(kCases), dptest::ByName);
 
 // The shipped program, not the simulated build, under Wine with its one
 // display: every line of the run, in order.
@@ -139,11 +119,9 @@ TEST(ShippedProgram, WholeRunUnderWine) {
       box.Log(), box.Expand(want, {{"<PID>", std::to_string(companion[0].processId)}}),
       {{"<DISPLAY>", R"(\[0\] \\\\\.\\DISPLAY\d+ .* \(\d+x\d+\) \[Active\] \[Primary\])"}}));
 
-  EXPECT_EQ(helper[0].commandLine, box.Expand("<D>\\wkex.exe /d <P>"));
-  EXPECT_EQ(helper[0].currentDirectory, box.dir());
-  EXPECT_EQ(companion[0].desktop, "winsta0\\default");
-  EXPECT_EQ(companion[0].arguments, std::vector<std::string>{box.Companion()});
-  EXPECT_EQ(box.EdidFiles().at("2560x1440x60.hex").size(), 128u);
+  box.ExpectHelperStart(helper[0], "<D>\\wkex.exe /d <P>");
+  box.ExpectCompanionStart(companion[0], Started::kInUserSession);
+  EXPECT_EQ(dptest::NotRewritten(box.EdidFiles()["2560x1440x60.hex"], {2560, 1440, 60}), "");
 }
 
 }  // namespace

@@ -48,7 +48,16 @@ const std::string kListingRefused =
 const std::string kDellWithCloneOfIt =
     "DELL U2720Q 1920x1080 at (0,0)\nTovikMonitor 1920x1080 at (0,0)\n";
 
-enum class Started { kInUserSession, kDirectly };
+using Started = Sandbox::Started;
+
+// The whole logs: the typical run as the local system account and as an
+// ordinary account; provisioning between two failed listings in session 0
+// and in a remote session.
+const std::string kTypical = kTypicalProvision + kTypicalArrangement;
+const std::string kInSession0 =
+    kNoDisplaySeen + kTypicalProvision + kNoDisplaySeen + kCompanionInUserSession;
+const std::string kInRemoteSession =
+    kListingRefused + kTypicalProvision + kListingRefused + kCompanionDirectly;
 
 struct ContextCase {
   const char* name;
@@ -65,31 +74,25 @@ struct ContextCase {
 // the arranged one.
 const ContextCase kContexts[] = {
     {"SystemInConsoleSession_OneDisplay", nullptr, dptest::OneDellDisplay,
-     kTypicalProvision + kTypicalArrangement + kCompanionInUserSession, 1, Started::kInUserSession,
-     kTypicalLayout, 1},
+     kTypical + kCompanionInUserSession, 1, Started::kInUserSession, kTypicalLayout, 1},
     {"SystemInConsoleSession_Arranged", L"system", dptest::ArrangedWithTovik,
      kAlreadyArranged + kCompanionInUserSession, 0, Started::kInUserSession, kTypicalLayout, 0},
     {"UserInConsoleSession_OneDisplay", L"user", dptest::OneDellDisplay,
-     kTypicalProvision + kTypicalArrangement + kCompanionDirectly, 1, Started::kDirectly,
-     kTypicalLayout, 1},
+     kTypical + kCompanionDirectly, 1, Started::kDirectly, kTypicalLayout, 1},
     {"UserInConsoleSession_Arranged", L"user", dptest::ArrangedWithTovik,
      kAlreadyArranged + kCompanionDirectly, 0, Started::kDirectly, kTypicalLayout, 0},
     // Provisions at every run, however the machine stands, and never arranges:
     // the virtual monitor stays a clone of the Dell, the Dell primary.
-    {"SystemInSession0_OneDisplay", L"system-session0", dptest::OneDellDisplay,
-     kNoDisplaySeen + kTypicalProvision + kNoDisplaySeen + kCompanionInUserSession, 1,
+    {"SystemInSession0_OneDisplay", L"system-session0", dptest::OneDellDisplay, kInSession0, 1,
      Started::kInUserSession, kDellWithCloneOfIt, 0},
     // The helper, started again, plugs its display in again (the simulated
     // helper as a clone of the primary), and nothing puts the layout back.
-    {"SystemInSession0_Arranged", L"system-session0", dptest::ArrangedWithTovik,
-     kNoDisplaySeen + kTypicalProvision + kNoDisplaySeen + kCompanionInUserSession, 1,
+    {"SystemInSession0_Arranged", L"system-session0", dptest::ArrangedWithTovik, kInSession0, 1,
      Started::kInUserSession, kDellWithCloneOfIt, 0},
     // The same in a remote session, and the companion started directly.
-    {"UserInRemoteSession_OneDisplay", L"remote", dptest::OneDellDisplay,
-     kListingRefused + kTypicalProvision + kListingRefused + kCompanionDirectly, 1,
+    {"UserInRemoteSession_OneDisplay", L"remote", dptest::OneDellDisplay, kInRemoteSession, 1,
      Started::kDirectly, kDellWithCloneOfIt, 0},
-    {"UserInRemoteSession_Arranged", L"remote", dptest::ArrangedWithTovik,
-     kListingRefused + kTypicalProvision + kListingRefused + kCompanionDirectly, 1,
+    {"UserInRemoteSession_Arranged", L"remote", dptest::ArrangedWithTovik, kInRemoteSession, 1,
      Started::kDirectly, kDellWithCloneOfIt, 0},
 };
 
@@ -110,15 +113,11 @@ TEST_P(ContextRun, LogMachineAndStarts) {
   if (c.account != nullptr) box.SetEnv(L"DPSIM_ACCOUNT", account);
   box.SetEnv(sim::kProbeVariable, L"1");
 
-  const RunResult r = box.Run("displayprep-sim.exe");
-  ASSERT_TRUE(dptest::Ended(r));
-
+  RunResult r;
+  const std::string log = box.RunForLog("displayprep-sim.exe", &r);
   const std::vector<sim::StartRecord> companion = box.CompanionStarts();
   ASSERT_EQ(companion.size(), 1u);
-  const std::string log = box.Log();
   EXPECT_EQ(log, box.Expand(c.log, {{"<PID>", std::to_string(companion[0].processId)}}));
-  EXPECT_THAT(dptest::StripLogPrefixes(r.output), ::testing::HasSubstr(log))
-      << "the console carries it";
 
   // The machine once the helper's display is up: a run that lists nothing
   // may end before the helper has scheduled it, and nothing it asks changes
@@ -137,55 +136,12 @@ TEST_P(ContextRun, LogMachineAndStarts) {
 
   const std::vector<sim::StartRecord> helper = box.HelperStarts();
   ASSERT_EQ(helper.size(), c.helperStarts);
-  if (!helper.empty()) {
-    EXPECT_EQ(helper[0].commandLine, box.Expand("<D>\\wkex.exe /d <P>"));
-  }
+  if (!helper.empty()) box.ExpectHelperStart(helper[0], "<D>\\wkex.exe /d <P>");
   EXPECT_EQ(r.processesStarted, 1 + helper.size() + companion.size());
-
-  const sim::StartRecord& s = companion[0];
-  EXPECT_EQ(s.arguments, std::vector<std::string>{box.Companion()});
-  if (c.companion == Started::kInUserSession) {
-    EXPECT_EQ(s.desktop, "winsta0\\default");
-    EXPECT_FALSE(s.hasProbeVariable) << "the user's environment, not the program's";
-  } else {
-    // As the account that ran the program, with its environment, in its folder.
-    EXPECT_TRUE(s.hasProbeVariable);
-    EXPECT_EQ(s.currentDirectory, box.dir());
-  }
+  box.ExpectCompanionStart(companion[0], c.companion);
 }
 
-INSTANTIATE_TEST_SUITE_P(Contexts, ContextRun, ::testing::ValuesIn(kContexts),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// Sets the read-only attribute on the edid folder and everything in it for
-// the length of a test, and takes it off again (Wine refuses to delete a
-// read-only file, so the sandbox could not be cleaned up otherwise).
-class ReadOnlyFolder {
- public:
-  explicit ReadOnlyFolder(std::wstring folder) : folder_(std::move(folder)) { Set(true); }
-  ~ReadOnlyFolder() { Set(false); }
-  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-
- private:
-  void Set(bool readOnly) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder_ + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::wstring file = folder_ + L"\\" + entry.cFileName;
-        EXPECT_TRUE(SetFileAttributesW(file.c_str(),
-                                       readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL));
-      } while (FindNextFileW(find, &entry));
-      FindClose(find);
-    }
-    const DWORD attributes = GetFileAttributesW(folder_.c_str());
-    SetFileAttributesW(folder_.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
-                                                 : attributes & ~FILE_ATTRIBUTE_READONLY);
-  }
-  std::wstring folder_;
-};
+INSTANTIATE_TEST_SUITE_P(Contexts, ContextRun, ::testing::ValuesIn(kContexts), dptest::ByName);
 
 // An install the account that runs it cannot write, run as that (ordinary)
 // account: the rewrite fails, and the packaged profile's own name carries the
@@ -198,18 +154,14 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   box.SetEnv(L"DPSIM_ACCOUNT", L"user");
   const std::map<std::string, std::string> before = box.EdidFiles();
 
-  RunResult r;
+  std::string log;
   {
-    ReadOnlyFolder readOnly(box.FileW("edid"));
+    const dptest::ReadOnly readOnly(box.FileW("edid"));
     ASSERT_TRUE(GetFileAttributesW(box.FileW("edid\\2560x1440x60.hex").c_str()) &
                 FILE_ATTRIBUTE_READONLY);
-    r = box.Run("displayprep-sim.exe");
+    log = box.RunForLog();
   }
-  ASSERT_TRUE(r.started);
-  EXPECT_EQ(r.exitCode, 0u);
-
   // The failed rewrite is logged and the run goes on with the file as it is.
-  const std::string log = box.Log();
   EXPECT_THAT(log, ::testing::HasSubstr(
                        box.Expand("Selected hex file: <P>\n"
                                   "edid's monitor name is TovikMonitor.\n"
@@ -225,8 +177,7 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   // mode from its EDID.
   const std::vector<sim::StartRecord> helper = box.HelperStarts();
   ASSERT_EQ(helper.size(), 1u);
-  ASSERT_EQ(helper[0].arguments.size(), 3u);
-  EXPECT_EQ(helper[0].arguments[2], box.Expand("<P>"));
+  box.ExpectHelperStart(helper[0], "<D>\\wkex.exe /d <P>");
   const sim::Machine after = box.Machine();
   const sim::Target* added = nullptr;
   for (const sim::Target& t : after.targets)
@@ -265,9 +216,8 @@ class LeftAsFound {
 };
 
 std::wstring Known(const wchar_t* variable) {
-  wchar_t value[MAX_PATH] = {};
-  const DWORD n = GetEnvironmentVariableW(variable, value, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? value : L"";
+  const wchar_t* value = _wgetenv(variable);
+  return value != nullptr ? value : L"";
 }
 
 void GrantEveryoneFullControl(const std::wstring& file) {

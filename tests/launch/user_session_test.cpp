@@ -33,11 +33,11 @@ fakesession::Script NoConsole(DWORD error = 0) {
 struct LaunchCase {
   const char* name;
   fakesession::Script script;
-  bool companion;       // rent_protect\zanbyprotect.exe exists
-  const char* dirName;  // the executable directory below the test's folder
-  std::string log;      // "<C>" stands for the companion path
+  std::string log;  // "<C>" stands for the companion path
   bool result;
-  DWORD session;  // asked for a token, when it got that far
+  DWORD session;                // asked for a token, when it got that far
+  bool companion = true;        // rent_protect\zanbyprotect.exe exists
+  const char* dirName = "app";  // the executable directory below the test's folder
 };
 
 std::vector<LaunchCase> Cases() {
@@ -60,52 +60,46 @@ std::vector<LaunchCase> Cases() {
   fakesession::Script noList = NoConsole();
   noList.processes = {{77, L"explorer.exe", 3}, {78, L"explorer.exe", 2}};
   noList.failures[Call::WTSEnumerateSessionsW] = ERROR_ACCESS_DENIED;
+  // A process whose session cannot be read is passed over, not taken for session 0.
+  fakesession::Script noLookup = NoConsole();
+  noLookup.processes = {{77, L"explorer.exe", 0, true}, {78, L"explorer.exe", 2}};
   const std::string ok = "create process success, command_line:<C>, process_id:4242.";
+  const std::string noConsole = "Failed to get active session ID. Error: ";
+  const DWORD none = 0xFFFFFFFF;
+  const fakesession::Script console;  // the console session's user, every call answered
   return {
-      {"ConsoleSession", {}, true, "app", ok, true, 1},
-      {"SpaceInTheDirectory",
-       {},
-       true,
-       "my app",
-       "create process success, command_line:\"<C>\", process_id:4242.",
-       true,
-       1},
-      {"CompanionMissing", {}, false, "app", "Target executable not found: <C>", false, 0xFFFFFFFF},
-      {"QueryUserTokenFails", failing(Call::WTSQueryUserToken, ERROR_NO_TOKEN), true, "app",
+      {"ConsoleSession", console, ok, true, 1},
+      {"SpaceInTheDirectory", console,
+       "create process success, command_line:\"<C>\", process_id:4242.", true, 1, true, "my app"},
+      {"CompanionMissing", console, "Target executable not found: <C>", false, none, false},
+      {"QueryUserTokenFails", failing(Call::WTSQueryUserToken, ERROR_NO_TOKEN),
        "WTSQueryUserToken failed. Error: 1008", false, 1},
-      {"DuplicateTokenFails", failing(Call::DuplicateTokenEx, ERROR_ACCESS_DENIED), true, "app",
+      {"DuplicateTokenFails", failing(Call::DuplicateTokenEx, ERROR_ACCESS_DENIED),
        "DuplicateTokenEx failed. Error: 5", false, 1},
       {"EnvironmentBlockFails", failing(Call::CreateEnvironmentBlock, ERROR_PRIVILEGE_NOT_HELD),
-       true, "app", "CreateEnvironmentBlock failed. Error: 1314", false, 1},
-      {"CreateProcessFails", failing(Call::CreateProcessAsUserW, ERROR_FILE_NOT_FOUND), true, "app",
+       "CreateEnvironmentBlock failed. Error: 1314", false, 1},
+      {"CreateProcessFails", failing(Call::CreateProcessAsUserW, ERROR_FILE_NOT_FOUND),
        "CreateProcessAsUser failed. Error: 2", false, 1},
-      {"NoConsoleExplorerFound", explorer, true, "app",
-       "Failed to get active session ID. Error: 1008current session id=3, pid=77" + ok, true, 3},
-      {"NoConsoleOnlyWinlogon", winlogon, true, "app",
-       "Failed to get active session ID. Error: 0current session id=1, pid=9" + ok, true, 1},
-      {"NoConsoleNeither", neither, true, "app",
-       "Failed to get active session ID. Error: 0can not find explorer or winlogon.", false,
-       0xFFFFFFFF},
-      {"NoConsoleSessionListFails", noList, true, "app",
-       "Failed to get active session ID. Error: 0current session id=3, pid=77"
-       "current session id=2, pid=78" +
-           ok,
+      {"NoConsoleExplorerFound", explorer, noConsole + "1008current session id=3, pid=77" + ok,
+       true, 3},
+      {"NoConsoleOnlyWinlogon", winlogon, noConsole + "0current session id=1, pid=9" + ok, true, 1},
+      {"NoConsoleNeither", neither, noConsole + "0can not find explorer or winlogon.", false, none},
+      {"NoConsoleSessionListFails", noList,
+       noConsole + "0current session id=3, pid=77current session id=2, pid=78" + ok, true, 2},
+      {"NoConsoleSessionLookupFails", noLookup, noConsole + "0current session id=2, pid=78" + ok,
        true, 2},
       // Without its directory the companion path would lie at the drive's
       // root, where anyone may create it: nothing is looked at or started.
-      {"UnknownExecutableDirectory",
-       {},
-       true,
-       "",
+      {"UnknownExecutableDirectory", console,
        "LaunchProtectInUserSession: failed to get executable directory, skip launching "
        "zanbyprotect.exe\n",
-       false,
-       0xFFFFFFFF},
-      {"NoConsoleNoSnapshot", noSnapshot, true, "app",
-       "Failed to get active session ID. Error: 0can not find explorer or winlogon.", false,
-       0xFFFFFFFF},
+       false, none, true, ""},
+      {"NoConsoleNoSnapshot", noSnapshot, noConsole + "0can not find explorer or winlogon.", false,
+       none},
   };
 }
+
+void PrintTo(const LaunchCase& c, std::ostream* os) { *os << c.name; }
 
 class UserSessionLaunch : public ::testing::TestWithParam<LaunchCase> {};
 

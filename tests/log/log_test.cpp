@@ -5,6 +5,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/exe_dir.h"
@@ -45,28 +46,23 @@ TEST(LogFile, PrefixShowsTheLocalTimeInItsOrder) {
   // The prefix's time lies between the local times read before and after the
   // message, field by field in the order month, day, hour, minute, second,
   // milliseconds: any two fields swapped would fall outside (unless equal).
-  auto key = [](int mo, int d, int h, int mi, int s, int ms) {
-    return ((((static_cast<long long>(mo) * 40 + d) * 24 + h) * 60 + mi) * 60 + s) * 1000 + ms;
+  auto key = [](const SYSTEMTIME& t) {  // compared field by field, in this order
+    return std::tuple(t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
   };
   for (int attempt = 0; attempt < 3; ++attempt) {
     dptest::LogCapture log;
-    SYSTEMTIME before, after;
+    SYSTEMTIME before, after, at{};
     GetLocalTime(&before);
     LogMessage("x");
     GetLocalTime(&after);
     if (after.wDay != before.wDay) continue;  // straddled midnight: the key would wrap
-    int mo, d, h, mi, s, ms;
     const std::string raw = log.Raw();
-    ASSERT_EQ(std::sscanf(raw.c_str(), "[%2d/%2d-%2d:%2d:%2d.%3d]: ", &mo, &d, &h, &mi, &s, &ms), 6)
+    ASSERT_EQ(std::sscanf(raw.c_str(), "[%2hu/%2hu-%2hu:%2hu:%2hu.%3hu]: ", &at.wMonth, &at.wDay,
+                          &at.wHour, &at.wMinute, &at.wSecond, &at.wMilliseconds),
+              6)
         << raw;
-    const long long at = key(mo, d, h, mi, s, ms);
-    EXPECT_LE(key(before.wMonth, before.wDay, before.wHour, before.wMinute, before.wSecond,
-                  before.wMilliseconds),
-              at)
-        << raw;
-    EXPECT_LE(at, key(after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond,
-                      after.wMilliseconds))
-        << raw;
+    EXPECT_LE(key(before), key(at)) << raw;
+    EXPECT_LE(key(at), key(after)) << raw;
     EXPECT_EQ(raw.substr(20, 3), ": x");
     return;
   }

@@ -54,25 +54,34 @@ class SelectEdidProfileTest : public ::testing::Test {
     return log + "\nClosest file: " + best + " (distance=" + bestDistance + ")\n";
   }
 
+  // Searches an edid directory holding `files` for the mode wished; expects
+  // `chosen` (empty: nothing) and returns the log.
+  std::string Choose(const std::vector<std::string>& files, int width, int height, int fps,
+                     const std::string& chosen) {
+    for (const std::string& name : files) AddFile(name);
+    SetTarget(width, height, fps);
+    dptest::LogCapture log;
+    EXPECT_EQ(SelectEdidProfile(target_), chosen.empty() ? "" : EdidDir() + "\\" + chosen);
+    return log.Messages();
+  }
+
+  // The log of a search that found no profile in `dir`, between its first and last line.
+  static std::string NothingFound(const std::string& dir, const std::string& middle) {
+    return "Searching in directory: " + dir + "\n" + middle + "No matching .hex files found.\n";
+  }
+
   dptest::TempDir exeDir_;
   TargetMode target_;
 };
 
 TEST_F(SelectEdidProfileTest, PicksTheClosestAndSkipsOtherNamesSilently) {
-  for (const char* name :
-       {"1920x1080x60.hex", "2560x1440x60.hex", "1920x1080x30.hex", "readme.hex"}) {
-    AddFile(name);
-  }
-  SetTarget(1920, 1080, 60);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\1920x1080x60.hex");
-
-  EXPECT_EQ(log.Messages(),
-            ExpectedLog({{"1920x1080x60.hex", "w=1920, h=1080, fps=60, distance=0"},
-                         {"2560x1440x60.hex", "w=2560, h=1440, fps=60, distance=539200"},
-                         {"1920x1080x30.hex", "w=1920, h=1080, fps=30, distance=900"}},
-                        "1920x1080x60.hex", "0"));
+  const std::string log = Choose(
+      {"1920x1080x60.hex", "2560x1440x60.hex", "1920x1080x30.hex", "readme.hex"}, 1920, 1080, 60,
+      "1920x1080x60.hex");  // the expected log follows the search's order: read it afterwards
+  EXPECT_EQ(log, ExpectedLog({{"1920x1080x60.hex", "w=1920, h=1080, fps=60, distance=0"},
+                              {"2560x1440x60.hex", "w=2560, h=1440, fps=60, distance=539200"},
+                              {"1920x1080x30.hex", "w=1920, h=1080, fps=30, distance=900"}},
+                             "1920x1080x60.hex", "0"));
 }
 
 // Names the search may return but that are no profile: the whole name must match,
@@ -81,18 +90,10 @@ class NotAProfileTest : public SelectEdidProfileTest,
                         public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(NotAProfileTest, IsSkippedWithoutAMessage) {
-  AddFile(GetParam());
-  SetTarget(1920, 1080, 60);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), "");
-
-  const std::string messages = log.Messages();
+  const std::string messages = Choose({GetParam()}, 1920, 1080, 60, "");
   EXPECT_THAT(messages, Not(HasSubstr("Found file")));
   EXPECT_THAT(messages, Not(HasSubstr("Skipping")));
-  const std::string tail = "No matching .hex files found.\n";
-  ASSERT_GE(messages.size(), tail.size()) << messages;
-  EXPECT_EQ(messages.substr(messages.size() - tail.size()), tail);
+  EXPECT_THAT(messages, ::testing::EndsWith("No matching .hex files found.\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, NotAProfileTest,
@@ -106,15 +107,10 @@ INSTANTIATE_TEST_SUITE_P(Names, NotAProfileTest,
 
 TEST_F(SelectEdidProfileTest, SubdirectoryNamedLikeAProfileIsScored) {
   AddDirectory("2560x1440x60.hex");
-  AddFile("1280x720x60.hex");
-  SetTarget(2560, 1440, 60);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2560x1440x60.hex");
-  EXPECT_EQ(log.Messages(),
-            ExpectedLog({{"2560x1440x60.hex", "w=2560, h=1440, fps=60, distance=0"},
-                         {"1280x720x60.hex", "w=1280, h=720, fps=60, distance=2156800"}},
-                        "2560x1440x60.hex", "0"));
+  const std::string log = Choose({"1280x720x60.hex"}, 2560, 1440, 60, "2560x1440x60.hex");
+  EXPECT_EQ(log, ExpectedLog({{"2560x1440x60.hex", "w=2560, h=1440, fps=60, distance=0"},
+                              {"1280x720x60.hex", "w=1280, h=720, fps=60, distance=2156800"}},
+                             "2560x1440x60.hex", "0"));
 }
 
 // Equally close profiles: the first that the search returns wins, also at
@@ -151,48 +147,27 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(SelectEdidProfileTest, LeadingZerosAreDecimal) {
-  AddFile("0800x0600x0075.hex");
-  SetTarget(800, 600, 75);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\0800x0600x0075.hex");
-  EXPECT_THAT(log.Messages(),
-              HasSubstr("Found file: 0800x0600x0075.hex --> w=800, h=600, fps=75, distance=0\n"))
-      << log.Messages();
+  EXPECT_THAT(Choose({"0800x0600x0075.hex"}, 800, 600, 75, "0800x0600x0075.hex"),
+              HasSubstr("Found file: 0800x0600x0075.hex --> w=800, h=600, fps=75, distance=0\n"));
 }
 
 TEST_F(SelectEdidProfileTest, NoHexEntriesGiveBothMessages) {
-  AddFile("readme.txt");
-  SetTarget(1920, 1080, 60);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), "");
-  EXPECT_EQ(log.Messages(), "Searching in directory: " + EdidDir() +
-                                "\nNo .hex files found in directory: " + EdidDir() +
-                                "\nNo matching .hex files found.\n");
+  EXPECT_EQ(Choose({"readme.txt"}, 1920, 1080, 60, ""),
+            NothingFound(EdidDir(), "No .hex files found in directory: " + EdidDir() + "\n"));
 }
 
 TEST_F(SelectEdidProfileTest, MissingDirectoryGivesBothMessages) {
   target_.exeDir = exeDir_.path() + "\\nowhere";
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), "");
   const std::string dir = target_.exeDir + "\\edid";
-  EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +
-                                "\nNo .hex files found in directory: " + dir +
-                                "\nNo matching .hex files found.\n");
+  EXPECT_EQ(Choose({}, 1920, 1080, 60, ""),
+            NothingFound(dir, "No .hex files found in directory: " + dir + "\n"));
 }
 
 TEST_F(SelectEdidProfileTest, NumbersBeyond32BitsAreSkippedWithAReason) {
-  AddFile("2147483648x1080x60.hex");
-  AddFile("1920x99999999999999999999x60.hex");
-  AddFile("2147483647x1x1.hex");  // the largest that fits
-  SetTarget(1920, 1080, 60);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2147483647x1x1.hex");
-
-  const std::string messages = log.Messages();
+  // The last is the largest that fits.
+  const std::string messages =
+      Choose({"2147483648x1080x60.hex", "1920x99999999999999999999x60.hex", "2147483647x1x1.hex"},
+             1920, 1080, 60, "2147483647x1x1.hex");
   for (const char* skipped : {"2147483648x1080x60.hex", "1920x99999999999999999999x60.hex"}) {
     EXPECT_THAT(messages, HasSubstr(std::string("Skipping file: ") + skipped +
                                     " (a number does not fit a 32-bit integer)\n"))
@@ -206,25 +181,15 @@ TEST_F(SelectEdidProfileTest, NumbersBeyond32BitsAreSkippedWithAReason) {
 
 TEST_F(SelectEdidProfileTest, HugeDistancesRankExactly) {
   // 65536^2 is 2^32: 32-bit arithmetic would make it 0 and prefer it to 1.
-  AddFile("65536x0x0.hex");
-  AddFile("1x0x0.hex");
-  SetTarget(0, 0, 0);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\1x0x0.hex");
-  EXPECT_THAT(log.Messages(), HasSubstr("w=65536, h=0, fps=0, distance=4294967296\n"))
-      << log.Messages();
+  EXPECT_THAT(Choose({"65536x0x0.hex", "1x0x0.hex"}, 0, 0, 0, "1x0x0.hex"),
+              HasSubstr("w=65536, h=0, fps=0, distance=4294967296\n"));
 }
 
 TEST_F(SelectEdidProfileTest, DistanceBeyond64BitsStillRanksAndPrints) {
   // A wish of the most negative numbers: each square nearly 2^64, the sum beyond it.
-  AddFile("2147483647x2147483647x2147483647.hex");
-  AddFile("2147483647x2147483647x0.hex");
-  SetTarget(INT32_MIN, INT32_MIN, INT32_MIN);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\2147483647x2147483647x0.hex");
-  const std::string messages = log.Messages();
+  const std::string messages =
+      Choose({"2147483647x2147483647x2147483647.hex", "2147483647x2147483647x0.hex"}, INT32_MIN,
+             INT32_MIN, INT32_MIN, "2147483647x2147483647x0.hex");
   // 3 * (2^32 - 1)^2 and 2 * (2^32 - 1)^2 + 2^62
   EXPECT_THAT(messages, HasSubstr("distance=55340232195358851075\n"));
   EXPECT_THAT(messages, HasSubstr("\nClosest file: 2147483647x2147483647x0.hex "
@@ -233,37 +198,26 @@ TEST_F(SelectEdidProfileTest, DistanceBeyond64BitsStillRanksAndPrints) {
 }
 
 TEST_F(SelectEdidProfileTest, OnlyAFarProfileIsStillChosen) {
-  AddFile("4096x4096x1000000.hex");
-  SetTarget(1, 1, 1);
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), EdidDir() + "\\4096x4096x1000000.hex");
   // 4095^2 * 2 + 999999^2 exceeds the largest signed 32-bit value.
-  EXPECT_THAT(log.Messages(), HasSubstr("(distance=1000031538051)\n"));
+  EXPECT_THAT(Choose({"4096x4096x1000000.hex"}, 1, 1, 1, "4096x4096x1000000.hex"),
+              HasSubstr("(distance=1000031538051)\n"));
 }
 
 TEST_F(SelectEdidProfileTest, OverlongSearchPatternIsRefusedClearly) {
   // exeDir + "\edid\*.hex" is 261 characters: two more than the buffer allows.
   target_.exeDir = exeDir_.path() + "\\" + std::string(249 - exeDir_.path().size(), 'p');
   const std::string dir = target_.exeDir + "\\edid";
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), "");
-  EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +
-                                "\nSearch pattern too long (261 characters, at most 259): " + dir +
-                                "\\*.hex\nNo matching .hex files found.\n");
+  EXPECT_EQ(Choose({}, 1920, 1080, 60, ""),
+            NothingFound(dir, "Search pattern too long (261 characters, at most 259): " + dir +
+                                  "\\*.hex\n"));
 }
 
 TEST_F(SelectEdidProfileTest, LongestSearchPatternIsSearched) {
   // 259 characters: still searched (the directory does not exist).
   target_.exeDir = exeDir_.path() + "\\" + std::string(247 - exeDir_.path().size(), 'p');
   const std::string dir = target_.exeDir + "\\edid";
-  dptest::LogCapture log;
-
-  EXPECT_EQ(SelectEdidProfile(target_), "");
-  EXPECT_EQ(log.Messages(), "Searching in directory: " + dir +
-                                "\nNo .hex files found in directory: " + dir +
-                                "\nNo matching .hex files found.\n");
+  EXPECT_EQ(Choose({}, 1920, 1080, 60, ""),
+            NothingFound(dir, "No .hex files found in directory: " + dir + "\n"));
 }
 
 }  // namespace

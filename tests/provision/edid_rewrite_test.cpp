@@ -24,9 +24,12 @@ using dptest::Bytes;
 using dptest::FixChecksum;
 using dptest::GeneratedBlock;
 using dptest::HexText;
+using dptest::WithDescriptor;
 using dptest::WithName;
 
 constexpr const char* kName = "TovikMonitor";
+
+Bytes Base() { return GeneratedBlock(1920, 1080, 60); }
 
 class EdidRewriteTest : public ::testing::Test {
  protected:
@@ -38,6 +41,13 @@ class EdidRewriteTest : public ::testing::Test {
   // Everything in the directory: after any run, only the EDID file itself.
   std::vector<std::string> Entries() const { return dptest::FindNames(dir_.path() + "\\*"); }
 
+  // The generator's hex text written as the file; returns it.
+  std::string WriteHex() const {
+    const std::string text = HexText(Base(), 16, "", "\r\n");
+    EXPECT_TRUE(dptest::WriteFileBytes(Path(), text));
+    return text;
+  }
+
   std::string SuccessLog(const std::string& oldName, const std::string& newName) const {
     return "edid's monitor name is " + oldName + ".\nedid's monitor name change to " + newName +
            ".\nSuccessfully changed EDID monitor name in file: " + Path() + "\n";
@@ -47,8 +57,9 @@ class EdidRewriteTest : public ::testing::Test {
 };
 
 const std::vector<std::string> kOnlyTheFile = {"1920x1080x60.hex"};
-
-Bytes Base() { return GeneratedBlock(1920, 1080, 60); }
+// What a rewrite of the generated file logs before it writes.
+const std::string kNamesLogged =
+    "edid's monitor name is DP Virtual.\nedid's monitor name change to TovikMonitor.\n";
 
 Bytes Extension() {
   Bytes ext(128);
@@ -71,13 +82,6 @@ void CopySlot(Bytes& block, int from, int to) {
   std::copy_n(block.begin() + 54 + 18 * (from - 1), 18, block.begin() + 54 + 18 * (to - 1));
 }
 
-void PutName(Bytes& block, int slot, const std::string& field13) {
-  std::uint8_t* d = &block[54 + 18 * (slot - 1)];
-  d[0] = d[1] = d[2] = 0;
-  d[3] = 0xFC;
-  std::copy_n(field13.begin(), 13, d + 5);
-}
-
 // Digits of `bytes` with one of the six white-space characters after every digit.
 std::string SpacedDigits(const Bytes& bytes) {
   const std::string hex = HexText(bytes, 1u << 20, "", "");
@@ -90,101 +94,73 @@ std::string SpacedDigits(const Bytes& bytes) {
   return out;
 }
 
-// Successful rewrites: the file as found, the name given, the bytes expected
-// afterwards and the names the log shows.
+// Successful rewrites: the file as found, the bytes expected afterwards, the
+// name given and the names the log shows.
 struct SuccessCase {
   std::string label;
   std::string file;
-  std::string monitorname;
   Bytes expected;
-  std::string oldName;
-  std::string headerMessages;  // logged before the names when the header is wrong
+  std::string monitorname = kName;
+  std::string oldName = "DP Virtual";
+  std::string headerMessages = "";  // logged before the names when the header is wrong
 };
 
 void PrintTo(const SuccessCase& c, std::ostream* os) { *os << c.label; }
 
+// A base block with slot 3's name moved to `slot` and slot 3 left a dummy descriptor.
+Bytes NameMovedTo(int slot) {
+  return WithDescriptor(Edited(Base(), [slot](Bytes& b) { CopySlot(b, 3, slot); }), 3, 0x10);
+}
+
 std::vector<SuccessCase> SuccessCases() {
   const Bytes base = Base();
   const Bytes renamed = WithName(base, 3, kName);
-  std::vector<SuccessCase> cases;
-  cases.push_back(
-      {"GeneratorHexText", HexText(base, 16, "", "\r\n"), kName, renamed, "DP Virtual", ""});
-  {
-    // 16 lines of 16 digits, a blank after each digit, CR LF: 544 bytes, one block.
-    std::string text;
-    const std::string hex = HexText(base, 1u << 20, "", "");
-    for (std::size_t i = 0; i < hex.size(); ++i) {
-      text += hex[i];
-      text += ' ';
-      if (i % 16 == 15) text += "\r\n";
-    }
-    cases.push_back({"Hex544OneBlock", text, kName, renamed, "DP Virtual", ""});
-  }
-  cases.push_back({"Hex544TwoBlocks", HexText(Concat(base, Extension()), 16, "", "\r\n"), kName,
-                   Concat(renamed, Extension()), "DP Virtual", ""});
-  // 16 blank-separated values a line, LF (edid-decode -o hex): 384 bytes a
-  // block, a length raw bytes have too.
-  cases.push_back(
-      {"EdidDecodeHex384", HexText(base, 16, " ", "\n", true), kName, renamed, "DP Virtual", ""});
-  cases.push_back({"SixteenValuesALine768TwoBlocks",
-                   HexText(Concat(base, Extension()), 16, " ", "\n"), kName,
-                   Concat(renamed, Extension()), "DP Virtual", ""});
-  cases.push_back(
-      {"LowerCaseHex", HexText(base, 16, "", "\r\n", true), kName, renamed, "DP Virtual", ""});
-  {
-    std::string mixed = HexText(base, 16, " ", "\r\n", true);
-    for (std::size_t i = 0; i < mixed.size(); i += 2)
-      mixed[i] = static_cast<char>(std::toupper(mixed[i]));
-    cases.push_back({"MixedCaseHex", mixed, kName, renamed, "DP Virtual", ""});
-  }
-  cases.push_back({"WhiteSpaceInsidePairs", SpacedDigits(base), kName, renamed, "DP Virtual", ""});
-  cases.push_back({"TrailingLoneDigitDropped", HexText(base, 16, "", "\r\n") + "F", kName, renamed,
-                   "DP Virtual", ""});
-  cases.push_back({"RawWithExtension", AsText(Concat(base, Extension())), kName,
-                   Concat(renamed, Extension()), "DP Virtual", ""});
-  {
-    // Slots 1 and 2 both detailed timings, the name in slot 3.
-    const Bytes twoTimings = Edited(base, [](Bytes& b) { CopySlot(b, 1, 2); });
-    cases.push_back({"NameInSlot3AfterTwoTimings", AsText(twoTimings), kName,
-                     WithName(twoTimings, 3, kName), "DP Virtual", ""});
-  }
+  const Bytes twoBlocks = Concat(base, Extension()), twoRenamed = Concat(renamed, Extension());
+  // 16 lines of 16 digits, a blank after each digit, CR LF: 544 bytes, one block.
+  std::string blankAfterDigits;
+  const std::string hex = HexText(base, 1u << 20, "", "");
+  for (std::size_t i = 0; i < hex.size(); ++i)
+    blankAfterDigits += hex.substr(i, 1) + (i % 16 == 15 ? " \r\n" : " ");
+  std::string mixed = HexText(base, 16, " ", "\r\n", true);
+  for (std::size_t i = 0; i < mixed.size(); i += 2)
+    mixed[i] = static_cast<char>(std::toupper(mixed[i]));
+  // Slots 1 and 2 both detailed timings, the name in slot 3.
+  const Bytes twoTimings = Edited(base, [](Bytes& b) { CopySlot(b, 1, 2); });
+  const Bytes two = WithDescriptor(base, 2, 0xFC, "First");
+  const Bytes full = WithDescriptor(base, 3, 0xFC, "ABCDEFGHIJKLM");
+  const Bytes wrong = Edited(base, [](Bytes& b) {
+    b[0] = 0x01;
+    b[7] = 0x42;
+  });
+  const Bytes marked = Edited(base, [](Bytes& b) { b[90 + 4] = 0x7E; });
+  std::vector<SuccessCase> cases = {
+      {"GeneratorHexText", HexText(base, 16, "", "\r\n"), renamed},
+      {"Hex544OneBlock", blankAfterDigits, renamed},
+      {"Hex544TwoBlocks", HexText(twoBlocks, 16, "", "\r\n"), twoRenamed},
+      // 16 blank-separated values a line, LF (edid-decode -o hex): 384 bytes a
+      // block, a length raw bytes have too.
+      {"EdidDecodeHex384", HexText(base, 16, " ", "\n", true), renamed},
+      {"SixteenValuesALine768TwoBlocks", HexText(twoBlocks, 16, " ", "\n"), twoRenamed},
+      {"LowerCaseHex", HexText(base, 16, "", "\r\n", true), renamed},
+      {"MixedCaseHex", mixed, renamed},
+      {"WhiteSpaceInsidePairs", SpacedDigits(base), renamed},
+      {"TrailingLoneDigitDropped", HexText(base, 16, "", "\r\n") + "F", renamed},
+      {"RawWithExtension", AsText(twoBlocks), twoRenamed},
+      {"NameInSlot3AfterTwoTimings", AsText(twoTimings), WithName(twoTimings, 3, kName)},
+      {"FirstOfTwoNameDescriptors", AsText(two), WithName(two, 2, kName), kName, "First"},
+      {"ThirteenCharacterOldName", AsText(full), WithName(full, 3, kName), kName, "ABCDEFGHIJKLM"},
+      {"WrongHeaderStillRenamed", HexText(wrong, 16, "", "\r\n"), WithName(wrong, 3, kName), kName,
+       "DP Virtual", "first bytes don't match EDID version 1 headerdo not trust output (if any)."},
+      {"DescriptorByte4Kept", AsText(marked), WithName(marked, 3, kName)},
+      {"ShortNameKeepsFieldTail", AsText(base), WithName(base, 3, "Abc"), "Abc"},
+      // Cut to 12 characters: nothing beyond the 13-byte field changes.
+      {"LongNameIsCut", AsText(base), renamed, "TovikMonitorXYZ"},
+  };
   for (int slot : {1, 2, 4}) {
-    const Bytes moved = Edited(base, [slot](Bytes& b) {
-      CopySlot(b, 3, slot);
-      if (slot != 3) std::fill_n(b.begin() + 54 + 18 * 2, 18, std::uint8_t{0});
-      b[54 + 18 * 2 + 3] = 0x10;  // slot 3 becomes a dummy descriptor
-    });
-    cases.push_back({"NameInSlot" + std::to_string(slot), AsText(moved), kName,
-                     WithName(moved, slot, kName), "DP Virtual", ""});
-  }
-  {
-    const Bytes two = Edited(base, [](Bytes& b) { PutName(b, 2, "First\n       "); });
+    const Bytes moved = NameMovedTo(slot);
     cases.push_back(
-        {"FirstOfTwoNameDescriptors", AsText(two), kName, WithName(two, 2, kName), "First", ""});
+        {"NameInSlot" + std::to_string(slot), AsText(moved), WithName(moved, slot, kName)});
   }
-  {
-    const Bytes full = Edited(base, [](Bytes& b) { PutName(b, 3, "ABCDEFGHIJKLM"); });
-    cases.push_back({"ThirteenCharacterOldName", AsText(full), kName, WithName(full, 3, kName),
-                     "ABCDEFGHIJKLM", ""});
-  }
-  {
-    const Bytes wrong = Edited(base, [](Bytes& b) {
-      b[0] = 0x01;
-      b[7] = 0x42;
-    });
-    cases.push_back({"WrongHeaderStillRenamed", HexText(wrong, 16, "", "\r\n"), kName,
-                     WithName(wrong, 3, kName), "DP Virtual",
-                     "first bytes don't match EDID version 1 headerdo not trust output (if any)."});
-  }
-  {
-    const Bytes marked = Edited(base, [](Bytes& b) { b[90 + 4] = 0x7E; });
-    cases.push_back({"DescriptorByte4Kept", AsText(marked), kName, WithName(marked, 3, kName),
-                     "DP Virtual", ""});
-  }
-  cases.push_back(
-      {"ShortNameKeepsFieldTail", AsText(base), "Abc", WithName(base, 3, "Abc"), "DP Virtual", ""});
-  // Cut to 12 characters: nothing beyond the 13-byte field changes.
-  cases.push_back({"LongNameIsCut", AsText(base), "TovikMonitorXYZ", renamed, "DP Virtual", ""});
   return cases;
 }
 
@@ -210,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Files, RewriteSucceedsTest, ::testing::ValuesIn(Success
                          [](const auto& info) { return info.param.label; });
 
 TEST_F(EdidRewriteTest, SecondRunGivesTheSameBytes) {
-  ASSERT_TRUE(dptest::WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
+  WriteHex();
   ASSERT_TRUE(change_edid_monitor_name(Path().c_str(), kName));
   const std::string first = dptest::ReadFileBytes(Path());
   dptest::LogCapture log;
@@ -317,8 +293,7 @@ TEST_F(EdidRewriteTest, NullArgumentsAreRefused) {
 }
 
 TEST_F(EdidRewriteTest, ReadOnlyFileStaysUnchanged) {
-  const std::string original = HexText(Base(), 16, "", "\r\n");
-  ASSERT_TRUE(dptest::WriteFileBytes(Path(), original));
+  const std::string original = WriteHex();
   ASSERT_TRUE(SetFileAttributesA(Path().c_str(), FILE_ATTRIBUTE_READONLY));
   dptest::LogCapture log;
 
@@ -328,9 +303,7 @@ TEST_F(EdidRewriteTest, ReadOnlyFileStaysUnchanged) {
   SetFileAttributesA(Path().c_str(), FILE_ATTRIBUTE_NORMAL);  // so that TempDir can remove it
   EXPECT_FALSE(changed);
   EXPECT_EQ(log.Messages(),
-            "edid's monitor name is DP Virtual.\nedid's monitor name change to "
-            "TovikMonitor.\nFailed to open EDID file for writing: " +
-                Path() + "\n");
+            kNamesLogged + "Failed to open EDID file for writing: " + Path() + "\n");
   EXPECT_EQ(dptest::ReadFileBytes(Path()), original);
   EXPECT_NE(attributes & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(Entries(), kOnlyTheFile);
@@ -349,8 +322,7 @@ void PrintTo(const HolderCase& c, std::ostream* os) { *os << c.label; }
 class HeldOpenTest : public EdidRewriteTest, public ::testing::WithParamInterface<HolderCase> {};
 
 TEST_P(HeldOpenTest, FileStaysUnchanged) {
-  const std::string original = HexText(Base(), 16, "", "\r\n");
-  ASSERT_TRUE(dptest::WriteFileBytes(Path(), original));
+  const std::string original = WriteHex();
   HANDLE holder = CreateFileA(Path().c_str(), GENERIC_READ | GENERIC_WRITE, GetParam().share,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
@@ -380,7 +352,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(EdidRewriteTest, TheFileKeepsItsAttributes) {
-  ASSERT_TRUE(dptest::WriteFileBytes(Path(), HexText(Base(), 16, "", "\r\n")));
+  WriteHex();
   const DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
   ASSERT_TRUE(SetFileAttributesA(Path().c_str(), attributes));
   dptest::LogCapture log;
@@ -424,8 +396,7 @@ class ReplaceOutcomeTest : public EdidRewriteTest,
 
 TEST_P(ReplaceOutcomeTest, OneVersionStandsUnderTheName) {
   const ReplaceOutcome& c = GetParam();
-  const std::string original = HexText(Base(), 16, "", "\r\n");
-  ASSERT_TRUE(dptest::WriteFileBytes(Path(), original));
+  const std::string original = WriteHex();
   fakefile::Reset(c.failures);
   dptest::LogCapture log;
 
@@ -436,9 +407,7 @@ TEST_P(ReplaceOutcomeTest, OneVersionStandsUnderTheName) {
     EXPECT_EQ(dptest::ReadFileBytes(Path()), AsText(WithName(Base(), 3, kName)));
   } else {
     EXPECT_EQ(log.Messages(),
-              "edid's monitor name is DP Virtual.\nedid's monitor name change to TovikMonitor.\n"
-              "Failed to write modified EDID content to file: " +
-                  Path() + "\n");
+              kNamesLogged + "Failed to write modified EDID content to file: " + Path() + "\n");
     EXPECT_EQ(dptest::ReadFileBytes(Path()), original);
   }
   // A backup name is always given: the partial failures are defined by it.
@@ -459,43 +428,32 @@ TEST_P(ReplaceOutcomeTest, OneVersionStandsUnderTheName) {
 }
 
 using fakefile::Call;
-constexpr DWORD kMoveRefused = ERROR_UNABLE_TO_MOVE_REPLACEMENT;     // 1176
-constexpr DWORD kMoveRefused2 = ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;  // 1177
+// ReplaceFileW refused with 1176 (nothing moved), 1177 (the original moved to
+// the backup) or another error; the rename and delete after it refused.
+const fakefile::Failure k1176{Call::ReplaceFileW, 1, ERROR_UNABLE_TO_MOVE_REPLACEMENT};
+const fakefile::Failure k1177{Call::ReplaceFileW, 1, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2};
+const fakefile::Failure kOther{Call::ReplaceFileW, 1, ERROR_INVALID_PARAMETER};
+const fakefile::Failure kNoRename{Call::MoveFileExW, 1, ERROR_ACCESS_DENIED};
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ReplaceOutcomeTest,
     ::testing::Values(
         ReplaceOutcome{"Replaced", {}, true, 0},
-        ReplaceOutcome{"Refused1176ThenRenamed", {{Call::ReplaceFileW, 1, kMoveRefused}}, true, 0},
+        ReplaceOutcome{"Refused1176ThenRenamed", {k1176}, true, 0},
+        ReplaceOutcome{"Refused1176ThenRenameRefused", {k1176, kNoRename}, false, 0},
+        ReplaceOutcome{"Refused1177ThenRenamed", {k1177}, true, 0},
         ReplaceOutcome{
-            "Refused1176ThenRenameRefused",
-            {{Call::ReplaceFileW, 1, kMoveRefused}, {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED}},
-            false,
-            0},
-        ReplaceOutcome{"Refused1177ThenRenamed", {{Call::ReplaceFileW, 1, kMoveRefused2}}, true, 0},
-        ReplaceOutcome{
-            "Refused1177ThenRenameRefusedAndOriginalRestored",
-            {{Call::ReplaceFileW, 1, kMoveRefused2}, {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED}},
-            false,
-            0},
-        ReplaceOutcome{
-            "OtherErrorThenRenamed", {{Call::ReplaceFileW, 1, ERROR_INVALID_PARAMETER}}, true, 0},
-        ReplaceOutcome{"OtherErrorThenRenameRefused",
-                       {{Call::ReplaceFileW, 1, ERROR_INVALID_PARAMETER},
-                        {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED}},
-                       false,
-                       0},
+            "Refused1177ThenRenameRefusedAndOriginalRestored", {k1177, kNoRename}, false, 0},
+        ReplaceOutcome{"OtherErrorThenRenamed", {kOther}, true, 0},
+        ReplaceOutcome{"OtherErrorThenRenameRefused", {kOther, kNoRename}, false, 0},
         // The backup of a replace that worked cannot be deleted.
-        ReplaceOutcome{
-            "ReplacedBackupDeleteRefused",
-            {{Call::ReplaceFileW, 1, kMoveRefused2}, {Call::DeleteFileW, 1, ERROR_ACCESS_DENIED}},
-            true,
-            1},
+        ReplaceOutcome{"ReplacedBackupDeleteRefused",
+                       {k1177, {Call::DeleteFileW, 1, ERROR_ACCESS_DENIED}},
+                       true,
+                       1},
         // The new bytes could not be put in place and cannot be deleted.
         ReplaceOutcome{"RenameRefusedTemporaryDeleteRefused",
-                       {{Call::ReplaceFileW, 1, kMoveRefused},
-                        {Call::MoveFileExW, 1, ERROR_ACCESS_DENIED},
-                        {Call::DeleteFileW, 1, ERROR_SHARING_VIOLATION}},
+                       {k1176, kNoRename, {Call::DeleteFileW, 1, ERROR_SHARING_VIOLATION}},
                        false,
                        1}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -508,10 +466,13 @@ struct OutputCase {
   bool hexText;
 };
 
-void PrintTo(const OutputCase& c, std::ostream* os) {
-  *os << c.mode.width << "x" << c.mode.height << "x" << c.mode.refresh
-      << (c.hexText ? "Hex" : "Raw");
+// "1920x1080x60Hex": the case's name, and with its own ending the name of the file left behind.
+std::string Label(const OutputCase& c, const char* hex = "Hex", const char* raw = "Raw") {
+  return std::to_string(c.mode.width) + "x" + std::to_string(c.mode.height) + "x" +
+         std::to_string(c.mode.refresh) + (c.hexText ? hex : raw);
 }
+
+void PrintTo(const OutputCase& c, std::ostream* os) { *os << Label(c); }
 
 class RewrittenEdidFiles : public ::testing::TestWithParam<OutputCase> {};
 
@@ -528,11 +489,8 @@ TEST_P(RewrittenEdidFiles, AreRawBlocksWithTheNewName) {
 
   const std::string written = dptest::ReadFileBytes(path);
   EXPECT_EQ(AsBytes(written), WithName(block, 3, "TovikMonitor"));
-
-  const std::string name = std::to_string(c.mode.width) + "x" + std::to_string(c.mode.height) +
-                           "x" + std::to_string(c.mode.refresh) +
-                           (c.hexText ? "-from-hex.bin" : "-from-raw.bin");
-  EXPECT_TRUE(dptest::LeaveForEdidDecode("DP_REWRITTEN_EDID_DIR", name, written));
+  EXPECT_TRUE(dptest::LeaveForEdidDecode("DP_REWRITTEN_EDID_DIR",
+                                         Label(c, "-from-hex.bin", "-from-raw.bin"), written));
 }
 
 std::vector<OutputCase> Cases() {
@@ -548,11 +506,6 @@ std::vector<OutputCase> Cases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RewrittenEdidFiles, ::testing::ValuesIn(Cases()),
-                         [](const auto& info) {
-                           const OutputCase& c = info.param;
-                           return std::to_string(c.mode.width) + "x" +
-                                  std::to_string(c.mode.height) + "x" +
-                                  std::to_string(c.mode.refresh) + (c.hexText ? "Hex" : "Raw");
-                         });
+                         [](const auto& info) { return Label(info.param); });
 
 }  // namespace

@@ -11,8 +11,10 @@ namespace {
 struct NameCase {
   const char* name;
   ProfileNameMatch match;
-  int width, height, fps;
+  int width = 0, height = 0, fps = 0;
 };
+
+using enum ProfileNameMatch;
 
 void PrintTo(const NameCase& c, std::ostream* os) { *os << (*c.name ? c.name : "(empty)"); }
 
@@ -22,7 +24,7 @@ TEST_P(ParseProfileNameTest, MatchesWholeNameOnly) {
   const NameCase& c = GetParam();
   EdidProfile profile;
   ASSERT_EQ(ParseProfileName(c.name, profile), c.match);
-  if (c.match == ProfileNameMatch::kMatch) {
+  if (c.match == kMatch) {
     EXPECT_EQ(profile.name, c.name);
     EXPECT_EQ(profile.width, c.width);
     EXPECT_EQ(profile.height, c.height);
@@ -30,28 +32,26 @@ TEST_P(ParseProfileNameTest, MatchesWholeNameOnly) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, ParseProfileNameTest,
-    ::testing::Values(NameCase{"1920x1080x60.hex", ProfileNameMatch::kMatch, 1920, 1080, 60},
-                      NameCase{"0001x0x0060.hex", ProfileNameMatch::kMatch, 1, 0, 60},
-                      NameCase{"2147483647x2147483647x2147483647.hex", ProfileNameMatch::kMatch,
-                               2147483647, 2147483647, 2147483647},
-                      NameCase{"2147483648x1x1.hex", ProfileNameMatch::kOutOfRange, 0, 0, 0},
-                      NameCase{"1x1x99999999999999999999999.hex", ProfileNameMatch::kOutOfRange, 0,
-                               0, 0},
-                      NameCase{"1920x1080x60.HEX", ProfileNameMatch::kNoMatch, 0, 0, 0},
-                      NameCase{"1920X1080x60.hex", ProfileNameMatch::kNoMatch, 0, 0, 0},
-                      NameCase{"a1920x1080x60.hex", ProfileNameMatch::kNoMatch, 0, 0, 0},
-                      NameCase{"1920x1080x60.hex~", ProfileNameMatch::kNoMatch, 0, 0, 0},
-                      NameCase{"1920x1080x60hex", ProfileNameMatch::kNoMatch, 0, 0, 0},
-                      NameCase{"", ProfileNameMatch::kNoMatch, 0, 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Names, ParseProfileNameTest,
+                         ::testing::Values(NameCase{"1920x1080x60.hex", kMatch, 1920, 1080, 60},
+                                           NameCase{"0001x0x0060.hex", kMatch, 1, 0, 60},
+                                           NameCase{"2147483647x2147483647x2147483647.hex", kMatch,
+                                                    2147483647, 2147483647, 2147483647},
+                                           NameCase{"2147483648x1x1.hex", kOutOfRange},
+                                           NameCase{"1x1x99999999999999999999999.hex", kOutOfRange},
+                                           NameCase{"1920x1080x60.HEX", kNoMatch},
+                                           NameCase{"1920X1080x60.hex", kNoMatch},
+                                           NameCase{"a1920x1080x60.hex", kNoMatch},
+                                           NameCase{"1920x1080x60.hex~", kNoMatch},
+                                           NameCase{"1920x1080x60hex", kNoMatch},
+                                           NameCase{"", kNoMatch}));
 
 TEST(ParseProfileNameTest, LongestFileNameNeitherThrowsNorMatches) {
   EdidProfile profile;
-  EXPECT_EQ(ParseProfileName(std::string(251, '9') + ".hex", profile), ProfileNameMatch::kNoMatch);
+  EXPECT_EQ(ParseProfileName(std::string(251, '9') + ".hex", profile), kNoMatch);
   EXPECT_EQ(
       ParseProfileName(std::string(120, '1') + "x" + std::string(120, '2') + "x3.hex", profile),
-      ProfileNameMatch::kOutOfRange);
+      kOutOfRange);
 }
 
 struct DistanceCase {
@@ -66,10 +66,7 @@ class ProfileDistanceTest : public ::testing::TestWithParam<DistanceCase> {};
 
 TEST_P(ProfileDistanceTest, IsExactSumOfSquares) {
   const DistanceCase& c = GetParam();
-  EdidProfile profile;
-  profile.width = c.w;
-  profile.height = c.h;
-  profile.fps = c.f;
+  const EdidProfile profile{"", c.w, c.h, c.f, {}};
   EXPECT_EQ(ToString(ComputeProfileDistance(profile, c.tw, c.th, c.tf)), c.expected);
 }
 

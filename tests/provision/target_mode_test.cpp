@@ -33,8 +33,26 @@ class ReadTargetModeTest : public ::testing::Test {
     ASSERT_TRUE(dptest::WriteFileBytes(SettingsPath(), content));
   }
 
+  // The mode read with APPDATA as given (the directory field set beforehand);
+  // its log into `log`.
+  static TargetMode Read(const std::optional<std::string>& appData, std::string& log) {
+    ScopedAppData scoped(appData);
+    dptest::LogCapture capture;
+    TargetMode mode;
+    mode.exeDir = "C:\\kept";
+    ReadTargetMode(mode);
+    log = capture.Messages();
+    return mode;
+  }
+
   dptest::TempDir appData_;
 };
+
+// The log of a read that finds no file at `missing` and takes the defaults.
+std::string DefaultsAfter(const std::string& missing) {
+  return "File does not exist: " + missing + "\nReading config file: " + kFallbackSettings +
+         "\nTarget config: width=1920, height=1080, fps=60\n";
+}
 
 struct SettingsCase {
   const char* label;
@@ -50,27 +68,19 @@ class SettingsFileTest : public ReadTargetModeTest,
 TEST_P(SettingsFileTest, ReadsValuesAndLogsInOrder) {
   const SettingsCase& c = GetParam();
   if (c.content) WriteSettings(c.content);
-  ScopedAppData appData(appData_.path());
-  dptest::LogCapture log;
-  TargetMode mode;
-  mode.exeDir = "C:\\kept";
-
-  ReadTargetMode(mode);
+  std::string log;
+  const TargetMode mode = Read(appData_.path(), log);
 
   EXPECT_EQ(mode.width, c.width);
   EXPECT_EQ(mode.height, c.height);
   EXPECT_EQ(mode.fps, c.fps);
   EXPECT_EQ(mode.exeDir, "C:\\kept");
-  std::string expected;
-  if (!c.content) {
-    expected = "File does not exist: " + SettingsPath() +
-               "\nReading config file: " + kFallbackSettings + "\n";
-  } else {
-    expected = "Reading config file: " + SettingsPath() + "\n";
-  }
+  std::string expected = c.content ? "Reading config file: " + SettingsPath() + "\n"
+                                   : "File does not exist: " + SettingsPath() +
+                                         "\nReading config file: " + kFallbackSettings + "\n";
   expected += "Target config: width=" + std::to_string(c.width) +
               ", height=" + std::to_string(c.height) + ", fps=" + std::to_string(c.fps) + "\n";
-  EXPECT_EQ(log.Messages(), expected);
+  EXPECT_EQ(log, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -91,15 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ReadTargetModeTest, DirectoryNamedStoreDatCountsAsMissing) {
   ASSERT_TRUE(CreateDirectoryA((appData_.path() + "\\harnfold").c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryA(SettingsPath().c_str(), nullptr));
-  ScopedAppData appData(appData_.path());
-  dptest::LogCapture log;
-  TargetMode mode;
-
-  ReadTargetMode(mode);
-
-  EXPECT_EQ(log.Messages(), "File does not exist: " + SettingsPath() +
-                                "\nReading config file: " + kFallbackSettings +
-                                "\nTarget config: width=1920, height=1080, fps=60\n");
+  std::string log;
+  Read(appData_.path(), log);
+  EXPECT_EQ(log, DefaultsAfter(SettingsPath()));
 }
 
 // APPDATA that cannot be used: missing, empty, or too long for 260 bytes.
@@ -114,18 +118,12 @@ class UnusableAppDataTest : public ReadTargetModeTest,
                             public ::testing::WithParamInterface<AppDataCase> {};
 
 TEST_P(UnusableAppDataTest, FallsBackAndSaysSoFirst) {
-  ScopedAppData appData(GetParam().value);
-  dptest::LogCapture log;
-  TargetMode mode;
-
-  ReadTargetMode(mode);
-
+  std::string log;
+  const TargetMode mode = Read(GetParam().value, log);
   EXPECT_EQ(mode.width, 1920);
   EXPECT_EQ(mode.height, 1080);
   EXPECT_EQ(mode.fps, 60);
-  EXPECT_EQ(log.Messages(), "Failed to get APPDATA path.\nFile does not exist: " +
-                                kFallbackSettings + "\nReading config file: " + kFallbackSettings +
-                                "\nTarget config: width=1920, height=1080, fps=60\n");
+  EXPECT_EQ(log, "Failed to get APPDATA path.\n" + DefaultsAfter(kFallbackSettings));
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, UnusableAppDataTest,
@@ -139,15 +137,9 @@ TEST_F(ReadTargetModeTest, LongestUsableAppDataIsUsed) {
   // 259 characters fill the buffer with its terminator; the path built from it
   // is too long to exist, so the fallback follows, but APPDATA itself was read.
   const std::string value = "C:\\" + std::string(256, 'd');
-  ScopedAppData appData(value);
-  dptest::LogCapture log;
-  TargetMode mode;
-
-  ReadTargetMode(mode);
-
-  EXPECT_EQ(log.Messages(), "File does not exist: " + value + "\\harnfold\\store.dat" +
-                                "\nReading config file: " + kFallbackSettings +
-                                "\nTarget config: width=1920, height=1080, fps=60\n");
+  std::string log;
+  Read(value, log);
+  EXPECT_EQ(log, DefaultsAfter(value + "\\harnfold\\store.dat"));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -27,35 +26,7 @@ bool UnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-struct Listing {
-  LONG sizes = ERROR_SUCCESS;   // GetDisplayConfigBufferSizes
-  LONG result = ERROR_SUCCESS;  // QueryDisplayConfig
-  UINT32 sizedPaths = 0, sizedModes = 0;
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
-};
-
-// Sizes and queries. ERROR_INSUFFICIENT_BUFFER means the configuration changed
-// between the two calls; Microsoft's answer is to size again, so a few tries.
-Listing Query(UINT32 flags) {
-  Listing l;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    l.sizes = displayapi::GetDisplayConfigBufferSizes(flags, &l.sizedPaths, &l.sizedModes);
-    if (l.sizes != ERROR_SUCCESS) return l;
-    l.paths.assign(l.sizedPaths, DISPLAYCONFIG_PATH_INFO{});
-    l.modes.assign(l.sizedModes, DISPLAYCONFIG_MODE_INFO{});
-    UINT32 paths = l.sizedPaths, modes = l.sizedModes;
-    l.result = displayapi::QueryDisplayConfig(flags, &paths, l.paths.data(), &modes, l.modes.data(),
-                                              nullptr);
-    if (l.result == ERROR_INSUFFICIENT_BUFFER) continue;
-    if (l.result == ERROR_SUCCESS) {
-      l.paths.resize(std::min(paths, l.sizedPaths));
-      l.modes.resize(std::min(modes, l.sizedModes));
-    }
-    return l;
-  }
-  return l;
-}
+using contract::Listing;
 
 // Why a display query cannot be held to the contract on this machine, or
 // empty text when it can.
@@ -96,10 +67,6 @@ std::string Ascii(const std::wstring& text) {
   return out;
 }
 
-bool SameLuid(const LUID& a, const LUID& b) {
-  return a.LowPart == b.LowPart && a.HighPart == b.HighPart;
-}
-
 // The contract table (tests/conformance), every row that changes nothing,
 // against the system's own calls. Rows whose answer Windows is not settled
 // on report what this machine gives; under Wine, a row marked as one where
@@ -138,7 +105,7 @@ TEST(RealDisplayConfig, TheSystemAnswersTheContractTable) {
 }
 
 TEST(RealDisplayConfig, TheProgramsListingHoldsOnlyActiveDisplays) {
-  const Listing l = Query(QDC_ALL_PATHS);
+  const Listing l = contract::Read(QDC_ALL_PATHS);
   if (const std::string why = NoDisplayReason(l); !why.empty()) GTEST_SKIP() << why;
   dptest::LogCapture log;
   std::vector<DisplayInfo> displays;
@@ -197,7 +164,7 @@ bool HoldsTcbPrivilege() {
     const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
     for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
       const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];
-      if (SameLuid(p.Luid, tcb) && (p.Attributes & SE_PRIVILEGE_ENABLED)) holds = true;
+      if (contract::SameLuid(p.Luid, tcb) && (p.Attributes & SE_PRIVILEGE_ENABLED)) holds = true;
     }
   }
   CloseHandle(token);

@@ -161,12 +161,7 @@ TEST_F(Handles, NoStageLeavesOneBehind) {
     ReadTargetMode(mode);
   });
   ExpectNoneLeft("SelectEdidProfile", [this] {
-    TargetMode mode;
-    mode.width = 2560;
-    mode.height = 1440;
-    mode.fps = 60;
-    mode.exeDir = deploy_;
-    SelectEdidProfile(mode);
+    SelectEdidProfile(TargetMode{2560, 1440, 60, deploy_});
   });
   ExpectNoneLeft("change_edid_monitor_name", [this] {
     change_edid_monitor_name((deploy_ + "\\edid\\2560x1440x60.hex").c_str(),
@@ -175,30 +170,26 @@ TEST_F(Handles, NoStageLeavesOneBehind) {
   ExpectNoneLeft("change_edid_monitor_name, failing", [this] {
     change_edid_monitor_name((deploy_ + "\\edid\\missing.hex").c_str(), TargetMonitorName.c_str());
   });
-  ExpectNoneLeft(
-      "LaunchKexWithHex",
-      [this] {
-        // A start that failed is never waited for: its record cannot come.
-        ASSERT_TRUE(LaunchKexFromDirectory(deploy_, deploy_ + "\\edid\\2560x1440x60.hex"));
-        EXPECT_TRUE(started_.AllEnded(30000)) << "a helper never ended";
-      },
-      kStartRepeats);
+  // A stage that starts a program, counted once the program has ended. A
+  // start that failed is never waited for: its record cannot come.
+  const auto starting = [this](const char* name, const std::function<bool()>& start) {
+    ExpectNoneLeft(
+        name,
+        [&] {
+          ASSERT_TRUE(start());
+          EXPECT_TRUE(started_.AllEnded(30000)) << "a started program never ended";
+        },
+        kStartRepeats);
+  };
+  starting("LaunchKexWithHex", [this] {
+    return LaunchKexFromDirectory(deploy_, deploy_ + "\\edid\\2560x1440x60.hex");
+  });
   ExpectNoneLeft("LaunchKexWithHex, helper missing",
                  [this] { LaunchKexFromDirectory(deploy_ + "\\nowhere", "x.hex"); });
-  ExpectNoneLeft(
-      "LaunchProtectInUserSession",
-      [this] {
-        ASSERT_TRUE(LaunchProtectInUserSessionFrom(std::filesystem::path(deploy_).wstring()));
-        EXPECT_TRUE(started_.AllEnded(30000)) << "a companion never ended";
-      },
-      kStartRepeats);
-  ExpectNoneLeft(
-      "LaunchProtectDirect",
-      [this] {
-        ASSERT_TRUE(LaunchProtectDirectFrom(deploy_));
-        EXPECT_TRUE(started_.AllEnded(30000)) << "a companion never ended";
-      },
-      kStartRepeats);
+  starting("LaunchProtectInUserSession", [this] {
+    return LaunchProtectInUserSessionFrom(std::filesystem::path(deploy_).wstring());
+  });
+  starting("LaunchProtectDirect", [this] { return LaunchProtectDirectFrom(deploy_); });
   ExpectNoneLeft("GetExecutableDirectory", [] {
     GetExecutableDirectory();
     GetExecutableDirectoryW();

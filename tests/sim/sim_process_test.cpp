@@ -3,124 +3,70 @@
 #include <gmock/gmock.h>
 
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
+#include "common/exe_dir.h"
+#include "run_program.h"
 #include "support/sim_support.h"
 
 namespace {
 
+using ::testing::AllOf;
 using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
 
-std::wstring DpsimPath() {
-  wchar_t exe[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring dir(exe, n);
-  dir.resize(dir.find_last_of(L'\\') + 1);
-  return dir + L"dpsim.exe";
-}
-
-std::wstring CommandLine(const std::vector<std::wstring>& args) {
-  std::wstring line = L"\"" + DpsimPath() + L"\"";
-  for (const std::wstring& a : args) line += L" \"" + a + L"\"";
-  return line;
-}
-
-// Starts dpsim with its output going to `output` (inheritable).
-HANDLE Start(const std::vector<std::wstring>& args, HANDLE output) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = nullptr;
-  si.hStdOutput = output;
-  si.hStdError = output;
-  PROCESS_INFORMATION pi{};
-  std::wstring line = CommandLine(args);
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
-                      &pi)) {
-    ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
-    return nullptr;
-  }
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
-}
-
-DWORD ExitCodeOf(HANDLE process) {
-  WaitForSingleObject(process, 120'000);
-  DWORD code = 9999;
-  GetExitCodeProcess(process, &code);
-  CloseHandle(process);
-  return code;
-}
-
-struct Outcome {
-  DWORD exitCode = 9999;
-  std::string output;
-};
-
-Outcome Dpsim(const std::vector<std::wstring>& args) {
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE read = nullptr, write = nullptr;
-  Outcome o;
-  if (!CreatePipe(&read, &write, &sa, 0)) {
-    ADD_FAILURE() << "CreatePipe failed";
-    return o;
-  }
-  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  HANDLE process = Start(args, write);
-  CloseHandle(write);  // the child holds the only write end now
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0)
-    o.output.append(buffer, got);
-  CloseHandle(read);
-  if (process) o.exitCode = ExitCodeOf(process);
-  return o;
-}
-
 class ProcessTest : public dptest::SimStateTest {
  protected:
-  std::vector<std::wstring> With(std::vector<std::wstring> args) {
-    args.insert(args.begin(), {L"--state", StateFile()});
-    return args;
+  // dpsim.exe with these arguments on this test's machine, named by --state
+  // or by the environment.
+  RunResult Dpsim(std::vector<std::wstring> args, bool stateInEnvironment = false) {
+    RunOptions o;
+    o.program = GetExecutableDirectoryW() + L"\\dpsim.exe";
+    if (stateInEnvironment) o.environment[L"DPSIM_STATE"] = StateFile();
+    if (!stateInEnvironment) args.insert(args.begin(), {L"--state", StateFile()});
+    o.arguments = std::move(args);
+    return RunProgram(o);
+  }
+  // dpsim.exe run as above, which must succeed; what it wrote.
+  std::string Ok(std::vector<std::wstring> args) {
+    const RunResult r = Dpsim(std::move(args));
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    return r.output;
   }
 };
 
 TEST_F(ProcessTest, ConcurrentProcessesNeverLoseAnUpdateNorSeeHalfAFile) {
   Use(BuiltIn("two-clone"));
-  HANDLE nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(nul, INVALID_HANDLE_VALUE);
-  SetHandleInformation(nul, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
   constexpr int kQueriers = 4, kRepeats = 25, kScripters = 3;
-  std::vector<HANDLE> processes;
-  for (int i = 0; i < kQueriers; ++i) {
-    processes.push_back(
-        Start(With({L"query", L"all", L"--repeat", std::to_wstring(kRepeats)}), nul));
-  }
-  for (int i = 0; i < kScripters; ++i) {
-    processes.push_back(
-        Start(With({L"event", L"after-ms", L"86400000", L"inactive", std::to_wstring(i)}), nul));
-  }
+  std::vector<std::vector<std::wstring>> commands(
+      kQueriers, {L"query", L"all", L"--repeat", std::to_wstring(kRepeats)});
+  for (int i = 0; i < kScripters; ++i)
+    commands.push_back({L"event", L"after-ms", L"86400000", L"inactive", std::to_wstring(i)});
+  std::vector<RunResult> results(commands.size());
+  std::vector<std::thread> processes;
+  for (std::size_t i = 0; i < commands.size(); ++i)
+    processes.emplace_back([&, i] { results[i] = Dpsim(commands[i]); });
   // Meanwhile this process reads and writes too.
   int loads = 0;
   for (int i = 0; i < 20; ++i) {
     sim::Machine m;
     std::string error;
-    ASSERT_TRUE(sim::LoadMachine(&m, &error)) << error;
+    EXPECT_TRUE(sim::LoadMachine(&m, &error)) << error;
     ++loads;
-    ASSERT_EQ(sim::UpdateMachine([](sim::Machine& mm) {
+    EXPECT_EQ(sim::UpdateMachine([](sim::Machine& mm) {
                 mm.faults.push_back({sim::Api::DisplayConfigGetDeviceInfo, 1000, 5});
                 return ERROR_SUCCESS;
               }),
               ERROR_SUCCESS);
   }
-  for (HANDLE p : processes) {
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(ExitCodeOf(p), 0u);
+  for (std::thread& p : processes) p.join();
+  for (const RunResult& r : results) {
+    EXPECT_TRUE(r.started);
+    EXPECT_EQ(r.exitCode, 0u) << r.output;
   }
-  CloseHandle(nul);
   const sim::Machine after = Now();
   EXPECT_EQ(after.CallCount(sim::Api::GetDisplayConfigBufferSizes), uint32_t{kQueriers * kRepeats});
   EXPECT_EQ(after.CallCount(sim::Api::QueryDisplayConfig), uint32_t{kQueriers * kRepeats});
@@ -130,36 +76,30 @@ TEST_F(ProcessTest, ConcurrentProcessesNeverLoseAnUpdateNorSeeHalfAFile) {
 }
 
 TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
-  Outcome o = Dpsim(With({L"init", L"two-clone"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("\\\\.\\DISPLAY1 [primary]"));
-  EXPECT_THAT(o.output, HasSubstr("[clone]"));
+  const std::string init = Ok({L"init", L"two-clone"});
+  EXPECT_THAT(init, HasSubstr("\\\\.\\DISPLAY1 [primary]"));
+  EXPECT_THAT(init, HasSubstr("[clone]"));
   sim::Machine m = Now();
   EXPECT_EQ(m.paths.size(), 2u);
   EXPECT_GT(m.createdAtMs, 0u);
 
-  o = Dpsim(With({L"fault", L"SetDisplayConfig", L"2", L"ERROR_ACCESS_DENIED"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim(With({L"fault", L"QueryDisplayConfig", L"every", L"0x1F"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim(With({L"event", L"after-call", L"SetDisplayConfig", L"1", L"appear", L"8192",
-                  L"Virtual X", L"1280x720@75", L"clone:0"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim(With({L"event", L"after-ms", L"86400000", L"unplug", L"4352"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
+  Ok({L"fault", L"SetDisplayConfig", L"2", L"ERROR_ACCESS_DENIED"});
+  Ok({L"fault", L"QueryDisplayConfig", L"every", L"0x1F"});
+  Ok({L"event", L"after-call", L"SetDisplayConfig", L"1", L"appear", L"8192", L"Virtual X",
+      L"1280x720@75", L"clone:0"});
+  Ok({L"event", L"after-ms", L"86400000", L"unplug", L"4352"});
   // "in" counts from now: the machine is already some ms old.
   const uint64_t age = sim::NowMs() - Now().createdAtMs;
-  o = Dpsim(With({L"event", L"in-ms", L"86400000", L"inactive", L"4353"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
+  Ok({L"event", L"in-ms", L"86400000", L"inactive", L"4353"});
+  ASSERT_FALSE(HasFailure());
 
   m = Now();
   ASSERT_EQ(m.faults.size(), 2u);
-  EXPECT_EQ(m.faults[0].api, sim::Api::SetDisplayConfig);
-  EXPECT_EQ(m.faults[0].atCall, 2u);
-  EXPECT_EQ(m.faults[0].error, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(m.faults[1].api, sim::Api::QueryDisplayConfig);
-  EXPECT_EQ(m.faults[1].atCall, 0u);
-  EXPECT_EQ(m.faults[1].error, 31);
+  using Fault = std::tuple<sim::Api, uint32_t, LONG>;
+  EXPECT_EQ(Fault(m.faults[0].api, m.faults[0].atCall, m.faults[0].error),
+            Fault(sim::Api::SetDisplayConfig, 2, ERROR_ACCESS_DENIED));
+  EXPECT_EQ(Fault(m.faults[1].api, m.faults[1].atCall, m.faults[1].error),
+            Fault(sim::Api::QueryDisplayConfig, 0, 31));
   ASSERT_EQ(m.events.size(), 3u);
   EXPECT_GE(*m.events[2].afterMs, 86400000u + age);
   EXPECT_LE(*m.events[2].afterMs, sim::NowMs() - m.createdAtMs + 86400000u);
@@ -177,31 +117,21 @@ TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
   EXPECT_EQ(m.events[1].action, sim::EventAction::Unplug);
   EXPECT_EQ(m.events[1].targetId, 4352u);
 
-  o = Dpsim(With({L"extend"}));
-  EXPECT_EQ(o.exitCode, 0u) << o.output;
-  o = Dpsim(With({L"extend"}));
+  Ok({L"extend"});
+  RunResult o = Dpsim({L"extend"});
   EXPECT_EQ(o.exitCode, 1u) << o.output;
   EXPECT_THAT(o.output, HasSubstr("-> 5"));
-  o = Dpsim(With({L"query"}));
+  o = Dpsim({L"query"});
   EXPECT_EQ(o.exitCode, 1u) << o.output;
   EXPECT_THAT(o.output, HasSubstr("failed with 31"));
 
-  o = Dpsim(With({L"calls"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 0"))
-      << o.output;
-  EXPECT_THAT(o.output, HasSubstr("SetDisplayConfig call 2: flags 0x84, 0 paths, 0 modes -> 5"))
-      << o.output;
-  EXPECT_THAT(o.output, HasSubstr("QueryDisplayConfig=1"));
-
-  o = Dpsim(With({L"show"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("Virtual X"));
-  EXPECT_THAT(o.output, HasSubstr("Fault: SetDisplayConfig call 2 fails with 5")) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("[fired]"));
-
-  o = Dpsim(With({L"fault", L"clear"}));
-  ASSERT_EQ(o.exitCode, 0u) << o.output;
+  EXPECT_THAT(Ok({L"calls"}),
+              AllOf(HasSubstr("SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 0"),
+                    HasSubstr("SetDisplayConfig call 2: flags 0x84, 0 paths, 0 modes -> 5"),
+                    HasSubstr("QueryDisplayConfig=1")));
+  EXPECT_THAT(Ok({L"show"}), AllOf(HasSubstr("Virtual X"), HasSubstr("[fired]"),
+                                   HasSubstr("Fault: SetDisplayConfig call 2 fails with 5")));
+  Ok({L"fault", L"clear"});
   EXPECT_TRUE(Now().faults.empty());
 }
 
@@ -231,7 +161,7 @@ TEST_F(ProcessTest, DpsimRefusesBadCommandsAndKeepsTheState) {
       {{L"show", L"extra"}, 2, "takes no arguments"},
   };
   for (const Case& c : cases) {
-    const Outcome o = Dpsim(With(c.args));
+    const RunResult o = Dpsim(c.args);
     SCOPED_TRACE(o.output);
     EXPECT_EQ(o.exitCode, c.exitCode);
     EXPECT_THAT(o.output, HasSubstr(c.says));
@@ -247,9 +177,7 @@ TEST_F(ProcessTest, DpsimStartsAMachineFromAFileAndFindsTheStateThroughTheEnviro
   ASSERT_TRUE(dptest::WriteFileBytes(file, sim::MachineToJson(m)));
   const std::wstring wfile = dir_.wpath() + L"\\machine.json";
 
-  ASSERT_TRUE(SetEnvironmentVariableW(L"DPSIM_STATE", StateFile().c_str()));
-  const Outcome o = Dpsim({L"init", wfile});
-  SetEnvironmentVariableW(L"DPSIM_STATE", nullptr);
+  const RunResult o = Dpsim({L"init", wfile}, true);
   ASSERT_EQ(o.exitCode, 0u) << o.output;
   EXPECT_THAT(o.output, HasSubstr("Hand Made"));
   const sim::Machine loaded = Now();
@@ -258,7 +186,7 @@ TEST_F(ProcessTest, DpsimStartsAMachineFromAFileAndFindsTheStateThroughTheEnviro
 
   const std::string broken = dir_.path() + "\\broken.json";
   ASSERT_TRUE(dptest::WriteFileBytes(broken, "{\"paths\": [{\"source\": 3, \"target\": 1}]}"));
-  const Outcome bad = Dpsim(With({L"init", dir_.wpath() + L"\\broken.json"}));
+  const RunResult bad = Dpsim({L"init", dir_.wpath() + L"\\broken.json"});
   EXPECT_EQ(bad.exitCode, 1u);
   EXPECT_THAT(bad.output, HasSubstr("unknown source 3"));
   EXPECT_EQ(Now().targets[2].name, "Hand Made") << "a refused file replaces nothing";

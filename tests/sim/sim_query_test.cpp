@@ -11,22 +11,16 @@ namespace {
 using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
-using dptest::Idle;
-using dptest::Link;
-using dptest::Monitor;
 using dptest::RunQuery;
-using dptest::Shown;
 
 class QueryTest : public dptest::SimStateTest {};
 
 sim::Machine UnavailableActive() {
   // A path still active on a monitor that was pulled, next to a healthy one,
   // plus a disconnected connector that was never active.
-  sim::Machine m;
-  m.targets = {Monitor(10, "Gone", 1920, 1080, false), Monitor(11, "Here"),
-               Monitor(12, "Spare", 1280, 720, false)};
-  m.sources = {Shown(0, 1920, 1080, 0, 0), Shown(1, 1920, 1080, 1920, 0), Idle(2)};
-  m.paths = {Link(0, 10), Link(1, 11)};
+  sim::Machine m = dptest::SideBySide({{"Gone", 1920, 1080, 10}, {"Here", 1920, 1080, 11}}, 1);
+  m.targets[0].available = false;
+  m.targets.push_back(dptest::Unplugged(12, "Spare"));
   return m;
 }
 
@@ -160,28 +154,27 @@ TEST_F(QueryTest, AnInactivePathIsListedAfterTheActiveOnesWithInvalidModeIndexes
 
 TEST_F(QueryTest, SmallBuffersAreRefusedAndCountsKept) {
   Use(BuiltIn("two-extend-primary"));
+  // The machine has 4 paths and 4 modes: a count short is refused and left
+  // as given, a zero count refused as a parameter fault even beside a path
+  // count that would do; a larger buffer is fine, the counts come back as used.
   struct Case {
     UINT32 paths, modes;
+    LONG result;
+    UINT32 pathsBack, modesBack;
   };
-  for (const Case c : {Case{3, 4}, Case{4, 3}}) {
-    std::vector<DISPLAYCONFIG_PATH_INFO> paths(8);
-    std::vector<DISPLAYCONFIG_MODE_INFO> modes(8);
+  for (const Case c :
+       {Case{3, 4, ERROR_INSUFFICIENT_BUFFER, 3, 4}, Case{4, 3, ERROR_INSUFFICIENT_BUFFER, 4, 3},
+        Case{4, 0, ERROR_INVALID_PARAMETER, 4, 0}, Case{10, 10, 0, 4, 4}}) {
+    SCOPED_TRACE(std::to_string(c.paths) + " paths, " + std::to_string(c.modes) + " modes");
+    std::vector<DISPLAYCONFIG_PATH_INFO> paths(10);
+    std::vector<DISPLAYCONFIG_MODE_INFO> modes(10);
     UINT32 numPaths = c.paths, numModes = c.modes;
     EXPECT_EQ(displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths.data(), &numModes,
                                              modes.data(), nullptr),
-              ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(numPaths, c.paths);
-    EXPECT_EQ(numModes, c.modes);
+              c.result);
+    EXPECT_EQ(numPaths, c.pathsBack);
+    EXPECT_EQ(numModes, c.modesBack);
   }
-  // A larger buffer is fine; the counts come back as used.
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths(10);
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes(10);
-  UINT32 numPaths = 10, numModes = 10;
-  EXPECT_EQ(displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, paths.data(), &numModes,
-                                           modes.data(), nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(numPaths, 4u);
-  EXPECT_EQ(numModes, 4u);
 }
 
 TEST_F(QueryTest, RefusedCallsAreCountedToo) {
@@ -202,22 +195,29 @@ TEST_F(QueryTest, RefusedCallsAreCountedToo) {
 
 // ---- DisplayConfigGetDeviceInfo ----
 
-DISPLAYCONFIG_TARGET_DEVICE_NAME TargetNameRequest(const sim::Machine& m, UINT32 id) {
-  DISPLAYCONFIG_TARGET_DEVICE_NAME r{};
-  r.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME;
-  r.header.size = sizeof r;
-  r.header.adapterId = m.adapter;
-  r.header.id = id;
+// A request of type `type` about source or target `id` of the machine's adapter.
+template <typename Request>
+Request Asking(DISPLAYCONFIG_DEVICE_INFO_TYPE type, const sim::Machine& m, UINT32 id) {
+  Request r{};
+  r.header = {type, sizeof r, m.adapter, id};
   return r;
 }
 
-DISPLAYCONFIG_SOURCE_DEVICE_NAME SourceNameRequest(const sim::Machine& m, UINT32 id) {
-  DISPLAYCONFIG_SOURCE_DEVICE_NAME r{};
-  r.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
-  r.header.size = sizeof r;
-  r.header.adapterId = m.adapter;
-  r.header.id = id;
-  return r;
+DISPLAYCONFIG_TARGET_DEVICE_NAME TargetNameRequest(const sim::Machine& m, UINT32 id) {
+  return Asking<DISPLAYCONFIG_TARGET_DEVICE_NAME>(DISPLAYCONFIG_DEVICE_INFO_GET_TARGET_NAME, m, id);
+}
+
+// The friendly name the one display of a machine answers when its monitor is
+// called `name`, the answer's buffer filled with 0xFF beforehand.
+std::wstring FriendlyNameOf(const std::string& name) {
+  sim::Machine m = BuiltIn("one-display");
+  m.targets[0].name = name;
+  std::string error;
+  EXPECT_TRUE(sim::SaveMachine(m, &error)) << error;
+  auto r = TargetNameRequest(m, m.targets[0].id);
+  memset(r.monitorFriendlyDeviceName, 0xFF, sizeof r.monitorFriendlyDeviceName);
+  EXPECT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
+  return r.monitorFriendlyDeviceName;
 }
 
 TEST_F(QueryTest, DeviceNamesAnswerForEveryTargetAndSource) {
@@ -235,31 +235,22 @@ TEST_F(QueryTest, DeviceNamesAnswerForEveryTargetAndSource) {
   displayapi::DisplayConfigGetDeviceInfo(&dell.header);
   EXPECT_EQ(std::wstring(dell.monitorFriendlyDeviceName), L"DELL U2720Q");
   for (const sim::Source& s : m.sources) {
-    auto r = SourceNameRequest(m, s.id);
+    auto r = Asking<DISPLAYCONFIG_SOURCE_DEVICE_NAME>(DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, m,
+                                                      s.id);
     ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
     EXPECT_EQ(std::wstring(r.viewGdiDeviceName), L"\\\\.\\DISPLAY" + std::to_wstring(s.id + 1));
   }
 }
 
 TEST_F(QueryTest, LongNamesAreCutAndTerminated) {
-  sim::Machine m = BuiltIn("one-display");
-  m.targets[0].name = std::string(100, 'N');
-  Use(m);
-  auto r = TargetNameRequest(m, m.targets[0].id);
-  memset(r.monitorFriendlyDeviceName, 0xFF, sizeof r.monitorFriendlyDeviceName);
-  ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(r.monitorFriendlyDeviceName), std::wstring(63, L'N'));
+  EXPECT_EQ(FriendlyNameOf(std::string(100, 'N')), std::wstring(63, L'N'));
 }
 
 TEST_F(QueryTest, NamesOutsideAsciiArriveAsUtf16) {
-  sim::Machine m = BuiltIn("one-display");
-  m.targets[0].name =
-      "\xC3\x9C"
-      "ber 4K \xE2\x82\xAC";  // "Über 4K €" in UTF-8
-  Use(m);
-  auto r = TargetNameRequest(m, m.targets[0].id);
-  ASSERT_EQ(displayapi::DisplayConfigGetDeviceInfo(&r.header), ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(r.monitorFriendlyDeviceName), L"\u00DCber 4K \u20AC");
+  // "Über 4K €" in UTF-8.
+  EXPECT_EQ(FriendlyNameOf("\xC3\x9C"
+                           "ber 4K \xE2\x82\xAC"),
+            L"\u00DCber 4K \u20AC");
 }
 
 }  // namespace

@@ -10,7 +10,6 @@ namespace {
 using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
-using dptest::Link;
 using dptest::Monitor;
 using dptest::Shown;
 
@@ -72,14 +71,12 @@ TEST(RenderTest, CloneInactiveAndUnpluggedAreSaid) {
     sim::Machine machine;
     std::vector<std::string> says;
   };
-  sim::Machine pulled;
-  pulled.targets = {Monitor(1, "Gone", 1920, 1080, false), Monitor(2, "Spare")};
-  pulled.sources = {Shown(0, 1920, 1080, 0, 0)};
-  pulled.paths = {Link(0, 1)};
-  sim::Machine offset;  // nothing at (0,0), one display above and left
-  offset.targets = {Monitor(1, "Upper"), Monitor(2, "Lower")};
+  sim::Machine pulled = dptest::SideBySide({{"Gone"}});
+  pulled.targets[0].available = false;
+  pulled.targets.push_back(Monitor(2, "Spare"));
+  sim::Machine offset = dptest::SideBySide({{"Upper", 1280, 1024}, {"Lower"}});
+  // Nothing at (0,0), one display above and left.
   offset.sources = {Shown(0, 1280, 1024, -1280, -1024), Shown(1, 1920, 1080, 0, 5)};
-  offset.paths = {Link(0, 1), Link(1, 2)};
   const Case cases[] = {
       {"clone",
        BuiltIn("two-clone"),

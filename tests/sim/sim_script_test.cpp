@@ -8,8 +8,10 @@
 namespace {
 
 using dptest::BuiltIn;
+using dptest::Extend;
 using dptest::Monitor;
 using dptest::RunQuery;
+using dptest::Summary;
 
 constexpr uint32_t kDell = 0x1100, kTovik = 0x1101, kLg = 0x1102;
 
@@ -37,7 +39,7 @@ LONG CallOnce(sim::Api api) {
       return displayapi::DisplayConfigGetDeviceInfo(&r.header);
     }
     case sim::Api::SetDisplayConfig:
-      return displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend);
+      return Extend();
   }
   return -1;
 }
@@ -79,8 +81,7 @@ TEST_F(ScriptTest, AFailedCallTouchesNothingButIsRecorded) {
   m.faults = {{sim::Api::SetDisplayConfig, 1, ERROR_ACCESS_DENIED},
               {sim::Api::QueryDisplayConfig, 1, ERROR_GEN_FAILURE}};
   Use(m);
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
-            ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Extend(), ERROR_ACCESS_DENIED);
   sim::Machine after = Now();
   EXPECT_EQ(after.paths[0].sourceId, after.paths[1].sourceId) << "still a clone";
   ASSERT_EQ(after.setCalls.size(), 1u);
@@ -96,35 +97,21 @@ TEST_F(ScriptTest, AFailedCallTouchesNothingButIsRecorded) {
   EXPECT_EQ(numPaths, 8u);
   EXPECT_EQ(paths[0].targetInfo.id, 0u) << "nothing written on failure";
 
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
-            ERROR_SUCCESS);
+  EXPECT_EQ(Extend(), ERROR_SUCCESS);
   after = Now();
   EXPECT_NE(after.paths[0].sourceId, after.paths[1].sourceId) << sim::RenderDesktop(after);
 }
 
 // ---- what events do ----
 
-std::string Summary(const sim::Machine& m) {
-  std::string out;
-  for (const sim::Path& p : m.paths) {
-    const sim::Source& s = *sim::FindSource(m, p.sourceId);
-    out += std::to_string(p.targetId) + "@" + s.gdiName.substr(4) + "(" +
-           std::to_string(s.mode->x) + "," + std::to_string(s.mode->y) + ")" +
-           std::to_string(s.mode->width) + " ";
-  }
-  for (const sim::Target& t : m.targets) {
-    if (!sim::IsTargetActive(m, t.id)) {
-      out += std::to_string(t.id) + (t.available ? ":idle " : ":unplugged ");
-    }
-  }
-  return out;
-}
+sim::Target Tovik(uint32_t id = kTovik) { return Monitor(id, "TovikMonitor", 2560, 1440); }
 
-sim::Event Appear(sim::AppearAs as, uint32_t id = kTovik) {
+// The display comes at once (a timed event that is due).
+sim::Event Appear(sim::AppearAs as) {
   sim::Event e;
   e.afterMs = 0;
   e.action = sim::EventAction::Appear;
-  e.target = Monitor(id, "TovikMonitor", 2560, 1440);
+  e.target = Tovik();
   e.appearAs = as;
   return e;
 }
@@ -188,19 +175,13 @@ TEST_F(ScriptTest, EventActionsChangeTheMachineAsAPlugOrAUserWould) {
 
 TEST_F(ScriptTest, EventAfterCallNHappensOnceCallNIsAnswered) {
   sim::Machine m = BuiltIn("one-display");
-  sim::Event e = Appear(sim::AppearAs::Extend);
-  e.afterMs.reset();
-  e.afterApi = sim::Api::SetDisplayConfig;
-  e.afterCall = 2;
-  m.events = {e};
+  m.events = {dptest::Appears(Tovik(), sim::Api::SetDisplayConfig, 2, sim::AppearAs::Extend)};
   Use(m);
 
   EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 1u);
-  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
-            ERROR_SUCCESS);
+  ASSERT_EQ(Extend(), ERROR_SUCCESS);
   EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 1u) << "one call is not two";
-  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
-            ERROR_SUCCESS);
+  ASSERT_EQ(Extend(), ERROR_SUCCESS);
   const sim::Machine after = Now();
   EXPECT_EQ(Summary(after), "4352@DISPLAY1(0,0)1920 4353@DISPLAY2(1920,0)2560 ");
   ASSERT_EQ(after.events.size(), 1u);
@@ -217,8 +198,7 @@ TEST_F(ScriptTest, AnEventFiresOnlyOnce) {
   Use(m);
   RunQuery(QDC_ALL_PATHS);  // fires the event: the virtual display turns off
   EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 1u);
-  ASSERT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
-            ERROR_SUCCESS);
+  ASSERT_EQ(Extend(), ERROR_SUCCESS);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 2u) << "query " << i;
   }
@@ -226,11 +206,8 @@ TEST_F(ScriptTest, AnEventFiresOnlyOnce) {
 
 TEST_F(ScriptTest, AChangeBetweenSizingAndQueryingShowsAsTooSmallABuffer) {
   sim::Machine m = BuiltIn("one-display");
-  sim::Event e = Appear(sim::AppearAs::Extend);
-  e.afterMs.reset();
-  e.afterApi = sim::Api::GetDisplayConfigBufferSizes;
-  e.afterCall = 1;
-  m.events = {e};
+  m.events = {
+      dptest::Appears(Tovik(), sim::Api::GetDisplayConfigBufferSizes, 1, sim::AppearAs::Extend)};
   Use(m);
   const dptest::Query q = RunQuery(QDC_ALL_PATHS);
   EXPECT_EQ(q.sizesResult, ERROR_SUCCESS);
@@ -279,11 +256,8 @@ TEST_F(ScriptTest, DueEventsFireInTheOrderWritten) {
 
 TEST_F(ScriptTest, CallCountEventsWaitForTheirFunction) {
   sim::Machine m = BuiltIn("one-display");
-  sim::Event e = Appear(sim::AppearAs::Extend, kLg);
-  e.afterMs.reset();
-  e.afterApi = sim::Api::DisplayConfigGetDeviceInfo;
-  e.afterCall = 1;
-  m.events = {e};
+  m.events = {
+      dptest::Appears(Tovik(kLg), sim::Api::DisplayConfigGetDeviceInfo, 1, sim::AppearAs::Extend)};
   m.callCounts[static_cast<int>(sim::Api::QueryDisplayConfig)] = 5;
   sim::FireDueEvents(m, sim::NowMs());
   EXPECT_FALSE(m.events[0].fired);
@@ -292,10 +266,6 @@ TEST_F(ScriptTest, CallCountEventsWaitForTheirFunction) {
   EXPECT_TRUE(m.events[0].fired);
   EXPECT_TRUE(sim::IsTargetActive(m, kLg));
 }
-
-}  // namespace
-
-namespace {
 
 // The gate holds a run's calls past its count, whichever function they are,
 // until someone opens it; the calls up to the count are never held.

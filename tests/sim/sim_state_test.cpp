@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/exe_dir.h"
 #include "support/log_capture.h"
 #include "support/sim_support.h"
 
@@ -120,15 +121,8 @@ TEST_F(StateTest, EverythingSurvivesTheRoundTrip) {
   EXPECT_EQ(back.events[1].afterApi, std::optional<sim::Api>(sim::Api::DisplayConfigGetDeviceInfo));
   EXPECT_TRUE(back.events[1].fired);
   ASSERT_EQ(back.setCalls.size(), 1u);
-  EXPECT_EQ(
-      memcmp(&back.setCalls[0].paths[0], &m.setCalls[0].paths[0], sizeof(DISPLAYCONFIG_PATH_INFO)),
-      0);
-  for (size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(memcmp(&back.setCalls[0].modes[i], &m.setCalls[0].modes[i],
-                     sizeof(DISPLAYCONFIG_MODE_INFO)),
-              0)
-        << "mode " << i;
-  }
+  EXPECT_TRUE(dptest::SameBytes(back.setCalls[0].paths, m.setCalls[0].paths)) << "the paths";
+  EXPECT_TRUE(dptest::SameBytes(back.setCalls[0].modes, m.setCalls[0].modes)) << "the modes";
   ASSERT_TRUE(back.database.has_value());
   EXPECT_EQ(back.database->sources.size(), 2u);
   EXPECT_EQ(back.databaseSaves, 2u);
@@ -242,11 +236,8 @@ TEST_F(StateTest, AMissingFileStartsTheBuiltInOneDisplayMachine) {
 TEST_F(StateTest, AnUnsoundFileFailsEveryCallAndIsLeftAlone) {
   const std::string broken = "{\"targets\": [ {\"id\": 1, \"name\": \"half";
   WriteState(broken);
-  UINT32 paths = 0, modes = 0;
-  EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &paths, &modes),
-            ERROR_GEN_FAILURE);
-  EXPECT_EQ(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend),
-            ERROR_GEN_FAILURE);
+  EXPECT_EQ(dptest::RunQuery(QDC_ALL_PATHS).sizesResult, ERROR_GEN_FAILURE);
+  EXPECT_EQ(dptest::Extend(), ERROR_GEN_FAILURE);
   EXPECT_EQ(StateBytes(), broken);
   sim::Machine m;
   std::string error;
@@ -256,9 +247,7 @@ TEST_F(StateTest, AnUnsoundFileFailsEveryCallAndIsLeftAlone) {
 
 TEST_F(StateTest, AMissingDirectoryFailsCleanly) {
   sim::SetStatePath(dir_.wpath() + L"\\no\\such\\dir\\state.json");
-  UINT32 paths = 0, modes = 0;
-  EXPECT_EQ(displayapi::GetDisplayConfigBufferSizes(QDC_ALL_PATHS, &paths, &modes),
-            ERROR_GEN_FAILURE);
+  EXPECT_EQ(dptest::RunQuery(QDC_ALL_PATHS).sizesResult, ERROR_GEN_FAILURE);
   std::string error;
   EXPECT_FALSE(sim::SaveMachine(BuiltIn("one-display"), &error));
   EXPECT_THAT(error, HasSubstr("no\\such\\dir"));
@@ -286,7 +275,7 @@ TEST_F(StateTest, AnUnsoundMachineIsNeverSaved) {
 TEST_F(StateTest, NothingIsLeftBesideTheStateButItsLock) {
   Use(BuiltIn("two-clone"));
   dptest::RunQuery(QDC_ALL_PATHS);
-  displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, dptest::kSdcExtend);
+  dptest::Extend();
   std::vector<std::wstring> names = dptest::FindNames(dir_.wpath() + L"\\*");
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::wstring>{L"state.json", L"state.json.lock"}));
@@ -300,12 +289,7 @@ TEST_F(StateTest, TheStatePathComesFromTheTestTheEnvironmentOrTheExecutable) {
   EXPECT_EQ(sim::StatePath(), L"C:\\elsewhere\\machine.json");
 
   ASSERT_TRUE(SetEnvironmentVariableW(L"DPSIM_STATE", nullptr));
-  wchar_t exe[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  ASSERT_GT(n, 0u);
-  std::wstring dir(exe, n);
-  dir.resize(dir.find_last_of(L'\\') + 1);
-  EXPECT_EQ(sim::StatePath(), dir + L"sim-state.json");
+  EXPECT_EQ(sim::StatePath(), GetExecutableDirectoryW() + L"\\sim-state.json");
 
   sim::SetStatePath(std::string("C:\\narrow\\state.json"));
   EXPECT_EQ(sim::StatePath(), L"C:\\narrow\\state.json");

@@ -16,12 +16,7 @@ namespace dptest {
 
 inline sim::Target Monitor(uint32_t id, std::string name, uint32_t w = 1920, uint32_t h = 1080,
                            bool available = true) {
-  sim::Target t;
-  t.id = id;
-  t.name = std::move(name);
-  t.preferred = sim::DisplayMode{w, h, 60};
-  t.available = available;
-  return t;
+  return {.id = id, .name = std::move(name), .available = available, .preferred = {w, h, 60}};
 }
 
 // A connector with nothing plugged in.
@@ -29,18 +24,16 @@ inline sim::Target Unplugged(uint32_t id, std::string name) {
   return Monitor(id, std::move(name), 1920, 1080, false);
 }
 
-inline sim::Source Shown(uint32_t id, uint32_t w, uint32_t h, int32_t x, int32_t y) {
-  sim::Source s;
-  s.id = id;
-  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
-  s.mode = sim::SourceMode{w, h, x, y};
-  return s;
-}
-
 inline sim::Source Idle(uint32_t id) {
   sim::Source s;
   s.id = id;
   s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
+  return s;
+}
+
+inline sim::Source Shown(uint32_t id, uint32_t w, uint32_t h, int32_t x, int32_t y) {
+  sim::Source s = Idle(id);
+  s.mode = sim::SourceMode{w, h, x, y};
   return s;
 }
 
@@ -61,9 +54,10 @@ struct Screen {
 };
 
 // The displays side by side from (0,0) to the right in the row's order, the
-// first primary, display i on source i (\\.\DISPLAYi+1). The targets are
-// kept in the order of their ids, as an adapter numbers its connectors.
-inline sim::Machine SideBySide(const std::vector<Screen>& row) {
+// first primary, display i on source i (\\.\DISPLAYi+1), and `idle` more
+// sources that show nothing. The targets are kept in the order of their ids,
+// as an adapter numbers its connectors.
+inline sim::Machine SideBySide(const std::vector<Screen>& row, uint32_t idle = 0) {
   sim::Machine m;
   int32_t x = 0;
   for (uint32_t i = 0; i < row.size(); ++i) {
@@ -73,6 +67,8 @@ inline sim::Machine SideBySide(const std::vector<Screen>& row) {
     m.paths.push_back(Link(i, id));
     x += static_cast<int32_t>(row[i].width);
   }
+  for (uint32_t i = 0; i < idle; ++i)
+    m.sources.push_back(Idle(static_cast<uint32_t>(row.size()) + i));
   std::stable_sort(m.targets.begin(), m.targets.end(),
                    [](const sim::Target& a, const sim::Target& b) { return a.id < b.id; });
   return m;
@@ -122,6 +118,13 @@ inline std::string Layout(const sim::Machine& m) {
   std::string out;
   for (const auto& s : shown) out += std::get<1>(s);
   return out;
+}
+
+// The flags of every SetDisplayConfig call the machine has seen, in order.
+inline std::vector<UINT32> SetCallFlags(const sim::Machine& m) {
+  std::vector<UINT32> flags;
+  for (const auto& call : m.setCalls) flags.push_back(call.flags);
+  return flags;
 }
 
 // The machines the deployment tests start from. The physical display, a

@@ -1,5 +1,6 @@
 #include "support/sandbox.h"
 
+#include <gmock/gmock.h>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -72,6 +73,13 @@ void Sandbox::Write(const std::string& name, const std::string& bytes) {
   ASSERT_TRUE(WriteFileBytes(FileW(name), bytes)) << "cannot write " << name;
 }
 
+void Sandbox::Remove(const std::string& name, bool folderInstead) {
+  ASSERT_TRUE(DeleteFileW(FileW(name).c_str())) << "cannot delete " << name;
+  if (folderInstead) {
+    ASSERT_TRUE(CreateDirectoryW(FileW(name).c_str(), nullptr)) << name;
+  }
+}
+
 std::map<std::string, std::string> Sandbox::EdidFiles() const {
   std::map<std::string, std::string> files;
   std::error_code ignored;
@@ -137,6 +145,54 @@ void Sandbox::GateHelper(const std::wstring& after) {
   ASSERT_TRUE(error.empty()) << error;
 }
 
+std::string Sandbox::RunForLog(const std::string& program, RunResult* result) {
+  const RunResult r = Run(program);
+  EXPECT_TRUE(Ended(r));
+  const std::string log = Log();
+  EXPECT_THAT(StripLogPrefixes(r.output), ::testing::HasSubstr(log))
+      << "the console does not carry the log:\n"
+      << r.output;
+  if (result != nullptr) *result = r;
+  return log;
+}
+
+::testing::AssertionResult Sandbox::InOrder(const std::string& text,
+                                            const std::vector<std::string>& fragments) const {
+  std::vector<std::string> expanded;
+  for (const std::string& fragment : fragments) expanded.push_back(Expand(fragment));
+  return dptest::InOrder(text, expanded);
+}
+
+void Sandbox::ExpectHelperStart(const sim::StartRecord& s, const std::string& commandLine) const {
+  EXPECT_EQ(s.commandLine, Expand(commandLine));
+  EXPECT_EQ(s.currentDirectory, dir());
+  EXPECT_EQ(s.startupFlags, 0ul);
+  EXPECT_EQ(s.showWindow, 0u);
+  if (probeHandle_ == INVALID_HANDLE_VALUE) return;
+  EXPECT_TRUE(s.hasConsole) << "the helper started detached or without a console";
+  EXPECT_FALSE(s.inheritedProbeHandle) << "the helper started with the program's handles";
+}
+
+void Sandbox::ExpectCompanionStart(const sim::StartRecord& s, Started how) const {
+  EXPECT_EQ(s.commandLine, Expand("<Q>"));
+  EXPECT_EQ(s.arguments, std::vector<std::string>{Companion()}) << "no arguments";
+  if (how == Started::kInUserSession) {
+    EXPECT_EQ(s.desktop, "winsta0\\default");
+    EXPECT_EQ(s.startupFlags & STARTF_USESHOWWINDOW,
+              static_cast<unsigned long>(STARTF_USESHOWWINDOW));
+    EXPECT_EQ(s.showWindow, static_cast<unsigned>(SW_SHOW));
+    EXPECT_FALSE(s.hasProbeVariable) << "the user's environment, not the program's";
+    EXPECT_EQ(s.currentDirectory, workingDirectory()) << "no directory given: the program's";
+  } else {
+    EXPECT_TRUE(s.hasProbeVariable) << "the program's own environment";
+    EXPECT_EQ(s.currentDirectory, dir()) << "the executable directory";
+    EXPECT_EQ(s.startupFlags, 0ul);
+  }
+  if (probeHandle_ == INVALID_HANDLE_VALUE) return;
+  EXPECT_TRUE(s.hasConsole) << "the companion started detached";
+  EXPECT_FALSE(s.inheritedProbeHandle) << "the companion started with the program's handles";
+}
+
 std::vector<sim::StartRecord> Sandbox::CompanionStarts() const {
   return sim::ReadStartRecords(FileW("rent_protect\\zanbyprotect.starts"));
 }
@@ -156,6 +212,19 @@ std::string Sandbox::Expand(const std::string& text,
                            {"<P>", File("edid\\2560x1440x60.hex")},
                            {"<P1080>", File("edid\\1920x1080x60.hex")}});
   return dptest::Expand(text, more);
+}
+
+void ReadOnly::Set(bool readOnly) {
+  const auto set = [readOnly](const fs::path& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    EXPECT_TRUE(SetFileAttributesW(path.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                                          : attributes & ~FILE_ATTRIBUTE_READONLY))
+        << WideToAnsi(path.wstring());
+  };
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(fs::path(path_), ignored))
+    if (entry.is_regular_file(ignored)) set(entry.path());
+  set(fs::path(path_));
 }
 
 ::testing::AssertionResult Ended(const RunResult& r, DWORD exitCode) {

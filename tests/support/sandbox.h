@@ -58,6 +58,9 @@ class Sandbox {
   void WriteSettings(int width, int height, int fps);
   // Writes a file below the deployment (its folders made as needed).
   void Write(const std::string& name, const std::string& bytes);
+  // Deletes a file of the deployment, and puts a folder of its name in its
+  // place when asked.
+  void Remove(const std::string& name, bool folderInstead = false);
   // Every file below the deployment's edid folder, name -> bytes.
   std::map<std::string, std::string> EdidFiles() const;
 
@@ -83,9 +86,30 @@ class Sandbox {
   RunResult Run(const std::string& program, const std::vector<std::wstring>& arguments = {},
                 bool withAppData = true);
 
+  // Runs the program and hands back its log (Log()), failing the test unless
+  // it ended by itself with exit code 0 and the console carried every message
+  // of the log (the helper may add complaints of its own on standard error).
+  std::string RunForLog(const std::string& program = "displayprep-sim.exe",
+                        RunResult* result = nullptr);
+  // dptest::InOrder with each fragment's placeholders filled in (Expand).
+  ::testing::AssertionResult InOrder(const std::string& text,
+                                     const std::vector<std::string>& fragments) const;
+
   // How the helper and the companion were started, one record per start.
   std::vector<sim::StartRecord> HelperStarts() const;
   std::vector<sim::StartRecord> CompanionStarts() const;
+  // The helper started with `commandLine` (placeholders filled in) in the
+  // deployment, nothing in its start-up record but its size; with the probe
+  // (ProbeWhatStartsInherit) also with a console and none of the program's
+  // handles.
+  void ExpectHelperStart(const sim::StartRecord& s, const std::string& commandLine) const;
+  // The companion started with no arguments, either in the user's session
+  // (winsta0\default, shown, the user's environment, the run's working
+  // directory) or directly (the program's environment, the deployment as its
+  // directory, nothing in its start-up record); with the probe also with a
+  // console and none of the program's handles.
+  enum class Started { kInUserSession, kDirectly };
+  void ExpectCompanionStart(const sim::StartRecord& s, Started how) const;
   std::string Companion() const { return File("rent_protect\\zanbyprotect.exe"); }
 
   // The deployment as the program's narrow (ANSI) calls see it, and in full.
@@ -173,6 +197,24 @@ inline const std::string kNoCompanion =
 inline const std::string kTypicalLayout =
     "TovikMonitor 2560x1440 at (0,0)\n"
     "DELL U2720Q 1920x1080 at (2560,0)\n";
+
+// A file, or a folder and the files in it, read-only for the length of a
+// test, then writable again (Wine refuses to delete a read-only file, so the
+// sandbox could not be removed otherwise).
+class ReadOnly {
+ public:
+  explicit ReadOnly(std::wstring path) : path_(std::move(path)) { Set(true); }
+  ~ReadOnly() { Set(false); }
+  ReadOnly(const ReadOnly&) = delete;
+  ReadOnly& operator=(const ReadOnly&) = delete;
+
+ private:
+  void Set(bool readOnly);
+  std::wstring path_;
+};
+
+// A parameterised test's name: its row's `name`, for INSTANTIATE_TEST_SUITE_P.
+inline constexpr auto ByName = [](const auto& info) { return std::string(info.param.name); };
 
 // Whether a run started and ended by itself (no timeout) with `exitCode`;
 // otherwise what it showed.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,16 @@ namespace dptest {
 inline constexpr UINT32 kSdcExtend = 0x84;  // SDC_APPLY | SDC_TOPOLOGY_EXTEND
 inline constexpr UINT32 kSdcSuppliedSaved =
     0x2A0;  // SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE
+
+// SetDisplayConfig as the program asks for the extend topology, and with
+// arrays as a caller hands them (the counts their sizes, null when empty).
+inline LONG Extend() { return displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kSdcExtend); }
+inline LONG SetConfig(std::vector<DISPLAYCONFIG_PATH_INFO> paths,
+                      std::vector<DISPLAYCONFIG_MODE_INFO> modes, UINT32 flags) {
+  return displayapi::SetDisplayConfig(
+      static_cast<UINT32>(paths.size()), paths.empty() ? nullptr : paths.data(),
+      static_cast<UINT32>(modes.size()), modes.empty() ? nullptr : modes.data(), flags);
+}
 
 // A machine the simulated stack ships with, by name.
 inline sim::Machine BuiltIn(const char* name) {
@@ -56,6 +67,40 @@ inline Query RunQuery(UINT32 flags) {
   q.paths.resize(q.result == ERROR_SUCCESS ? numPaths : 0);
   q.modes.resize(q.result == ERROR_SUCCESS ? numModes : 0);
   return q;
+}
+
+// What a machine shows, in one line: each active path in priority order as
+// target@DISPLAYn(x,y)width, then each target without a path, idle or
+// unplugged.
+inline std::string Summary(const sim::Machine& m) {
+  std::string out;
+  for (const sim::Path& p : m.paths) {
+    const sim::Source& s = *sim::FindSource(m, p.sourceId);
+    out += std::to_string(p.targetId) + "@" + s.gdiName.substr(4) + "(" +
+           std::to_string(s.mode->x) + "," + std::to_string(s.mode->y) + ")" +
+           std::to_string(s.mode->width) + " ";
+  }
+  for (const sim::Target& t : m.targets) {
+    if (!sim::IsTargetActive(m, t.id)) {
+      out += std::to_string(t.id) + (t.available ? ":idle " : ":unplugged ");
+    }
+  }
+  return out;
+}
+
+// Two arrays of Windows records byte for byte, saying which element differs.
+template <typename T>
+::testing::AssertionResult SameBytes(const std::vector<T>& seen, const std::vector<T>& expected) {
+  if (seen.size() != expected.size()) {
+    return ::testing::AssertionFailure()
+           << seen.size() << " elements, expected " << expected.size();
+  }
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    if (std::memcmp(&seen[i], &expected[i], sizeof(T)) != 0) {
+      return ::testing::AssertionFailure() << "element " << i << " differs";
+    }
+  }
+  return ::testing::AssertionSuccess();
 }
 
 // The machine lives in a fresh directory for the length of one test.

@@ -60,4 +60,15 @@ std::string WideToAnsi(const std::wstring& text) {
   return out;
 }
 
+std::string SystemText(unsigned long code) {
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&text),
+      0, nullptr);
+  const std::string narrow = text != nullptr ? WideToAnsi(text) : "";
+  if (text != nullptr) LocalFree(text);
+  return narrow;
+}
+
 }  // namespace dptest

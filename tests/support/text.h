@@ -35,4 +35,8 @@ std::string Expand(std::string text,
 std::wstring AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);
 
+// The system's own text for an error code (Wine's wording differs from
+// Windows'), inserts as written; empty when it has none.
+std::string SystemText(unsigned long code);
+
 }  // namespace dptest

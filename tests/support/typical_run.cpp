@@ -5,6 +5,7 @@
 #include "common/exe_dir.h"
 #include "edidgen.h"
 #include "sim/sim_text.h"
+#include "sim/virtual_edid.h"
 #include "support/files.h"
 #include "support/text.h"
 
@@ -29,6 +30,20 @@ std::string ProfileBytes(const Profile& p) {
   if (!r.ok) return "";
   return p.raw ? std::string(r.block.begin(), r.block.end())
                : edidgen::FormatHexText(r.block.data(), r.block.size());
+}
+
+std::string NotRewritten(const std::string& bytes, const Profile& p) {
+  if (bytes.size() != 128) return std::to_string(bytes.size()) + " bytes, not one raw block";
+  sim::VirtualDisplaySpec shown;
+  std::string why;
+  if (!sim::ParseVirtualDisplayEdid(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), &shown,
+                                    &why))
+    return why;
+  if (shown.name != "TovikMonitor") return "named \"" + shown.name + "\"";
+  if (shown.width != p.width || shown.height != p.height || shown.refreshHz != p.fps)
+    return "shows " + std::to_string(shown.width) + "x" + std::to_string(shown.height) + "x" +
+           std::to_string(shown.refreshHz);
+  return "";
 }
 
 std::string WriteProfiles(const fs::path& edidDir, const std::vector<Profile>& profiles) {

@@ -48,6 +48,10 @@ std::filesystem::path BuildDirectory();
 
 // The bytes of a profile's file.
 std::string ProfileBytes(const Profile& profile);
+// What keeps `bytes` from being `profile`'s file as the program rewrites it:
+// one raw block that a display driver takes (sim::ParseVirtualDisplayEdid),
+// naming TovikMonitor at the profile's mode; empty when nothing does.
+std::string NotRewritten(const std::string& bytes, const Profile& profile);
 // Writes each profile into `edidDir` (made as needed); empty, or what failed.
 std::string WriteProfiles(const std::filesystem::path& edidDir,
                           const std::vector<Profile>& profiles);

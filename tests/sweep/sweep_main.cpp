@@ -21,9 +21,7 @@
 
 #include "run_program.h"
 #include "sim/sim.h"
-#include "sim/sim_text.h"
 #include "sim/start_record.h"
-#include "sim/virtual_edid.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "support/typical_run.h"
@@ -61,25 +59,22 @@ struct Cell {
   bool ran = false;
   DWORD exitCode = 0;
   bool timedOut = false;
-  std::string log;
-  std::string edid;
+  std::string log = "";
+  std::string edid = "";
   std::size_t companions = 0;
-  std::string problem;        // empty: the cell keeps the rules
+  std::string problem = "";   // empty: the cell keeps the rules
   bool startedAgain = false;  // its first run's helper was never brought up
 };
 
-std::string Original() { return dptest::ProfileBytes({2560, 1440, 60}); }
+const dptest::Profile kProfile = {2560, 1440, 60};
 
+// The deployment gates the helper (kHelperAfter): its display follows the
+// first topology request however late the helper gets going, so that call k
+// is the same call in every run.
 fs::path Deploy(const fs::path& root, const std::string& name, const sim::Machine& machine) {
   const fs::path d = root / name;
-  dptest::TypicalRun run;
-  run.profiles = {{2560, 1440, 60}};
-  run.machine = machine;
-  // The helper's display follows the first topology request however late
-  // the helper gets going, so that call k is the same call in every run.
-  run.machine.helperGate =
-      sim::HelperGate{sim::Api::SetDisplayConfig, 1, sim::ToUtf8((d / "wkex.exe").wstring())};
-  const std::string error = dptest::DeployTypicalRun(d, d / "appdata", run);
+  const std::string error =
+      dptest::DeployTypicalRun(d, d / "appdata", {.machine = machine, .profiles = {kProfile}});
   if (!error.empty()) std::printf("cannot deploy %s: %s\n", name.c_str(), error.c_str());
   return d;
 }
@@ -99,7 +94,22 @@ bool AskedAgain(const Cell& c) {
   return c.api == sim::Api::QueryDisplayConfig && c.code == ERROR_INSUFFICIENT_BUFFER;
 }
 
-std::string Outcome(const Cell& c);
+int LogLines(const Cell& c) {
+  return static_cast<int>(std::count(c.log.begin(), c.log.end(), '\n'));
+}
+
+bool Logged(const Cell& c, const std::string& text) {
+  return c.log.find(text) != std::string::npos;
+}
+
+std::string Outcome(const Cell& c) {
+  if (Logged(c, "Primary display successfully set to \"TovikMonitor\"") ||
+      Logged(c, "is already primary"))
+    return "primary";
+  if (Logged(c, "still detected inactive displays, abort")) return "abort";
+  if (Logged(c, "not found!")) return "no-target";
+  return "ended";
+}
 
 void Judge(Cell& c) {
   if (!c.ran) {
@@ -110,37 +120,30 @@ void Judge(Cell& c) {
     c.problem = "exit code " + std::to_string(c.exitCode);
   } else if (c.companions != 1) {
     c.problem = std::to_string(c.companions) + " companion starts";
-  } else if (c.edid != Original()) {
-    sim::VirtualDisplaySpec shown;
-    std::string why;
-    if (c.edid.size() != 128 ||
-        !sim::ParseVirtualDisplayEdid(std::vector<uint8_t>(c.edid.begin(), c.edid.end()), &shown,
-                                      &why) ||
-        shown.name != "TovikMonitor")
-      c.problem = "EDID file neither untouched nor rewritten whole (" +
-                  std::to_string(c.edid.size()) + " bytes" + (why.empty() ? "" : ", " + why) + ")";
+  } else if (const std::string why = dptest::NotRewritten(c.edid, kProfile);
+             c.edid != dptest::ProfileBytes(kProfile) && !why.empty()) {
+    c.problem = "EDID file neither untouched nor rewritten whole (" + why + ")";
   }
   if (!c.problem.empty()) return;
-  const std::string code = std::to_string(c.code);
   bool said = false;
   switch (c.api) {
     case sim::Api::GetDisplayConfigBufferSizes:
-      said = c.log.find("Failed to get display config buffer sizes.\n") != std::string::npos;
+      said = Logged(c, "Failed to get display config buffer sizes.\n");
       break;
     case sim::Api::QueryDisplayConfig:
       if (AskedAgain(c)) {
-        if (c.log.find("Failed to query display config.\n") != std::string::npos)
+        if (Logged(c, "Failed to query display config.\n"))
           c.problem = "a query answering 122 once was not asked again";
         else if (Outcome(c) != "primary")
           c.problem = "a query asked again did not end with TovikMonitor primary";
         return;
       }
-      said = c.log.find("Failed to query display config.\n") != std::string::npos;
+      said = Logged(c, "Failed to query display config.\n");
       break;
     case sim::Api::SetDisplayConfig:
-      said = c.log.find("SetDisplayConfig (ForceExtendMode) failed: " + code + "\n") !=
-                 std::string::npos ||
-             c.log.find("Failed to set primary display.\n") != std::string::npos;
+      said = Logged(c, "SetDisplayConfig (ForceExtendMode) failed: " + std::to_string(c.code) +
+                           "\n") ||
+             Logged(c, "Failed to set primary display.\n");
       break;
     case sim::Api::DisplayConfigGetDeviceInfo:
       // A failed name request is silent by design: the name is empty. It
@@ -149,15 +152,6 @@ void Judge(Cell& c) {
       break;
   }
   if (!said) c.problem = "the failure is not in the log";
-}
-
-std::string Outcome(const Cell& c) {
-  if (c.log.find("Primary display successfully set to \"TovikMonitor\"") != std::string::npos)
-    return "primary";
-  if (c.log.find("is already primary") != std::string::npos) return "primary";
-  if (c.log.find("still detected inactive displays, abort") != std::string::npos) return "abort";
-  if (c.log.find("not found!") != std::string::npos) return "no-target";
-  return "ended";
 }
 
 }  // namespace
@@ -185,14 +179,8 @@ int main(int argc, char** argv) {
   for (int a = 0; a < sim::kApiCount; ++a) {
     const auto api = static_cast<sim::Api>(a);
     for (uint32_t k = 1; k <= after.CallCount(api); ++k)
-      for (LONG code : kColumns) {
-        if (!Documented(api, code)) continue;
-        Cell c;
-        c.api = api;
-        c.call = k;
-        c.code = code;
-        cells.push_back(c);
-      }
+      for (LONG code : kColumns)
+        if (Documented(api, code)) cells.push_back({.api = api, .call = k, .code = code});
   }
 
   std::atomic<std::size_t> next{0};
@@ -207,11 +195,8 @@ int main(int argc, char** argv) {
   auto rowConsistency = [&] {
     for (std::size_t i = 0; i < cells.size(); i = rowEnd(i)) {
       for (std::size_t j = i + 1; j < rowEnd(i); ++j) {
-        const auto lines = [](const Cell& c) {
-          return std::count(c.log.begin(), c.log.end(), '\n');
-        };
         if (cells[j].problem.empty() && !AskedAgain(cells[j]) && !AskedAgain(cells[i]) &&
-            (Outcome(cells[j]) != Outcome(cells[i]) || lines(cells[j]) != lines(cells[i])))
+            (Outcome(cells[j]) != Outcome(cells[i]) || LogLines(cells[j]) != LogLines(cells[i])))
           cells[j].problem = "ended otherwise than with code " + std::to_string(cells[i].code);
       }
     }
@@ -235,7 +220,7 @@ int main(int argc, char** argv) {
         // Wine answers 1359 when the new process ended before it reported
         // its start (docs/wine.md). The sweep fails display calls only, so a
         // helper Wine never brought up says nothing of the fault: once more.
-        if (c.log.find("\\wkex.exe\", GetLastError=1359\n") == std::string::npos) break;
+        if (!Logged(c, "\\wkex.exe\", GetLastError=1359\n")) break;
         if (*attempt == '\0') c.startedAgain = true;
       }
       Judge(c);
@@ -248,18 +233,18 @@ int main(int argc, char** argv) {
 
   // The matrix: one row per call, one column per code; each cell the run's
   // ending and its number of log lines, or what it broke.
+  unsigned total = 0;
+  std::string perFunction;
+  for (int a = 0; a < sim::kApiCount; ++a) {
+    const auto api = static_cast<sim::Api>(a);
+    total += after.CallCount(api);
+    perFunction +=
+        (a == 0 ? "" : ", ") + std::to_string(after.CallCount(api)) + " " + sim::ApiName(api);
+  }
   std::printf(
-      "Typical run: %u calls (%u GetDisplayConfigBufferSizes, %u QueryDisplayConfig, %u "
-      "DisplayConfigGetDeviceInfo, %u SetDisplayConfig), each failed with each code Microsoft "
-      "documents for its function.\n\n",
-      after.CallCount(sim::Api::GetDisplayConfigBufferSizes) +
-          after.CallCount(sim::Api::QueryDisplayConfig) +
-          after.CallCount(sim::Api::DisplayConfigGetDeviceInfo) +
-          after.CallCount(sim::Api::SetDisplayConfig),
-      after.CallCount(sim::Api::GetDisplayConfigBufferSizes),
-      after.CallCount(sim::Api::QueryDisplayConfig),
-      after.CallCount(sim::Api::DisplayConfigGetDeviceInfo),
-      after.CallCount(sim::Api::SetDisplayConfig));
+      "Typical run: %u calls (%s), each failed with each code Microsoft documents for its "
+      "function.\n\n",
+      total, perFunction.c_str());
   std::printf("%-32s", "call");
   for (LONG code : kColumns) std::printf(" | %-17ld", code);
   std::printf("\n");
@@ -276,10 +261,9 @@ int main(int argc, char** argv) {
         continue;
       }
       const Cell& c = *cell;
-      const auto lines = std::count(c.log.begin(), c.log.end(), '\n');
       char text[64];
       if (c.problem.empty()) {
-        std::snprintf(text, sizeof text, "%s, %d lines", Outcome(c).c_str(), int(lines));
+        std::snprintf(text, sizeof text, "%s, %d lines", Outcome(c).c_str(), LogLines(c));
       } else {
         std::snprintf(text, sizeof text, "BROKEN");
         ++broken;
