@@ -7,7 +7,11 @@
 # as seen, never started properly by Wine (once in some thousand starts under
 # load, exit code unknown, nothing on either output); it is started once more,
 # and the first attempt's exit code is reported. A program that fails that
-# way twice fails.
+# way twice fails. So is a program that failed where Wine answered a process
+# start with 1359 (ERROR_INTERNAL_ERROR: a child Wine never brought up, under
+# load; docs/wine.md), as its output shows ("Error: 1359", "Error=1359",
+# "GetLastError=1359"): on Windows that start would have succeeded. It too
+# runs at most twice.
 #
 # No program may hold the suite up. It is ended, with a report of what it
 # printed last (a test program names its test and stage there) and of every
@@ -120,6 +124,10 @@ run_once() {
 run_once "$@"
 if [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
   echo "wine-run.sh: $1 ended with code $rc before any output; starting it once more" >&2
+  run_once "$@"
+elif [ "$rc" -ne 0 ] && [ "$rc" -ne 124 ] &&
+  started=$(grep -hE -m1 'Error(: |=)1359([^0-9]|$)' "$out" "$err"); then
+  echo "wine-run.sh: $1 ended with code $rc after Wine answered a start with 1359 (\"$started\"); starting it once more" >&2
   run_once "$@"
 fi
 cat "$out"

@@ -40,6 +40,10 @@ if grep -q "starting it once more" "$err"; then
 fi
 expect "a silent failure is started once more and reported with its code" 5 "" \
   "ended with code 5 before any output; starting it once more" -- silent 5
+expect "a failure after a start Wine answered with 1359 is started once more" 4 "Error: 1359" \
+  "ended with code 4 after Wine answered a start with 1359" -- start1359 4
+[ "$(grep -c "starting it once more" "$err")" = 1 ] ||
+  { echo "FAIL a second 1359 failure is started a third time"; failures=$((failures + 1)); }
 expect "a program past its bound is ended" 124 "" \
   "ran longer than 2 s (DP_RUN_TIMEOUT); ending it" DP_RUN_TIMEOUT=2 -- hang
 for line in "  | hang" "dpstall.exe hang"; do
