@@ -183,8 +183,7 @@ TEST_F(QueryTest, RefusedCallsAreCountedToo) {
   EXPECT_EQ(
       displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, &path, &numModes, &mode, nullptr),
       ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(Now().CallCount(sim::Api::GetDisplayConfigBufferSizes), 1u);
-  EXPECT_EQ(Now().CallCount(sim::Api::QueryDisplayConfig), 1u);
+  EXPECT_EQ(Now().callCounts, (std::array<uint32_t, sim::kApiCount>{1, 1, 0, 0}));
 }
 
 // ---- DisplayConfigGetDeviceInfo ----
