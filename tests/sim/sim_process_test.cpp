@@ -30,10 +30,10 @@ class ProcessTest : public dptest::SimStateTest {
     o.arguments = std::move(args);
     return RunProgram(o);
   }
-  // dpsim.exe run as above, which must succeed; what it wrote.
-  std::string Ok(std::vector<std::wstring> args) {
+  // dpsim.exe run as above, which must end with `exitCode`; what it wrote.
+  std::string Run(std::vector<std::wstring> args, DWORD exitCode = 0) {
     const RunResult r = Dpsim(std::move(args));
-    EXPECT_EQ(r.exitCode, 0u) << r.output;
+    EXPECT_EQ(r.exitCode, exitCode) << r.output;
     return r.output;
   }
 };
@@ -52,9 +52,7 @@ TEST_F(ProcessTest, ConcurrentProcessesNeverLoseAnUpdateNorSeeHalfAFile) {
   // Meanwhile this process reads and writes too.
   int loads = 0;
   for (int i = 0; i < 20; ++i) {
-    sim::Machine m;
-    std::string error;
-    EXPECT_TRUE(sim::LoadMachine(&m, &error)) << error;
+    Now();  // a load that must succeed
     ++loads;
     EXPECT_EQ(sim::UpdateMachine([](sim::Machine& mm) {
                 mm.faults.push_back({sim::Api::DisplayConfigGetDeviceInfo, 1000, 5});
@@ -76,21 +74,20 @@ TEST_F(ProcessTest, ConcurrentProcessesNeverLoseAnUpdateNorSeeHalfAFile) {
 }
 
 TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
-  const std::string init = Ok({L"init", L"two-clone"});
-  EXPECT_THAT(init, HasSubstr("\\\\.\\DISPLAY1 [primary]"));
-  EXPECT_THAT(init, HasSubstr("[clone]"));
+  EXPECT_THAT(Run({L"init", L"two-clone"}),
+              AllOf(HasSubstr("\\\\.\\DISPLAY1 [primary]"), HasSubstr("[clone]")));
   sim::Machine m = Now();
   EXPECT_EQ(m.paths.size(), 2u);
   EXPECT_GT(m.createdAtMs, 0u);
 
-  Ok({L"fault", L"SetDisplayConfig", L"2", L"ERROR_ACCESS_DENIED"});
-  Ok({L"fault", L"QueryDisplayConfig", L"every", L"0x1F"});
-  Ok({L"event", L"after-call", L"SetDisplayConfig", L"1", L"appear", L"8192", L"Virtual X",
-      L"1280x720@75", L"clone:0"});
-  Ok({L"event", L"after-ms", L"86400000", L"unplug", L"4352"});
+  Run({L"fault", L"SetDisplayConfig", L"2", L"ERROR_ACCESS_DENIED"});
+  Run({L"fault", L"QueryDisplayConfig", L"every", L"0x1F"});
+  Run({L"event", L"after-call", L"SetDisplayConfig", L"1", L"appear", L"8192", L"Virtual X",
+       L"1280x720@75", L"clone:0"});
+  Run({L"event", L"after-ms", L"86400000", L"unplug", L"4352"});
   // "in" counts from now: the machine is already some ms old.
   const uint64_t age = sim::NowMs() - Now().createdAtMs;
-  Ok({L"event", L"in-ms", L"86400000", L"inactive", L"4353"});
+  Run({L"event", L"in-ms", L"86400000", L"inactive", L"4353"});
   ASSERT_FALSE(HasFailure());
 
   m = Now();
@@ -103,35 +100,28 @@ TEST_F(ProcessTest, DpsimScriptsAndInspectsTheMachine) {
   ASSERT_EQ(m.events.size(), 3u);
   EXPECT_GE(*m.events[2].afterMs, 86400000u + age);
   EXPECT_LE(*m.events[2].afterMs, sim::NowMs() - m.createdAtMs + 86400000u);
-  const sim::Event& appear = m.events[0];
-  EXPECT_EQ(appear.afterApi, std::optional<sim::Api>(sim::Api::SetDisplayConfig));
-  EXPECT_EQ(appear.afterCall, 1u);
-  EXPECT_EQ(appear.action, sim::EventAction::Appear);
-  EXPECT_EQ(appear.target.id, 8192u);
-  EXPECT_EQ(appear.target.name, "Virtual X");
-  EXPECT_EQ(appear.target.preferred.width, 1280u);
-  EXPECT_EQ(appear.target.preferred.refreshHz, 75u);
-  EXPECT_EQ(appear.appearAs, sim::AppearAs::Clone);
-  EXPECT_EQ(appear.sourceId, std::optional<uint32_t>(0));
-  EXPECT_EQ(m.events[1].afterMs, std::optional<uint64_t>(86400000));
-  EXPECT_EQ(m.events[1].action, sim::EventAction::Unplug);
-  EXPECT_EQ(m.events[1].targetId, 4352u);
+  const sim::Event& a = m.events[0];
+  EXPECT_EQ(std::tie(a.afterApi, a.afterCall, a.action, a.appearAs, a.sourceId),
+            std::make_tuple(std::optional(sim::Api::SetDisplayConfig), 1u, sim::EventAction::Appear,
+                            sim::AppearAs::Clone, std::optional(0u)));
+  EXPECT_EQ(
+      std::tie(a.target.id, a.target.name, a.target.preferred.width, a.target.preferred.refreshHz),
+      std::make_tuple(8192u, "Virtual X", 1280u, 75u));
+  const sim::Event& unplug = m.events[1];
+  EXPECT_EQ(std::tie(unplug.afterMs, unplug.action, unplug.targetId),
+            std::make_tuple(std::optional<uint64_t>(86400000), sim::EventAction::Unplug, 4352u));
 
-  Ok({L"extend"});
-  RunResult o = Dpsim({L"extend"});
-  EXPECT_EQ(o.exitCode, 1u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("-> 5"));
-  o = Dpsim({L"query"});
-  EXPECT_EQ(o.exitCode, 1u) << o.output;
-  EXPECT_THAT(o.output, HasSubstr("failed with 31"));
+  Run({L"extend"});
+  EXPECT_THAT(Run({L"extend"}, 1), HasSubstr("-> 5"));
+  EXPECT_THAT(Run({L"query"}, 1), HasSubstr("failed with 31"));
 
-  EXPECT_THAT(Ok({L"calls"}),
+  EXPECT_THAT(Run({L"calls"}),
               AllOf(HasSubstr("SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 0"),
                     HasSubstr("SetDisplayConfig call 2: flags 0x84, 0 paths, 0 modes -> 5"),
                     HasSubstr("QueryDisplayConfig=1")));
-  EXPECT_THAT(Ok({L"show"}), AllOf(HasSubstr("Virtual X"), HasSubstr("[fired]"),
-                                   HasSubstr("Fault: SetDisplayConfig call 2 fails with 5")));
-  Ok({L"fault", L"clear"});
+  EXPECT_THAT(Run({L"show"}), AllOf(HasSubstr("Virtual X"), HasSubstr("[fired]"),
+                                    HasSubstr("Fault: SetDisplayConfig call 2 fails with 5")));
+  Run({L"fault", L"clear"});
   EXPECT_TRUE(Now().faults.empty());
 }
 
@@ -160,12 +150,7 @@ TEST_F(ProcessTest, DpsimRefusesBadCommandsAndKeepsTheState) {
       {{L"init", L"no-such-machine"}, 1, "neither a built-in machine nor a readable file"},
       {{L"show", L"extra"}, 2, "takes no arguments"},
   };
-  for (const Case& c : cases) {
-    const RunResult o = Dpsim(c.args);
-    SCOPED_TRACE(o.output);
-    EXPECT_EQ(o.exitCode, c.exitCode);
-    EXPECT_THAT(o.output, HasSubstr(c.says));
-  }
+  for (const Case& c : cases) EXPECT_THAT(Run(c.args, c.exitCode), HasSubstr(c.says));
   EXPECT_EQ(sim::MachineToJson(Now()), before);
 }
 
@@ -173,22 +158,19 @@ TEST_F(ProcessTest, DpsimStartsAMachineFromAFileAndFindsTheStateThroughTheEnviro
   sim::Machine m = BuiltIn("three-displays");
   m.targets[2].name = "Hand Made";
   m.createdAtMs = 0;  // init stamps it
-  const std::string file = dir_.path() + "\\machine.json";
+  const std::wstring file = dir_.wpath() + L"\\machine.json";
   ASSERT_TRUE(dptest::WriteFileBytes(file, sim::MachineToJson(m)));
-  const std::wstring wfile = dir_.wpath() + L"\\machine.json";
 
-  const RunResult o = Dpsim({L"init", wfile}, true);
+  const RunResult o = Dpsim({L"init", file}, true);
   ASSERT_EQ(o.exitCode, 0u) << o.output;
   EXPECT_THAT(o.output, HasSubstr("Hand Made"));
   const sim::Machine loaded = Now();
   EXPECT_EQ(loaded.targets[2].name, "Hand Made");
   EXPECT_GT(loaded.createdAtMs, 0u);
 
-  const std::string broken = dir_.path() + "\\broken.json";
+  const std::wstring broken = dir_.wpath() + L"\\broken.json";
   ASSERT_TRUE(dptest::WriteFileBytes(broken, "{\"paths\": [{\"source\": 3, \"target\": 1}]}"));
-  const RunResult bad = Dpsim({L"init", dir_.wpath() + L"\\broken.json"});
-  EXPECT_EQ(bad.exitCode, 1u);
-  EXPECT_THAT(bad.output, HasSubstr("unknown source 3"));
+  EXPECT_THAT(Run({L"init", broken}, 1), HasSubstr("unknown source 3"));
   EXPECT_EQ(Now().targets[2].name, "Hand Made") << "a refused file replaces nothing";
 }
 

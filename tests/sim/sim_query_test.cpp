@@ -2,13 +2,12 @@
 #include <gmock/gmock.h>
 
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "support/sim_support.h"
 
 namespace {
-
-using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
 using dptest::RunQuery;
@@ -54,13 +53,10 @@ TEST_F(QueryTest, PathsAndModesAreLaidOutAsWindowsDoes) {
     ASSERT_EQ(all.result, c.all ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER);
     ASSERT_EQ(active.result, c.active ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER);
     // The sizes say exactly what the query then fills.
-    EXPECT_EQ(all.sizedPaths, all.paths.size());
-    EXPECT_EQ(all.sizedModes, all.modes.size());
-    EXPECT_EQ(active.sizedPaths, active.paths.size());
-    EXPECT_EQ(all.paths.size(), c.all);
-    EXPECT_EQ(active.paths.size(), c.active);
-    EXPECT_EQ(all.modes.size(), c.modes);
-    EXPECT_EQ(active.modes.size(), c.modes);
+    EXPECT_EQ((std::vector<size_t>{all.sizedPaths, all.paths.size(), active.sizedPaths,
+                                   active.paths.size(), all.sizedModes, all.modes.size(),
+                                   active.modes.size()}),
+              (std::vector<size_t>{c.all, c.all, c.active, c.active, c.modes, c.modes, c.modes}));
 
     std::set<std::pair<UINT32, UINT32>> combos;
     for (size_t i = 0; i < all.paths.size(); ++i) {
@@ -83,9 +79,8 @@ TEST_F(QueryTest, PathsAndModesAreLaidOutAsWindowsDoes) {
         EXPECT_EQ(sm.infoType, DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE);
         EXPECT_EQ(sm.id, p.sourceInfo.id);
         const sim::SourceMode& want = *sim::FindSource(c.machine, sm.id)->mode;
-        EXPECT_EQ(sm.sourceMode.width, want.width);
-        EXPECT_EQ(sm.sourceMode.position.x, want.x);
-        EXPECT_EQ(sm.sourceMode.position.y, want.y);
+        EXPECT_EQ(std::tie(sm.sourceMode.width, sm.sourceMode.position.x, sm.sourceMode.position.y),
+                  std::tie(want.width, want.x, want.y));
         EXPECT_EQ(tm.infoType, DISPLAYCONFIG_MODE_INFO_TYPE_TARGET);
         EXPECT_EQ(tm.id, p.targetInfo.id);
         EXPECT_EQ(tm.targetMode.targetVideoSignalInfo.vSyncFreq.Numerator, 60u);
@@ -134,13 +129,12 @@ TEST_F(QueryTest, AnInactivePathIsListedAfterTheActiveOnesWithInvalidModeIndexes
   EXPECT_EQ(all.paths[0].targetInfo.id, 0x1101u);
   EXPECT_EQ(all.paths[0].flags, static_cast<UINT32>(DISPLAYCONFIG_PATH_ACTIVE));
   const DISPLAYCONFIG_PATH_INFO& listed = all.paths[1];
-  EXPECT_EQ(listed.targetInfo.id, 0x1100u);
-  EXPECT_EQ(listed.sourceInfo.id, 0u);
-  EXPECT_EQ(listed.flags, 0u);
-  EXPECT_EQ(listed.targetInfo.statusFlags, 0u);
-  EXPECT_EQ(listed.sourceInfo.statusFlags, 0u);
-  EXPECT_EQ(listed.sourceInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
-  EXPECT_EQ(listed.targetInfo.modeInfoIdx, DISPLAYCONFIG_PATH_MODE_IDX_INVALID);
+  EXPECT_EQ(std::tie(listed.targetInfo.id, listed.sourceInfo.id, listed.flags,
+                     listed.targetInfo.statusFlags, listed.sourceInfo.statusFlags),
+            std::make_tuple(0x1100u, 0u, 0u, 0u, 0u));
+  EXPECT_EQ(
+      std::tie(listed.sourceInfo.modeInfoIdx, listed.targetInfo.modeInfoIdx),
+      std::make_tuple(DISPLAYCONFIG_PATH_MODE_IDX_INVALID, DISPLAYCONFIG_PATH_MODE_IDX_INVALID));
   EXPECT_EQ(all.modes.size(), 2u) << "modes for the active path only";
 
   const dptest::Query active = RunQuery(QDC_ONLY_ACTIVE_PATHS);
@@ -148,7 +142,7 @@ TEST_F(QueryTest, AnInactivePathIsListedAfterTheActiveOnesWithInvalidModeIndexes
   EXPECT_EQ(active.paths[0].targetInfo.id, 0x1101u);
   EXPECT_EQ(active.modes.size(), 2u);
   EXPECT_EQ(sim::PrimarySourceId(m), std::optional<uint32_t>(1));
-  EXPECT_THAT(sim::RenderDesktop(m), HasSubstr("an inactive path to \\\\.\\DISPLAY1"))
+  EXPECT_THAT(sim::RenderDesktop(m), ::testing::HasSubstr("an inactive path to \\\\.\\DISPLAY1"))
       << sim::RenderDesktop(m);
 }
 
@@ -189,8 +183,7 @@ TEST_F(QueryTest, RefusedCallsAreCountedToo) {
   EXPECT_EQ(
       displayapi::QueryDisplayConfig(QDC_ALL_PATHS, &numPaths, &path, &numModes, &mode, nullptr),
       ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(Now().CallCount(sim::Api::GetDisplayConfigBufferSizes), 1u);
-  EXPECT_EQ(Now().CallCount(sim::Api::QueryDisplayConfig), 1u);
+  EXPECT_EQ(Now().callCounts, (std::array<uint32_t, sim::kApiCount>{1, 1, 0, 0}));
 }
 
 // ---- DisplayConfigGetDeviceInfo ----

@@ -10,8 +10,6 @@ namespace {
 using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
-using dptest::Monitor;
-using dptest::Shown;
 
 struct Spot {
   int line = -1;
@@ -73,10 +71,10 @@ TEST(RenderTest, CloneInactiveAndUnpluggedAreSaid) {
   };
   sim::Machine pulled = dptest::SideBySide({{"Gone"}});
   pulled.targets[0].available = false;
-  pulled.targets.push_back(Monitor(2, "Spare"));
+  pulled.targets.push_back(dptest::Monitor(2, "Spare"));
   sim::Machine offset = dptest::SideBySide({{"Upper", 1280, 1024}, {"Lower"}});
   // Nothing at (0,0), one display above and left.
-  offset.sources = {Shown(0, 1280, 1024, -1280, -1024), Shown(1, 1920, 1080, 0, 5)};
+  offset.sources = {dptest::Shown(0, 1280, 1024, -1280, -1024), dptest::Shown(1, 1920, 1080, 0, 5)};
   const Case cases[] = {
       {"clone",
        BuiltIn("two-clone"),
@@ -98,12 +96,6 @@ TEST(RenderTest, CloneInactiveAndUnpluggedAreSaid) {
 }
 
 TEST(RenderTest, RecordedCallsAreListedWithTheirArrays) {
-  sim::Machine m;
-  sim::RecordedSetCall call;
-  call.flags = 0x2A0;
-  call.numPathArrayElements = 1;
-  call.numModeInfoArrayElements = 1;
-  call.result = 87;
   DISPLAYCONFIG_PATH_INFO p{};
   p.sourceInfo.id = 1;
   p.sourceInfo.modeInfoIdx = 0;
@@ -114,12 +106,14 @@ TEST(RenderTest, RecordedCallsAreListedWithTheirArrays) {
   DISPLAYCONFIG_MODE_INFO mode{};
   mode.infoType = DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE;
   mode.id = 1;
-  mode.sourceMode.width = 2560;
-  mode.sourceMode.height = 1440;
-  mode.sourceMode.position = {-5, 7};
-  call.paths = {p};
-  call.modes = {mode};
-  m.setCalls = {call};
+  mode.sourceMode = {2560, 1440, {}, {-5, 7}};
+  sim::Machine m;
+  m.setCalls = {{.flags = 0x2A0,
+                 .numPathArrayElements = 1,
+                 .numModeInfoArrayElements = 1,
+                 .paths = {p},
+                 .modes = {mode},
+                 .result = 87}};
   EXPECT_EQ(sim::DescribeSetCalls(m),
             "SetDisplayConfig call 1: flags 0x2A0, 1 paths, 1 modes -> 87\n"
             "  path 0: source 1 (mode 0) -> target 4353 (mode invalid) active\n"

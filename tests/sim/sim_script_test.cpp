@@ -1,7 +1,7 @@
 // Scripted faults and events of the simulated machine.
 #include <atomic>
-#include <functional>
 #include <thread>
+#include <tuple>
 
 #include "support/sim_support.h"
 
@@ -9,7 +9,6 @@ namespace {
 
 using dptest::BuiltIn;
 using dptest::Extend;
-using dptest::Monitor;
 using dptest::RunQuery;
 using dptest::Summary;
 
@@ -32,10 +31,7 @@ LONG CallOnce(sim::Api api) {
     }
     case sim::Api::DisplayConfigGetDeviceInfo: {
       DISPLAYCONFIG_SOURCE_DEVICE_NAME r{};
-      r.header.type = DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME;
-      r.header.size = sizeof r;
-      r.header.adapterId = sim::Machine{}.adapter;
-      r.header.id = 0;
+      r.header = {DISPLAYCONFIG_DEVICE_INFO_GET_SOURCE_NAME, sizeof r, sim::Machine{}.adapter, 0};
       return displayapi::DisplayConfigGetDeviceInfo(&r.header);
     }
     case sim::Api::SetDisplayConfig:
@@ -84,9 +80,8 @@ TEST_F(ScriptTest, AFailedCallTouchesNothingButIsRecorded) {
   EXPECT_EQ(Extend(), ERROR_ACCESS_DENIED);
   sim::Machine after = Now();
   EXPECT_EQ(after.paths[0].sourceId, after.paths[1].sourceId) << "still a clone";
-  ASSERT_EQ(after.setCalls.size(), 1u);
-  EXPECT_EQ(after.setCalls[0].flags, dptest::kSdcExtend);
-  EXPECT_EQ(after.setCalls[0].result, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::DescribeSetCalls(after),
+            "SetDisplayConfig call 1: flags 0x84, 0 paths, 0 modes -> 5\n");
 
   DISPLAYCONFIG_PATH_INFO paths[8]{};
   DISPLAYCONFIG_MODE_INFO modes[8]{};
@@ -104,18 +99,9 @@ TEST_F(ScriptTest, AFailedCallTouchesNothingButIsRecorded) {
 
 // ---- what events do ----
 
-sim::Target Tovik(uint32_t id = kTovik) { return Monitor(id, "TovikMonitor", 2560, 1440); }
+sim::Target Tovik(uint32_t id = kTovik) { return dptest::Monitor(id, "TovikMonitor", 2560, 1440); }
 
-// The display comes at once (a timed event that is due).
-sim::Event Appear(sim::AppearAs as) {
-  sim::Event e;
-  e.afterMs = 0;
-  e.action = sim::EventAction::Appear;
-  e.target = Tovik();
-  e.appearAs = as;
-  return e;
-}
-
+// Events that are due at once (timed, after 0 ms).
 sim::Event On(sim::EventAction action, uint32_t target,
               std::optional<uint32_t> source = std::nullopt) {
   sim::Event e;
@@ -123,6 +109,13 @@ sim::Event On(sim::EventAction action, uint32_t target,
   e.action = action;
   e.targetId = target;
   e.sourceId = source;
+  return e;
+}
+
+sim::Event Appear(sim::AppearAs as) {
+  sim::Event e = On(sim::EventAction::Appear, 0);
+  e.target = Tovik();
+  e.appearAs = as;
   return e;
 }
 
@@ -190,11 +183,10 @@ TEST_F(ScriptTest, EventAfterCallNHappensOnceCallNIsAnswered) {
 
 TEST_F(ScriptTest, AnEventFiresOnlyOnce) {
   sim::Machine m = BuiltIn("two-extend-physical-primary");
-  sim::Event e = On(sim::EventAction::Deactivate, kTovik);
-  e.afterMs.reset();
-  e.afterApi = sim::Api::QueryDisplayConfig;
-  e.afterCall = 1;
-  m.events = {e};
+  m.events = {On(sim::EventAction::Deactivate, kTovik)};
+  m.events[0].afterMs.reset();
+  m.events[0].afterApi = sim::Api::QueryDisplayConfig;
+  m.events[0].afterCall = 1;
   Use(m);
   RunQuery(QDC_ALL_PATHS);  // fires the event: the virtual display turns off
   EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), 1u);
@@ -233,9 +225,8 @@ TEST_F(ScriptTest, TimedEventsCountFromTheMachinesCreation) {
     SCOPED_TRACE(c.what);
     sim::Machine m = BuiltIn("one-display");
     m.createdAtMs = sim::NowMs() - c.ageMs;
-    sim::Event e = Appear(sim::AppearAs::Extend);
-    e.afterMs = c.afterMs;
-    m.events = {e};
+    m.events = {Appear(sim::AppearAs::Extend)};
+    m.events[0].afterMs = c.afterMs;
     Use(m);
     // The first call already answers with the event applied.
     EXPECT_EQ(RunQuery(QDC_ONLY_ACTIVE_PATHS).paths.size(), c.fires ? 2u : 1u);
@@ -245,9 +236,7 @@ TEST_F(ScriptTest, TimedEventsCountFromTheMachinesCreation) {
 
 TEST_F(ScriptTest, DueEventsFireInTheOrderWritten) {
   sim::Machine m = BuiltIn("one-display");
-  sim::Event appear = Appear(sim::AppearAs::Extend);
-  sim::Event clone = On(sim::EventAction::JoinClone, kTovik);
-  m.events = {appear, clone};
+  m.events = {Appear(sim::AppearAs::Extend), On(sim::EventAction::JoinClone, kTovik)};
   sim::FireDueEvents(m, m.createdAtMs);
   EXPECT_EQ(Summary(m), "4352@DISPLAY1(0,0)1920 4353@DISPLAY1(0,0)1920 ");
   EXPECT_TRUE(m.events[0].fired);
@@ -291,9 +280,8 @@ TEST_F(ScriptTest, HelperGateHoldsTheCallsPastItsCountUntilItOpens) {
   helper.join();
   EXPECT_EQ(held, ERROR_SUCCESS);
   EXPECT_TRUE(openedFirst) << "the call past the count was answered before the gate opened";
-  const sim::Machine after = Now();
-  EXPECT_EQ(after.CallCount(sim::Api::QueryDisplayConfig), 1u);
-  EXPECT_EQ(after.CallCount(sim::Api::SetDisplayConfig), 1u);
+  // Sizes, query, device info, set: each call counted once, the held one too.
+  EXPECT_EQ(Now().callCounts, (std::array<uint32_t, sim::kApiCount>{1, 1, 0, 1}));
 }
 
 TEST_F(ScriptTest, HelperGateNamingAHelperThatIsNotRunningHoldsNothing) {
@@ -317,9 +305,9 @@ TEST_F(ScriptTest, HelperGateSurvivesTheStateFile) {
   std::string error;
   ASSERT_TRUE(sim::MachineFromJson(sim::MachineToJson(m), &back, &error)) << error;
   ASSERT_TRUE(back.helperGate.has_value());
-  EXPECT_EQ(back.helperGate->api, sim::Api::QueryDisplayConfig);
-  EXPECT_EQ(back.helperGate->afterCall, 7u);
-  EXPECT_EQ(back.helperGate->helper, "C:\\d\\wkex.exe");
+  const sim::HelperGate& g = *back.helperGate;
+  EXPECT_EQ(std::tie(g.api, g.afterCall, g.helper),
+            std::make_tuple(sim::Api::QueryDisplayConfig, 7u, "C:\\d\\wkex.exe"));
 }
 
 }  // namespace

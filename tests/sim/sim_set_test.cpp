@@ -1,13 +1,13 @@
 // SetDisplayConfig on the simulated machine: the extend topology, supplied
 // configurations, the database, and what is refused.
+#include <algorithm>
+
 #include "support/sim_support.h"
 
 namespace {
 
 using dptest::BuiltIn;
 using dptest::Extend;
-using dptest::Idle;
-using dptest::Monitor;
 using dptest::RunQuery;
 using dptest::SetConfig;
 using dptest::Shown;
@@ -35,7 +35,7 @@ TEST_F(SetTest, ExtendGivesEveryAvailableTargetItsOwnSourceInARow) {
 
   sim::Machine pulled = SideBySide({{"A"}, {"Gone"}});  // an active path on a monitor that is gone
   pulled.targets[1].available = false;
-  pulled.targets.push_back(Monitor(3, "New", 1024, 768));
+  pulled.targets.push_back(dptest::Monitor(3, "New", 1024, 768));
 
   sim::Machine lost = BuiltIn("two-extend-physical-primary");
   lost.paths[1].active = false;  // the target keeps the path, its source no mode
@@ -71,8 +71,8 @@ TEST_F(SetTest, ExtendGivesEveryAvailableTargetItsOwnSourceInARow) {
 
 TEST_F(SetTest, ExtendWithNothingConnectedFailsAndChangesNothing) {
   sim::Machine m;
-  m.targets = {Monitor(1, "Gone", 1920, 1080, false)};
-  m.sources = {Idle(0)};
+  m.targets = {dptest::Unplugged(1, "Gone")};
+  m.sources = {dptest::Idle(0)};
   Use(m);
   EXPECT_EQ(Extend(), ERROR_GEN_FAILURE);
   const sim::Machine after = Now();
@@ -93,18 +93,12 @@ TEST_F(SetTest, ExtendGrowsASourceWhenAllAreTaken) {
 
 // The product's way of making display `index` primary: query the active
 // paths, put the chosen one first, lay the sources out in a row.
-struct Layout {
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths;
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes;
-};
+using Layout = dptest::Query;
 
 Layout RowWithFirst(size_t index) {
-  const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
-  EXPECT_EQ(q.result, ERROR_SUCCESS);
-  Layout l{{q.paths[index]}, q.modes};
-  for (size_t i = 0; i < q.paths.size(); ++i) {
-    if (i != index) l.paths.push_back(q.paths[i]);
-  }
+  Layout l = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  EXPECT_EQ(l.result, ERROR_SUCCESS);
+  std::rotate(l.paths.begin(), l.paths.begin() + index, l.paths.begin() + index + 1);
   LONG x = 0;
   for (const auto& p : l.paths) {
     auto& mode = l.modes[p.sourceInfo.modeInfoIdx];
@@ -231,15 +225,13 @@ TEST_F(SetTest, CloneSourcesShareOneSourceMode) {
   // Two paths on one source with one mode apply as a clone; two different
   // modes for one source are a contradiction.
   Use(BuiltIn("two-clone"));
-  const dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
-  std::vector<DISPLAYCONFIG_PATH_INFO> paths = q.paths;
-  std::vector<DISPLAYCONFIG_MODE_INFO> modes = q.modes;
-  EXPECT_EQ(SetConfig(paths, modes, dptest::kSdcSuppliedSaved), ERROR_SUCCESS);
+  dptest::Query q = RunQuery(QDC_ONLY_ACTIVE_PATHS);
+  EXPECT_EQ(SetConfig(q.paths, q.modes, dptest::kSdcSuppliedSaved), ERROR_SUCCESS);
   EXPECT_EQ(Now().paths.size(), 2u);
-  modes.push_back(modes[paths[1].sourceInfo.modeInfoIdx]);
-  modes.back().sourceMode.width = 1280;
-  paths[1].sourceInfo.modeInfoIdx = static_cast<UINT32>(modes.size() - 1);
-  EXPECT_EQ(SetConfig(paths, modes, dptest::kSdcSuppliedSaved), ERROR_INVALID_PARAMETER);
+  q.modes.push_back(q.modes[q.paths[1].sourceInfo.modeInfoIdx]);
+  q.modes.back().sourceMode.width = 1280;
+  q.paths[1].sourceInfo.modeInfoIdx = static_cast<UINT32>(q.modes.size() - 1);
+  EXPECT_EQ(SetConfig(q.paths, q.modes, dptest::kSdcSuppliedSaved), ERROR_INVALID_PARAMETER);
 }
 
 // The flag sets the contract table holds on every machine (F1, F3, F6 and

@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "common/exe_dir.h"
-#include "support/log_capture.h"
 #include "support/sim_support.h"
 
 namespace {
@@ -13,14 +13,10 @@ namespace {
 using ::testing::HasSubstr;
 
 using dptest::BuiltIn;
-using dptest::Monitor;
 
 class StateTest : public dptest::SimStateTest {
  protected:
-  std::string StateBytes() { return dptest::ReadFileBytes(dir_.path() + "\\state.json"); }
-  void WriteState(const std::string& text) {
-    ASSERT_TRUE(dptest::WriteFileBytes(dir_.path() + "\\state.json", text));
-  }
+  std::string StateBytes() { return dptest::ReadFileBytes(StateFile()); }
 };
 
 sim::Machine EverythingMachine() {
@@ -39,7 +35,7 @@ sim::Machine EverythingMachine() {
   sim::Event timed;
   timed.afterMs = 2500;
   timed.action = sim::EventAction::Appear;
-  timed.target = Monitor(0x3000, "Sp\xC3\xA4t", 1024, 768);
+  timed.target = dptest::Monitor(0x3000, "Sp\xC3\xA4t", 1024, 768);
   timed.appearAs = sim::AppearAs::Clone;
   timed.sourceId = 1;
   sim::Event counted;
@@ -50,33 +46,27 @@ sim::Machine EverythingMachine() {
   counted.fired = true;
   m.events = {timed, counted};
 
-  sim::RecordedSetCall call;
-  call.flags = 0x2A0;
-  call.numPathArrayElements = 1;
-  call.numModeInfoArrayElements = 3;
-  call.result = ERROR_INVALID_PARAMETER;
-  DISPLAYCONFIG_PATH_INFO p{};
-  p.sourceInfo.adapterId = m.adapter;
-  p.sourceInfo.id = 1;
-  p.sourceInfo.modeInfoIdx = 0;
-  p.sourceInfo.statusFlags = DISPLAYCONFIG_SOURCE_IN_USE;
-  p.targetInfo.adapterId = m.adapter;
-  p.targetInfo.id = 0x1101;
-  p.targetInfo.modeInfoIdx = DISPLAYCONFIG_PATH_MODE_IDX_INVALID;
-  p.targetInfo.outputTechnology = DISPLAYCONFIG_OUTPUT_TECHNOLOGY_INDIRECT_WIRED;
-  p.targetInfo.rotation = DISPLAYCONFIG_ROTATION_ROTATE90;
-  p.targetInfo.scaling = DISPLAYCONFIG_SCALING_STRETCHED;
-  p.targetInfo.refreshRate = {59940, 1000};
-  p.targetInfo.scanLineOrdering = DISPLAYCONFIG_SCANLINE_ORDERING_INTERLACED;
-  p.targetInfo.targetAvailable = TRUE;
-  p.targetInfo.statusFlags = 3;
-  p.flags = DISPLAYCONFIG_PATH_ACTIVE;
-  call.paths = {p};
-  DISPLAYCONFIG_MODE_INFO source{};
-  source.infoType = DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE;
-  source.id = 1;
-  source.adapterId = m.adapter;
-  source.sourceMode = {2560, 1440, DISPLAYCONFIG_PIXELFORMAT_32BPP, {-2560, 77}};
+  const DISPLAYCONFIG_PATH_INFO p = {
+      .sourceInfo = {.adapterId = m.adapter,
+                     .id = 1,
+                     .modeInfoIdx = 0,
+                     .statusFlags = DISPLAYCONFIG_SOURCE_IN_USE},
+      .targetInfo = {.adapterId = m.adapter,
+                     .id = 0x1101,
+                     .modeInfoIdx = DISPLAYCONFIG_PATH_MODE_IDX_INVALID,
+                     .outputTechnology = DISPLAYCONFIG_OUTPUT_TECHNOLOGY_INDIRECT_WIRED,
+                     .rotation = DISPLAYCONFIG_ROTATION_ROTATE90,
+                     .scaling = DISPLAYCONFIG_SCALING_STRETCHED,
+                     .refreshRate = {59940, 1000},
+                     .scanLineOrdering = DISPLAYCONFIG_SCANLINE_ORDERING_INTERLACED,
+                     .targetAvailable = TRUE,
+                     .statusFlags = 3},
+      .flags = DISPLAYCONFIG_PATH_ACTIVE};
+  const DISPLAYCONFIG_MODE_INFO source = {
+      .infoType = DISPLAYCONFIG_MODE_INFO_TYPE_SOURCE,
+      .id = 1,
+      .adapterId = m.adapter,
+      .sourceMode = {2560, 1440, DISPLAYCONFIG_PIXELFORMAT_32BPP, {-2560, 77}}};
   DISPLAYCONFIG_MODE_INFO target{};
   target.infoType = DISPLAYCONFIG_MODE_INFO_TYPE_TARGET;
   target.id = 0x1101;
@@ -94,8 +84,12 @@ sim::Machine EverythingMachine() {
   image.id = 1;
   auto* bytes = reinterpret_cast<unsigned char*>(&image.targetMode);
   for (size_t i = 0; i < sizeof image.targetMode; ++i) bytes[i] = static_cast<unsigned char>(i * 7);
-  call.modes = {source, target, image};
-  m.setCalls = {call};
+  m.setCalls = {{.flags = 0x2A0,
+                 .numPathArrayElements = 1,
+                 .numModeInfoArrayElements = 3,
+                 .paths = {p},
+                 .modes = {source, target, image},
+                 .result = ERROR_INVALID_PARAMETER}};
   m.databaseSaves = 2;
   m.database = sim::SavedLayout{m.paths, m.sources};
   return m;
@@ -111,9 +105,8 @@ TEST_F(StateTest, EverythingSurvivesTheRoundTrip) {
   EXPECT_EQ(back.adapter.HighPart, -2);
   EXPECT_EQ(back.targets[0].nameError, static_cast<LONG>(0x80070005));
   EXPECT_EQ(back.targets[1].preferred.refreshHz, 144u);
-  EXPECT_EQ(back.paths[0].sourceModeIdx, std::optional<uint32_t>(42));
-  EXPECT_TRUE(back.paths[0].active);
-  EXPECT_FALSE(back.paths[1].active);
+  EXPECT_EQ(std::tie(back.paths[0].sourceModeIdx, back.paths[0].active, back.paths[1].active),
+            std::make_tuple(std::optional<uint32_t>(42), true, false));
   EXPECT_EQ(back.callCounts, m.callCounts);
   EXPECT_EQ(back.faults[1].error, -5);
   EXPECT_EQ(back.events[0].target.name, "Sp\xC3\xA4t");
@@ -235,7 +228,7 @@ TEST_F(StateTest, AMissingFileStartsTheBuiltInOneDisplayMachine) {
 
 TEST_F(StateTest, AnUnsoundFileFailsEveryCallAndIsLeftAlone) {
   const std::string broken = "{\"targets\": [ {\"id\": 1, \"name\": \"half";
-  WriteState(broken);
+  ASSERT_TRUE(dptest::WriteFileBytes(StateFile(), broken));
   EXPECT_EQ(dptest::RunQuery(QDC_ALL_PATHS).sizesResult, ERROR_GEN_FAILURE);
   EXPECT_EQ(dptest::Extend(), ERROR_GEN_FAILURE);
   EXPECT_EQ(StateBytes(), broken);

@@ -6,24 +6,25 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <tuple>
+
 #include "common/exe_dir.h"
-#include "sim/sim_text.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-// A program started suspended: alive until it is ended.
-struct Suspended {
+// A program started with these settings; ended, if it still runs, when the
+// value goes (started suspended, it runs until then).
+struct Started {
   PROCESS_INFORMATION pi = {};
-  explicit Suspended(const std::string& image) {
-    STARTUPINFOA si = {};
+  Started(const std::wstring& image, DWORD flags, BOOL inherit = FALSE, STARTUPINFOW si = {}) {
     si.cb = sizeof si;
-    std::string line = "\"" + image + "\"";
-    EXPECT_TRUE(CreateProcessA(image.c_str(), line.data(), nullptr, nullptr, FALSE,
-                               CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+    std::wstring line = L"\"" + image + L"\"";
+    EXPECT_TRUE(CreateProcessW(image.c_str(), line.data(), nullptr, nullptr, inherit, flags,
+                               nullptr, nullptr, &si, &pi))
         << image << " " << GetLastError();
   }
-  ~Suspended() {
+  ~Started() {
     if (pi.hProcess == nullptr) return;
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 5000);
@@ -35,14 +36,14 @@ struct Suspended {
 
 TEST(AwaitStarts, WaitsOnlyForTheWriterAndEndsOneThatHangs) {
   dptest::TempDir dir;
-  const std::string built = GetExecutableDirectory() + "\\wkex.exe";
-  const std::string beside = dir.File("wkex.exe");
-  ASSERT_TRUE(CopyFileA(built.c_str(), beside.c_str(), FALSE));
+  const std::wstring built = GetExecutableDirectoryW() + L"\\wkex.exe";
+  const std::wstring beside = dir.wpath() + L"\\wkex.exe";
+  ASSERT_TRUE(CopyFileW(built.c_str(), beside.c_str(), FALSE));
   const std::wstring file = dir.wpath() + L"\\wkex.starts";
 
   const struct {
     const char* what;
-    const std::string& image;
+    const std::wstring& image;
     bool writer;
   } cases[] = {
       // The recorded id now names the same program started from elsewhere.
@@ -52,7 +53,7 @@ TEST(AwaitStarts, WaitsOnlyForTheWriterAndEndsOneThatHangs) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     DeleteFileW(file.c_str());
-    Suspended p(c.image);
+    const Started p(c.image, CREATE_SUSPENDED);
     sim::StartRecord r;
     r.processId = p.pi.dwProcessId;
     ASSERT_TRUE(sim::AppendStartRecord(file, r));
@@ -110,23 +111,16 @@ TEST(StartRecord, SaysWhatTheStartGave) {
     SCOPED_TRACE(c.what);
     DeleteFileW(records.c_str());
     STARTUPINFOW si = {};
-    si.cb = sizeof si;
     si.dwFlags = c.startupFlags;
     si.wShowWindow = c.show;
-    PROCESS_INFORMATION pi = {};
-    std::wstring line = L"\"" + recorder + L"\"";
-    ASSERT_TRUE(CreateProcessW(recorder.c_str(), line.data(), nullptr, nullptr, c.inherit, c.flags,
-                               nullptr, nullptr, &si, &pi))
-        << GetLastError();
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    const Started run(recorder, c.flags, c.inherit, si);
+    ASSERT_NE(run.pi.hProcess, nullptr);
     std::vector<sim::StartRecord> read;
     ASSERT_TRUE(sim::AwaitStarts(records, 1, 30000, &read));
     ASSERT_EQ(read.size(), 1u);
-    EXPECT_EQ(read[0].hasConsole, c.console);
-    EXPECT_EQ(read[0].inheritedProbeHandle, c.handle);
-    EXPECT_EQ(read[0].startupFlags, c.startupFlags);
-    EXPECT_EQ(read[0].showWindow, c.show);
+    const sim::StartRecord& got = read[0];
+    EXPECT_EQ(std::tie(got.hasConsole, got.inheritedProbeHandle, got.startupFlags, got.showWindow),
+              std::make_tuple(c.console, c.handle, c.startupFlags, unsigned{c.show}));
   }
   CloseHandle(held);
 }
