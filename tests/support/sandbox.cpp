@@ -45,7 +45,7 @@ void Sandbox::UseMachine(const sim::Machine& machine) {
 void Sandbox::DeployTypicalRun(const TypicalRun& run) {
   const fs::path appdataW(AnsiToWide(appdata()));
   // With its separator: a drive's root as the deployment is "R:\", not "R:".
-  const std::string error = dptest::DeployTypicalRun(fs::path(wdir() + L"\\"), appdataW, run);
+  const std::string error = dptest::DeployTypicalRun(fs::path(deploymentW_ + L"\\"), appdataW, run);
   ASSERT_TRUE(error.empty()) << error;
   for (const auto& [name, value] : TypicalRunEnvironment(appdataW, run.helperAfter))
     SetEnv(name, value);
@@ -56,17 +56,6 @@ sim::Machine Sandbox::Machine() const {
   const std::optional<sim::Machine> m = LoadMachine(fs::path(FileW("sim-state.json")), &error);
   EXPECT_TRUE(m.has_value()) << error;
   return m.value_or(sim::Machine{});
-}
-
-void Sandbox::WriteProfiles(const std::vector<Profile>& profiles) {
-  const std::string error = dptest::WriteProfiles(fs::path(FileW("edid")), profiles);
-  ASSERT_TRUE(error.empty()) << error;
-}
-
-void Sandbox::WriteSettings(int width, int height, int fps) {
-  const std::string error =
-      dptest::WriteSettings(fs::path(AnsiToWide(appdata())), width, height, fps);
-  ASSERT_TRUE(error.empty()) << error;
 }
 
 void Sandbox::Write(const std::string& name, const std::string& bytes) {
@@ -137,11 +126,8 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
 // the gate.
 void Sandbox::HoldCallsForHelper() {
   const auto after = environment_.find(L"WKEX_AFTER");
-  if (after != environment_.end() && after->second) GateHelper(*after->second);
-}
-
-void Sandbox::GateHelper(const std::wstring& after) {
-  const std::string error = dptest::GateHelper(fs::path(wdir() + L"\\"), after);
+  if (after == environment_.end() || !after->second) return;
+  const std::string error = dptest::GateHelper(fs::path(deploymentW_ + L"\\"), *after->second);
   ASSERT_TRUE(error.empty()) << error;
 }
 

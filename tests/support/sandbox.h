@@ -40,8 +40,6 @@ class Sandbox {
   // Copies a program from the build's bin directory into the deployment,
   // under another name (a path below the deployment) when `as` is given.
   void Install(const std::string& program, const std::string& as = "");
-  // The recorder in place of the companion program.
-  void InstallCompanion() { Install("dprecord.exe", "rent_protect\\zanbyprotect.exe"); }
   // The typical run's deployment (support/typical_run.h), and the runs'
   // environment with it: by default displayprep-sim.exe, the simulated
   // helper (its display tied to the program's first topology request), the
@@ -52,10 +50,6 @@ class Sandbox {
   void UseMachine(const sim::Machine& machine);
   sim::Machine Machine() const;
 
-  // Writes "edid\WxHxF.hex" for each profile (hex text or raw bytes).
-  void WriteProfiles(const std::vector<Profile>& profiles);
-  // Writes %APPDATA%\harnfold\store.dat asking for this mode.
-  void WriteSettings(int width, int height, int fps);
   // Writes a file below the deployment (its folders made as needed).
   void Write(const std::string& name, const std::string& bytes);
   // Deletes a file of the deployment, and puts a folder of its name in its
@@ -73,11 +67,6 @@ class Sandbox {
   void SetRunTimeout(unsigned long ms) { runTimeoutMs_ = ms; }
   // Whether the runs collect what the program sends to the debugger output.
   void CaptureDebugOutput(bool on) { captureDebugOutput_ = on; }
-
-  // The helper gate (dptest::GateHelper) for this deployment. The runs set
-  // it themselves from WKEX_AFTER; a program started some other way (by a
-  // service, say) needs it set beforehand.
-  void GateHelper(const std::wstring& after);
 
   // An environment variable for the runs (nullopt removes it).
   void SetEnv(const std::wstring& name, std::optional<std::wstring> value);
@@ -112,9 +101,8 @@ class Sandbox {
   void ExpectCompanionStart(const sim::StartRecord& s, Started how) const;
   std::string Companion() const { return File("rent_protect\\zanbyprotect.exe"); }
 
-  // The deployment as the program's narrow (ANSI) calls see it, and in full.
+  // The deployment as the program's narrow (ANSI) calls see it.
   std::string dir() const { return deployment_; }
-  const std::wstring& wdir() const { return deploymentW_; }
   // Where the runs start: the sandbox itself, not the deployment, unless
   // another directory was given.
   std::string workingDirectory() const {
