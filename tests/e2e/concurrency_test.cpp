@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <regex>
 #include <thread>
@@ -20,17 +19,11 @@ namespace {
 // prefix, and text mode stored each "\n" as CR LF.
 std::vector<std::string> FileMessages(const std::string& raw) {
   static const std::regex prefix(dptest::kLogPrefixPattern);
-  std::vector<std::string> messages;
-  std::sregex_token_iterator it(raw.begin(), raw.end(), prefix, -1), end;
-  bool first = true;
-  for (; it != end; ++it) {
-    const std::string m = *it;
-    if (first) {
-      first = false;
-      if (m.empty()) continue;  // before the first prefix
-    }
-    messages.push_back(dptest::CrLfToLf(m));
-  }
+  std::vector<std::string> messages(std::sregex_token_iterator(raw.begin(), raw.end(), prefix, -1),
+                                    {});
+  // The empty text before the first prefix is no message.
+  if (!messages.empty() && messages[0].empty()) messages.erase(messages.begin());
+  for (std::string& m : messages) m = dptest::CrLfToLf(m);
   return messages;
 }
 
