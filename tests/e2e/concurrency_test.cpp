@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <regex>
 #include <thread>
@@ -83,13 +84,11 @@ TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
   EXPECT_EQ(sim::CheckMachine(after), "") << picture;
   ASSERT_EQ(after.paths.size(), 2u) << picture;
   EXPECT_NE(after.paths[0].sourceId, after.paths[1].sourceId) << "not a clone: " << picture;
-  const auto primary = sim::PrimarySourceId(after);
-  ASSERT_TRUE(primary.has_value()) << picture;
-  for (const sim::Path& p : after.paths) {
-    if (p.sourceId == *primary) {
-      EXPECT_EQ(sim::FindTarget(after, p.targetId)->name, "TovikMonitor") << picture;
-    }
-  }
+  const auto primary =
+      std::find_if(after.paths.begin(), after.paths.end(),
+                   [&](const sim::Path& p) { return p.sourceId == sim::PrimarySourceId(after); });
+  ASSERT_NE(primary, after.paths.end()) << "no primary display: " << picture;
+  EXPECT_EQ(sim::FindTarget(after, primary->targetId)->name, "TovikMonitor") << picture;
   EXPECT_EQ(box.CompanionStarts().size(), 2u) << "each run starts its companion";
 }
 
