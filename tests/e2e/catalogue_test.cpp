@@ -262,9 +262,7 @@ std::vector<BadInput> Catalogue() {
   cases.push_back(
       {.name = "EdidReadOnly",
        .logged = {kChosen, "Failed to open EDID file for writing: <P>\n", kLaunched, kNotFound},
-       .hold = [](Sandbox& box) -> Hold {
-         return std::make_shared<dptest::ReadOnly>(box.FileW("edid\\2560x1440x60.hex"));
-       },
+       .hold = [](Sandbox& box) { return dptest::ReadOnly(box.FileW("edid\\2560x1440x60.hex")); },
        .chosen = Chosen::kUnchanged});
   cases.push_back(
       {.name = "EdidHeldExclusively",

@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 
 #include "support/edid_bytes.h"
 #include "support/sandbox.h"
@@ -248,8 +247,8 @@ TEST_P(CheckRun, AnswersAndChangesNothing) {
        .profiles = {{2560, 1440, 60, false, c.packagedProfiles ? "TovikMonitor" : "DP Virtual"}}});
   if (c.change) c.change(box);
   if (c.account != nullptr) box.SetEnv(L"DPSIM_ACCOUNT", std::wstring(c.account));
-  std::optional<dptest::ReadOnly> readOnly;
-  if (c.readOnlyProfiles) readOnly.emplace(box.FileW("edid\\2560x1440x60.hex"));
+  const auto readOnly =
+      c.readOnlyProfiles ? dptest::ReadOnly(box.FileW("edid\\2560x1440x60.hex")) : nullptr;
   const std::map<std::string, std::string> before = box.EdidFiles();
   const sim::Machine machineBefore = box.Machine();
 

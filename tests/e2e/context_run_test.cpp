@@ -155,7 +155,7 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
 
   std::string log;
   {
-    const dptest::ReadOnly readOnly(box.FileW("edid"));
+    const auto readOnly = dptest::ReadOnly(box.FileW("edid"));
     ASSERT_TRUE(GetFileAttributesW(box.FileW("edid\\2560x1440x60.hex").c_str()) &
                 FILE_ATTRIBUTE_READONLY);
     log = box.RunForLog();

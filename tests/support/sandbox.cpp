@@ -33,20 +33,17 @@ Sandbox::~Sandbox() {
 }
 
 void Sandbox::Install(const std::string& program, const std::string& as) {
-  const std::string error = InstallProgram(program, fs::path(FileW(as.empty() ? program : as)));
-  if (!error.empty()) ADD_FAILURE() << error;
+  EXPECT_EQ(InstallProgram(program, fs::path(FileW(as.empty() ? program : as))), "");
 }
 
 void Sandbox::UseMachine(const sim::Machine& machine) {
-  const std::string error = SaveMachine(fs::path(FileW("sim-state.json")), machine);
-  ASSERT_TRUE(error.empty()) << error;
+  ASSERT_EQ(SaveMachine(fs::path(FileW("sim-state.json")), machine), "");
 }
 
 void Sandbox::DeployTypicalRun(const TypicalRun& run) {
   const fs::path appdataW(AnsiToWide(appdata()));
   // With its separator: a drive's root as the deployment is "R:\", not "R:".
-  const std::string error = dptest::DeployTypicalRun(fs::path(deploymentW_ + L"\\"), appdataW, run);
-  ASSERT_TRUE(error.empty()) << error;
+  ASSERT_EQ(dptest::DeployTypicalRun(fs::path(deploymentW_ + L"\\"), appdataW, run), "");
   for (const auto& [name, value] : TypicalRunEnvironment(appdataW, run.helperAfter))
     SetEnv(name, value);
 }
@@ -127,8 +124,7 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
 void Sandbox::HoldCallsForHelper() {
   const auto after = environment_.find(L"WKEX_AFTER");
   if (after == environment_.end() || !after->second) return;
-  const std::string error = dptest::GateHelper(fs::path(deploymentW_ + L"\\"), *after->second);
-  ASSERT_TRUE(error.empty()) << error;
+  ASSERT_EQ(dptest::GateHelper(fs::path(deploymentW_ + L"\\"), *after->second), "");
 }
 
 std::string Sandbox::RunForLog(const std::string& program, RunResult* result) {
@@ -200,17 +196,21 @@ std::string Sandbox::Expand(const std::string& text,
   return dptest::Expand(text, more);
 }
 
-void ReadOnly::Set(bool readOnly) {
-  const auto set = [readOnly](const fs::path& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    EXPECT_TRUE(SetFileAttributesW(path.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
-                                                          : attributes & ~FILE_ATTRIBUTE_READONLY))
-        << WideToAnsi(path.wstring());
+std::shared_ptr<void> ReadOnly(const std::wstring& path) {
+  const auto set = [path](bool readOnly) {
+    const auto mark = [readOnly](const fs::path& p) {
+      const DWORD attributes = GetFileAttributesW(p.c_str());
+      EXPECT_TRUE(SetFileAttributesW(p.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                                         : attributes & ~FILE_ATTRIBUTE_READONLY))
+          << WideToAnsi(p.wstring());
+    };
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(fs::path(path), ignored))
+      if (entry.is_regular_file(ignored)) mark(entry.path());
+    mark(fs::path(path));
   };
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(fs::path(path_), ignored))
-    if (entry.is_regular_file(ignored)) set(entry.path());
-  set(fs::path(path_));
+  set(true);
+  return std::shared_ptr<void>(nullptr, [set](void*) { set(false); });
 }
 
 ::testing::AssertionResult Ended(const RunResult& r, DWORD exitCode) {

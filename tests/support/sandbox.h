@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -186,20 +187,10 @@ inline const std::string kTypicalLayout =
     "TovikMonitor 2560x1440 at (0,0)\n"
     "DELL U2720Q 1920x1080 at (2560,0)\n";
 
-// A file, or a folder and the files in it, read-only for the length of a
-// test, then writable again (Wine refuses to delete a read-only file, so the
-// sandbox could not be removed otherwise).
-class ReadOnly {
- public:
-  explicit ReadOnly(std::wstring path) : path_(std::move(path)) { Set(true); }
-  ~ReadOnly() { Set(false); }
-  ReadOnly(const ReadOnly&) = delete;
-  ReadOnly& operator=(const ReadOnly&) = delete;
-
- private:
-  void Set(bool readOnly);
-  std::wstring path_;
-};
+// A file, or a folder and the files in it, read-only until the holder
+// handed back is gone, then writable again (Wine refuses to delete a
+// read-only file, so the sandbox could not be removed otherwise).
+std::shared_ptr<void> ReadOnly(const std::wstring& path);
 
 // A parameterised test's name: its row's `name`, for INSTANTIATE_TEST_SUITE_P.
 inline constexpr auto ByName = [](const auto& info) { return std::string(info.param.name); };
