@@ -28,8 +28,7 @@ using dptest::Sandbox;
 using Hold = std::shared_ptr<void>;  // whatever a case keeps during the run
 
 std::string Block(const std::string& name = "DP Virtual") {
-  const edidgen::Result r = edidgen::GenerateEdid({2560, 1440, 60}, name);
-  return std::string(r.block.begin(), r.block.end());
+  return dptest::AsText(dptest::GeneratedBlock(2560, 1440, 60, name));
 }
 std::string Hex(const std::string& bytes) {
   return edidgen::FormatHexText(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
@@ -38,12 +37,10 @@ std::string Checksummed(std::string b) {
   dptest::FixChecksum(b);
   return b;
 }
-std::string Utf16(const std::wstring& text) {
+// ASCII text as UTF-16 with its byte-order mark.
+std::string Utf16(const std::string& ascii) {
   std::string out = "\xFF\xFE";
-  for (wchar_t c : text) {
-    out += static_cast<char>(c & 0xFF);
-    out += static_cast<char>(c >> 8);
-  }
+  for (char c : ascii) out += std::string{c, '\0'};
   return out;
 }
 
@@ -153,13 +150,6 @@ std::string Config(int w, int h, int f) {
          ", fps=" + std::to_string(f) + "\n";
 }
 
-// An EDID whose old name holds a byte outside ASCII (é in code page 1252).
-std::string NonAsciiNameBlock() {
-  std::string b = Block("Cafe Screen");
-  b[90 + 5 + 3] = '\xE9';
-  return Checksummed(b);
-}
-
 std::vector<BadInput> Catalogue() {
   std::vector<BadInput> cases;
   auto settings = [](std::string text) {
@@ -211,7 +201,7 @@ std::vector<BadInput> Catalogue() {
                    settings(std::string("\x00\x01\xFE[rp\x7F\xFF=\x00\x13", 12)),
                    {kDefaults, kChosen1080, kPrimary, kCompanion}});
   cases.push_back({"SettingsUtf16WithBom",
-                   settings(Utf16(L"[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n")),
+                   settings(Utf16("[rpScreen]\r\nwidth=2560\r\nheight=1440\r\nfps=60\r\n")),
                    {Config(2560, 1440, 60), kChosen, kPrimary}});
   cases.push_back({"SettingsBlanksAndCase",
                    settings("[RPSCREEN]\r\n Width = 2560 \r\nHEIGHT=1440\r\nfps =60\r\n"),
@@ -272,9 +262,7 @@ std::vector<BadInput> Catalogue() {
   cases.push_back(
       {.name = "EdidReadOnly",
        .logged = {kChosen, "Failed to open EDID file for writing: <P>\n", kLaunched, kNotFound},
-       .hold = [](Sandbox& box) -> Hold {
-         return std::make_shared<dptest::ReadOnly>(box.FileW("edid\\2560x1440x60.hex"));
-       },
+       .hold = [](Sandbox& box) { return dptest::ReadOnly(box.FileW("edid\\2560x1440x60.hex")); },
        .chosen = Chosen::kUnchanged});
   cases.push_back(
       {.name = "EdidHeldExclusively",
@@ -298,10 +286,13 @@ std::vector<BadInput> Catalogue() {
     cases.push_back({"EdidTwoNameDescriptors",
                      chosen(Checksummed(b)),
                      {kChosen, "edid's monitor name is DP Virtual.\n", kPrimary}});
+    // An old name with a byte outside ASCII (é in code page 1252).
+    b = Block("Cafe Screen");
+    b[90 + 5 + 3] = '\xE9';
+    cases.push_back({"EdidNonAsciiName",
+                     chosen(Hex(Checksummed(b))),
+                     {kChosen, "edid's monitor name is Caf\xE9 Screen.\n", kPrimary}});
   }
-  cases.push_back({"EdidNonAsciiName",
-                   chosen(Hex(NonAsciiNameBlock())),
-                   {kChosen, "edid's monitor name is Caf\xE9 Screen.\n", kPrimary}});
   cases.push_back(
       {.name = "EdidWithExtensionBlock",
        .arrange = chosen(Block() + std::string(128, '\x11')),
@@ -389,12 +380,12 @@ std::vector<BadInput> Catalogue() {
   // --- the log itself: a log file that cannot be written loses its lines
   // to the console only, and nothing else is lost.
   cases.push_back({.name = "LogHeldExclusively",
-                   .arrange =
+                   .logged = {kChosen, kPrimary, kCompanion},
+                   .hold =
                        [](Sandbox& box) {
                          CreateDirectoryA((box.appdata() + "\\harnfold\\log").c_str(), nullptr);
+                         return HoldOpen(box.LogFile(), 0, CREATE_ALWAYS);
                        },
-                   .logged = {kChosen, kPrimary, kCompanion},
-                   .hold = [](Sandbox& box) { return HoldOpen(box.LogFile(), 0, CREATE_ALWAYS); },
                    .logAt = LogAt::kConsoleOnly});
   cases.push_back(
       {.name = "LogDirectoryIsAFile",

@@ -9,7 +9,6 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 
 #include "support/edid_bytes.h"
 #include "support/sandbox.h"
@@ -133,18 +132,16 @@ std::vector<CheckCase> Cases() {
        .exitCode = 2},
       {.name = "UserInRemoteSession",
        .account = L"remote",
-       .lines =
-           AsUser({{"context",
-                    "<U>, not the local system account, in session 2, a remote session (client "
-                    "protocol 2; the console's is 1)"},
-                   {"display calls",
-                    "refused with error 5 (no access to the console session's "
-                    "displays)"},
-                   {"displays", "none"},
-                   {"blocker (context)",
-                    "a remote-desktop session cannot change the console's displays: " + routeFix},
-                   {"blocker (displays)", "the display calls are refused (error 5): " + routeFix}},
-                  "2"),
+       .lines = AsUser(
+           {{"context",
+             "<U>, not the local system account, in session 2, a remote session (client "
+             "protocol 2; the console's is 1)"},
+            {"display calls", "refused with error 5 (no access to the console session's displays)"},
+            {"displays", "none"},
+            {"blocker (context)",
+             "a remote-desktop session cannot change the console's displays: " + routeFix},
+            {"blocker (displays)", "the display calls are refused (error 5): " + routeFix}},
+           "2"),
        .exitCode = 2},
       {.name = "ReadOnlyProfileWithTheOldName",
        .account = L"user",
@@ -187,12 +184,10 @@ std::vector<CheckCase> Cases() {
       {.name = "ProfileAsARegistryExport",
        .change = profile(dptest::RegistryExport({dptest::GeneratedBlock(2560, 1440, 60)}, true)),
        .lines = {{"profile",
-                  "<P> (distance=0), a registry export: convert it with "
-                  "`edidgen import`"},
+                  "<P> (distance=0), a registry export: convert it with `edidgen import`"},
                  {"blocker (files)",
                   "the profile is not an EDID the program reads: convert it with `edidgen import`, "
-                  "or use "
-                  "a packaged profile"}},
+                  "or use a packaged profile"}},
        .exitCode = 4},
       {.name = "ProfileWithoutAName",
        .change = profile(dptest::AsText(
@@ -252,8 +247,8 @@ TEST_P(CheckRun, AnswersAndChangesNothing) {
        .profiles = {{2560, 1440, 60, false, c.packagedProfiles ? "TovikMonitor" : "DP Virtual"}}});
   if (c.change) c.change(box);
   if (c.account != nullptr) box.SetEnv(L"DPSIM_ACCOUNT", std::wstring(c.account));
-  std::optional<dptest::ReadOnly> readOnly;
-  if (c.readOnlyProfiles) readOnly.emplace(box.FileW("edid\\2560x1440x60.hex"));
+  const auto readOnly =
+      c.readOnlyProfiles ? dptest::ReadOnly(box.FileW("edid\\2560x1440x60.hex")) : nullptr;
   const std::map<std::string, std::string> before = box.EdidFiles();
   const sim::Machine machineBefore = box.Machine();
 
@@ -264,13 +259,8 @@ TEST_P(CheckRun, AnswersAndChangesNothing) {
   if (c.exitCode != 0)
     want["verdict"] = "a run would not reach its goal (exit code " + std::to_string(c.exitCode) +
                       ", " + kBlockerKinds.at(c.exitCode) + ")";
-  for (const auto& [label, text] : c.lines) {
-    if (text.empty()) {
-      want.erase(label);
-    } else {
-      want[label] = text;
-    }
-  }
+  for (const auto& [label, text] : c.lines) want[label] = text;
+  std::erase_if(want, [](const auto& line) { return line.second.empty(); });
   const std::map<std::string, std::string> got = ByLabel(r.output);
   for (const auto& [label, text] : want) {
     ASSERT_TRUE(got.count(label)) << "no line \"" << label << "\" in:\n" << r.output;

@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 #include "sim/sim_text.h"
 #include "support/sandbox.h"
@@ -43,8 +42,6 @@ TEST(CodePage, RunWithPathsAndNamesOfTheSystemCodePage) {
   const std::string folder = dptest::WideToAnsi(c->directory);
   ASSERT_EQ(sim::FromUtf8(sim::ToUtf8(c->directory)), c->directory);
   dptest::Sandbox box(folder);
-  const std::string rootNarrow = box.workingDirectory();  // ASCII: the temporary folder
-  const std::wstring root(rootNarrow.begin(), rootNarrow.end());
   const std::string program = dptest::WideToAnsi(c->program);
   box.DeployTypicalRun(
       {.machine = dptest::SideBySide({{sim::ToUtf8(c->monitor), 1920, 1080, dptest::kDell}}),
@@ -61,7 +58,8 @@ TEST(CodePage, RunWithPathsAndNamesOfTheSystemCodePage) {
                            "create process success, command_line:<C>,"}));
   const std::vector<sim::StartRecord> helper = box.HelperStarts();
   ASSERT_EQ(helper.size(), 1u);
-  EXPECT_EQ(helper[0].currentDirectory, sim::ToUtf8(root + L"\\" + c->directory));
+  // The sandbox itself lies in the temporary folder, whose name is ASCII.
+  EXPECT_EQ(helper[0].currentDirectory, box.workingDirectory() + "\\" + sim::ToUtf8(c->directory));
   EXPECT_EQ(box.CompanionStarts().size(), 1u);
 }
 

@@ -49,7 +49,8 @@ TEST_P(CompanionRun, StartsItOnceAsItShould) {
   const CompanionCase& c = GetParam();
   Sandbox box(c.deployment);
   box.Install("displayprep-sim.exe");
-  if (c.companion == Companion::kRecorder) box.InstallCompanion();
+  if (c.companion == Companion::kRecorder)
+    box.Install("dprecord.exe", "rent_protect\\zanbyprotect.exe");
   if (c.companion == Companion::kFolder)
     std::filesystem::create_directories(std::filesystem::path(box.Companion()));
   box.UseMachine(dptest::ThreeDisplays());
@@ -82,12 +83,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, CompanionRun, ::testing::ValuesIn(kCases), dptes
 // display: every line of the run, in order.
 TEST(ShippedProgram, WholeRunUnderWine) {
   Sandbox box;
-  box.Install("displayprep.exe");
+  // The recorder in the helper's place: no simulated display to gate.
+  box.DeployTypicalRun(
+      {.program = "displayprep.exe", .profiles = {{2560, 1440, 60}}, .helperAfter = L""});
   box.Install("dprecord.exe", "wkex.exe");
-  box.InstallCompanion();
-  box.WriteProfiles({{2560, 1440, 60}});
   box.Write("edid\\readme.hex", "not a profile");
-  box.WriteSettings(2560, 1440, 60);
 
   // The shipped program asks Wine itself for the display, and the first to
   // do so in a prefix brings up Wine's desktop process (explorer.exe) inside

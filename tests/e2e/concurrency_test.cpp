@@ -20,17 +20,11 @@ namespace {
 // prefix, and text mode stored each "\n" as CR LF.
 std::vector<std::string> FileMessages(const std::string& raw) {
   static const std::regex prefix(dptest::kLogPrefixPattern);
-  std::vector<std::string> messages;
-  std::sregex_token_iterator it(raw.begin(), raw.end(), prefix, -1), end;
-  bool first = true;
-  for (; it != end; ++it) {
-    const std::string m = *it;
-    if (first) {
-      first = false;
-      if (m.empty()) continue;  // before the first prefix
-    }
-    messages.push_back(dptest::CrLfToLf(m));
-  }
+  std::vector<std::string> messages(std::sregex_token_iterator(raw.begin(), raw.end(), prefix, -1),
+                                    {});
+  // The empty text before the first prefix is no message.
+  if (!messages.empty() && messages[0].empty()) messages.erase(messages.begin());
+  for (std::string& m : messages) m = dptest::CrLfToLf(m);
   return messages;
 }
 
@@ -90,13 +84,11 @@ TEST(TwoRunsAtOnce, BothEndWellOnOneSoundLayoutAndNoLineIsLost) {
   EXPECT_EQ(sim::CheckMachine(after), "") << picture;
   ASSERT_EQ(after.paths.size(), 2u) << picture;
   EXPECT_NE(after.paths[0].sourceId, after.paths[1].sourceId) << "not a clone: " << picture;
-  const auto primary = sim::PrimarySourceId(after);
-  ASSERT_TRUE(primary.has_value()) << picture;
-  for (const sim::Path& p : after.paths) {
-    if (p.sourceId == *primary) {
-      EXPECT_EQ(sim::FindTarget(after, p.targetId)->name, "TovikMonitor") << picture;
-    }
-  }
+  const auto primary =
+      std::find_if(after.paths.begin(), after.paths.end(),
+                   [&](const sim::Path& p) { return p.sourceId == sim::PrimarySourceId(after); });
+  ASSERT_NE(primary, after.paths.end()) << "no primary display: " << picture;
+  EXPECT_EQ(sim::FindTarget(after, primary->targetId)->name, "TovikMonitor") << picture;
   EXPECT_EQ(box.CompanionStarts().size(), 2u) << "each run starts its companion";
 }
 

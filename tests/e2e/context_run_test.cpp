@@ -11,9 +11,8 @@
 // After windows.h, which it needs.
 #include <aclapi.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <regex>
 
 #include "support/sandbox.h"
@@ -156,7 +155,7 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
 
   std::string log;
   {
-    const dptest::ReadOnly readOnly(box.FileW("edid"));
+    const auto readOnly = dptest::ReadOnly(box.FileW("edid"));
     ASSERT_TRUE(GetFileAttributesW(box.FileW("edid\\2560x1440x60.hex").c_str()) &
                 FILE_ATTRIBUTE_READONLY);
     log = box.RunForLog();
@@ -171,49 +170,35 @@ TEST(ReadOnlyInstall, PackagedProfileStillMakesTheVirtualMonitorPrimary) {
   EXPECT_THAT(log, ::testing::EndsWith(box.Expand(kTypicalArrangement + kCompanionDirectly)));
 
   EXPECT_TRUE(box.EdidFiles() == before) << "a profile was changed";
-  EXPECT_EQ(dptest::Layout(box.Machine()), kTypicalLayout) << sim::RenderDesktop(box.Machine());
+  const sim::Machine after = box.Machine();
+  EXPECT_EQ(dptest::Layout(after), kTypicalLayout) << sim::RenderDesktop(after);
 
   // The helper was handed the untouched file and took the monitor's name and
   // mode from its EDID.
   const std::vector<sim::StartRecord> helper = box.HelperStarts();
   ASSERT_EQ(helper.size(), 1u);
   box.ExpectHelperStart(helper[0], "<D>\\wkex.exe /d <P>");
-  const sim::Machine after = box.Machine();
   const sim::Target* added = nullptr;
   for (const sim::Target& t : after.targets)
     if (t.outputTechnology == DISPLAYCONFIG_OUTPUT_TECHNOLOGY_INDIRECT_WIRED) added = &t;
   ASSERT_NE(added, nullptr) << sim::RenderDesktop(after);
-  EXPECT_EQ(added->name, "TovikMonitor");
-  EXPECT_EQ(std::make_tuple(added->preferred.width, added->preferred.height),
-            std::make_tuple(2560u, 1440u));
+  EXPECT_EQ(std::make_tuple(added->name, added->preferred.width, added->preferred.height),
+            std::make_tuple(std::string("TovikMonitor"), 2560u, 1440u));
 }
 
-}  // namespace
-
-namespace {
-
-// A folder of the prefix a service's run writes to (the user's own APPDATA,
-// the machine's ProgramData): removed after the test when it was not there
-// before it, so that the prefix is left as it was.
-class LeftAsFound {
- public:
-  explicit LeftAsFound(std::wstring folder)
-      : folder_(std::move(folder)),
-        existed_(GetFileAttributesW(folder_.c_str()) != INVALID_FILE_ATTRIBUTES) {}
-  ~LeftAsFound() {
+// The folders of the prefix a service's run writes to (the user's own
+// APPDATA, the machine's ProgramData): those not there before the test are
+// removed after it, so that the prefix is left as it was.
+std::shared_ptr<void> LeftAsFound(std::vector<std::wstring> folders) {
+  std::erase_if(folders, [](const std::wstring& folder) {
+    return GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+  });
+  return std::shared_ptr<void>(nullptr, [folders](void*) {
     std::error_code ignored;
-    if (!existed_) std::filesystem::remove_all(std::filesystem::path(folder_), ignored);
-  }
-  LeftAsFound(const LeftAsFound&) = delete;
-  LeftAsFound& operator=(const LeftAsFound&) = delete;
-  std::string File(const std::string& name) const {
-    return dptest::WideToAnsi(folder_) + "\\" + name;
-  }
-
- private:
-  std::wstring folder_;
-  bool existed_;
-};
+    for (const std::wstring& folder : folders)
+      std::filesystem::remove_all(std::filesystem::path(folder), ignored);
+  });
+}
 
 std::wstring Known(const wchar_t* variable) {
   const wchar_t* value = _wgetenv(variable);
@@ -263,8 +248,9 @@ TEST(AgentRoute, InstallRunsDisplayprepOnceAndUninstallRemovesTheService) {
   // The run gets the user's environment, not the test's: the helper reads
   // when to appear from its settings file.
   box.Write("wkex.ini", "[wkex]\r\nafter=" + dptest::WideToAnsi(dptest::kHelperAfter) + "\r\n");
-  const LeftAsFound userData(Known(L"APPDATA") + L"\\harnfold");
-  const LeftAsFound agentData(Known(L"ProgramData") + L"\\displayprep");
+  const std::wstring userData = Known(L"APPDATA") + L"\\harnfold";
+  const std::wstring agentData = Known(L"ProgramData") + L"\\displayprep";
+  const auto leftAsFound = LeftAsFound({userData, agentData});
 
   // Without a verb, outside the service manager: its usage and 2.
   const RunResult usage = box.Run("displayprep-agent.exe");
@@ -292,7 +278,7 @@ TEST(AgentRoute, InstallRunsDisplayprepOnceAndUninstallRemovesTheService) {
                                    "automatically as LocalSystem\n"));
   std::string agentLog;
   for (int i = 0; i < 600; ++i) {  // the run ends within seconds; a minute at most
-    agentLog = dptest::StripLogPrefixes(dptest::ReadFileBytes(agentData.File("agent.log")));
+    agentLog = dptest::StripLogPrefixes(dptest::ReadFileBytes(agentData + L"\\agent.log"));
     if (agentLog.find(") ended: ") != std::string::npos) break;
     Sleep(100);
   }
@@ -302,7 +288,7 @@ TEST(AgentRoute, InstallRunsDisplayprepOnceAndUninstallRemovesTheService) {
               ::testing::EndsWith("displayprep-agent: removed\n"));
   EXPECT_FALSE(AgentServiceInstalled());
 
-  agentLog = dptest::StripLogPrefixes(dptest::ReadFileBytes(agentData.File("agent.log")));
+  agentLog = dptest::StripLogPrefixes(dptest::ReadFileBytes(agentData + L"\\agent.log"));
   std::smatch m;
   ASSERT_TRUE(std::regex_match(
       agentLog, m,
@@ -319,7 +305,7 @@ TEST(AgentRoute, InstallRunsDisplayprepOnceAndUninstallRemovesTheService) {
   const std::vector<sim::StartRecord> companion = box.CompanionStarts();
   ASSERT_EQ(companion.size(), 1u);
   const std::string log =
-      dptest::StripLogPrefixes(dptest::ReadFileBytes(userData.File("log\\display.log")));
+      dptest::StripLogPrefixes(dptest::ReadFileBytes(userData + L"\\log\\display.log"));
   EXPECT_THAT(
       log, ::testing::HasSubstr(box.Expand(kTypicalArrangement + kCompanionInUserSession,
                                            {{"<PID>", std::to_string(companion[0].processId)}})));

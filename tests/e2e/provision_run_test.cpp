@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "support/sandbox.h"
@@ -20,14 +19,6 @@ using dptest::Profile;
 using dptest::Sandbox;
 using Profiles = std::vector<Profile>;
 using Texts = std::vector<std::string>;
-
-// The query of attempt 2 (the third listing of the run) meets the virtual
-// monitor coming up and answers ERROR_INSUFFICIENT_BUFFER once.
-sim::Machine OneDisplayWhoseSecondAttemptMeetsAChange() {
-  sim::Machine m = dptest::OneDellDisplay();
-  m.faults = {{sim::Api::QueryDisplayConfig, 3, ERROR_INSUFFICIENT_BUFFER}};
-  return m;
-}
 
 const std::vector<Profile> kProfiles = {{1920, 1080, 60},
                                         {2560, 1440, 60},
@@ -118,6 +109,10 @@ const std::string kFiveAttemptsAbort =
 
 std::vector<OtherRun> OtherRunCases() {
   const Profiles one = {{2560, 1440, 60}};
+  // The query of attempt 2 (the third listing of the run) meets the virtual
+  // monitor coming up and answers ERROR_INSUFFICIENT_BUFFER once.
+  sim::Machine meetsAChange = dptest::OneDellDisplay();
+  meetsAChange.faults = {{sim::Api::QueryDisplayConfig, 3, ERROR_INSUFFICIENT_BUFFER}};
   return {
       {"HelperAddsNothing", "", dptest::OneDellDisplay(), one, L"never",
        Texts{"wkex.exe launched successfully from <D>\\wkex.exe\nAvailable displays (retry 1):\n",
@@ -129,8 +124,7 @@ std::vector<OtherRun> OtherRunCases() {
              "wkex.exe launched successfully from <D>\\wkex.exe\n",
              "Primary display successfully set to \"TovikMonitor\"\n"},
        Texts{}, false, "\"<D>\\wkex.exe\" /d \"<P>\""},
-      {"QueryMeetsTheVirtualMonitorComingUp", "", OneDisplayWhoseSecondAttemptMeetsAChange(), one,
-       L"clone",
+      {"QueryMeetsTheVirtualMonitorComingUp", "", meetsAChange, one, L"clone",
        Texts{"Available displays (retry 2):\n", "is clone mode, forcing to Extend mode...\n",
              "Primary display successfully set to \"TovikMonitor\"\n"},
        Texts{"Failed to query display config.", "EnumerateDisplays failed."}, false,

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "sim/sim_machine.h"
@@ -25,10 +25,7 @@ inline sim::Target Unplugged(uint32_t id, std::string name) {
 }
 
 inline sim::Source Idle(uint32_t id) {
-  sim::Source s;
-  s.id = id;
-  s.gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1);
-  return s;
+  return {.id = id, .gdiName = "\\\\.\\DISPLAY" + std::to_string(id + 1), .mode = {}};
 }
 
 inline sim::Source Shown(uint32_t id, uint32_t w, uint32_t h, int32_t x, int32_t y) {
@@ -38,10 +35,7 @@ inline sim::Source Shown(uint32_t id, uint32_t w, uint32_t h, int32_t x, int32_t
 }
 
 inline sim::Path Link(uint32_t source, uint32_t target) {
-  sim::Path p;
-  p.sourceId = source;
-  p.targetId = target;
-  return p;
+  return {.sourceId = source, .targetId = target, .sourceModeIdx = {}};
 }
 
 // One display of a machine as a table row: the monitor's name and the mode
@@ -101,22 +95,18 @@ inline sim::Event Appears(sim::Target target, sim::Api api, uint32_t call,
 
 // The active displays by name, left to right: "NAME WxH at (x,y)" a line.
 inline std::string Layout(const sim::Machine& m) {
-  std::vector<std::tuple<int32_t, std::string>> shown;
+  std::multimap<int32_t, std::string> shown;  // equal keys keep the paths' order
   for (const sim::Path& p : m.paths) {
     const sim::Source* s = sim::FindSource(m, p.sourceId);
-    std::string name = "?";
-    for (const sim::Target& t : m.targets)
-      if (t.id == p.targetId) name = t.name;
+    const sim::Target* t = sim::FindTarget(m, p.targetId);
     if (s == nullptr || !s->mode) continue;
-    shown.emplace_back(s->mode->x, name + " " + std::to_string(s->mode->width) + "x" +
-                                       std::to_string(s->mode->height) + " at (" +
-                                       std::to_string(s->mode->x) + "," +
-                                       std::to_string(s->mode->y) + ")\n");
+    shown.emplace(s->mode->x,
+                  (t != nullptr ? t->name : "?") + " " + std::to_string(s->mode->width) + "x" +
+                      std::to_string(s->mode->height) + " at (" + std::to_string(s->mode->x) + "," +
+                      std::to_string(s->mode->y) + ")\n");
   }
-  std::stable_sort(shown.begin(), shown.end(),
-                   [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
   std::string out;
-  for (const auto& s : shown) out += std::get<1>(s);
+  for (const auto& [x, line] : shown) out += line;
   return out;
 }
 

@@ -33,20 +33,17 @@ Sandbox::~Sandbox() {
 }
 
 void Sandbox::Install(const std::string& program, const std::string& as) {
-  const std::string error = InstallProgram(program, fs::path(FileW(as.empty() ? program : as)));
-  if (!error.empty()) ADD_FAILURE() << error;
+  EXPECT_EQ(InstallProgram(program, fs::path(FileW(as.empty() ? program : as))), "");
 }
 
 void Sandbox::UseMachine(const sim::Machine& machine) {
-  const std::string error = SaveMachine(fs::path(FileW("sim-state.json")), machine);
-  ASSERT_TRUE(error.empty()) << error;
+  ASSERT_EQ(SaveMachine(fs::path(FileW("sim-state.json")), machine), "");
 }
 
 void Sandbox::DeployTypicalRun(const TypicalRun& run) {
   const fs::path appdataW(AnsiToWide(appdata()));
   // With its separator: a drive's root as the deployment is "R:\", not "R:".
-  const std::string error = dptest::DeployTypicalRun(fs::path(wdir() + L"\\"), appdataW, run);
-  ASSERT_TRUE(error.empty()) << error;
+  ASSERT_EQ(dptest::DeployTypicalRun(fs::path(deploymentW_ + L"\\"), appdataW, run), "");
   for (const auto& [name, value] : TypicalRunEnvironment(appdataW, run.helperAfter))
     SetEnv(name, value);
 }
@@ -56,17 +53,6 @@ sim::Machine Sandbox::Machine() const {
   const std::optional<sim::Machine> m = LoadMachine(fs::path(FileW("sim-state.json")), &error);
   EXPECT_TRUE(m.has_value()) << error;
   return m.value_or(sim::Machine{});
-}
-
-void Sandbox::WriteProfiles(const std::vector<Profile>& profiles) {
-  const std::string error = dptest::WriteProfiles(fs::path(FileW("edid")), profiles);
-  ASSERT_TRUE(error.empty()) << error;
-}
-
-void Sandbox::WriteSettings(int width, int height, int fps) {
-  const std::string error =
-      dptest::WriteSettings(fs::path(AnsiToWide(appdata())), width, height, fps);
-  ASSERT_TRUE(error.empty()) << error;
 }
 
 void Sandbox::Write(const std::string& name, const std::string& bytes) {
@@ -137,12 +123,8 @@ RunResult Sandbox::Run(const std::string& program, const std::vector<std::wstrin
 // the gate.
 void Sandbox::HoldCallsForHelper() {
   const auto after = environment_.find(L"WKEX_AFTER");
-  if (after != environment_.end() && after->second) GateHelper(*after->second);
-}
-
-void Sandbox::GateHelper(const std::wstring& after) {
-  const std::string error = dptest::GateHelper(fs::path(wdir() + L"\\"), after);
-  ASSERT_TRUE(error.empty()) << error;
+  if (after == environment_.end() || !after->second) return;
+  ASSERT_EQ(dptest::GateHelper(fs::path(deploymentW_ + L"\\"), *after->second), "");
 }
 
 std::string Sandbox::RunForLog(const std::string& program, RunResult* result) {
@@ -214,17 +196,21 @@ std::string Sandbox::Expand(const std::string& text,
   return dptest::Expand(text, more);
 }
 
-void ReadOnly::Set(bool readOnly) {
-  const auto set = [readOnly](const fs::path& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    EXPECT_TRUE(SetFileAttributesW(path.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
-                                                          : attributes & ~FILE_ATTRIBUTE_READONLY))
-        << WideToAnsi(path.wstring());
+std::shared_ptr<void> ReadOnly(const std::wstring& path) {
+  const auto set = [path](bool readOnly) {
+    const auto mark = [readOnly](const fs::path& p) {
+      const DWORD attributes = GetFileAttributesW(p.c_str());
+      EXPECT_TRUE(SetFileAttributesW(p.c_str(), readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                                         : attributes & ~FILE_ATTRIBUTE_READONLY))
+          << WideToAnsi(p.wstring());
+    };
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(fs::path(path), ignored))
+      if (entry.is_regular_file(ignored)) mark(entry.path());
+    mark(fs::path(path));
   };
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(fs::path(path_), ignored))
-    if (entry.is_regular_file(ignored)) set(entry.path());
-  set(fs::path(path_));
+  set(true);
+  return std::shared_ptr<void>(nullptr, [set](void*) { set(false); });
 }
 
 ::testing::AssertionResult Ended(const RunResult& r, DWORD exitCode) {

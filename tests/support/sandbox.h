@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -40,8 +41,6 @@ class Sandbox {
   // Copies a program from the build's bin directory into the deployment,
   // under another name (a path below the deployment) when `as` is given.
   void Install(const std::string& program, const std::string& as = "");
-  // The recorder in place of the companion program.
-  void InstallCompanion() { Install("dprecord.exe", "rent_protect\\zanbyprotect.exe"); }
   // The typical run's deployment (support/typical_run.h), and the runs'
   // environment with it: by default displayprep-sim.exe, the simulated
   // helper (its display tied to the program's first topology request), the
@@ -52,10 +51,6 @@ class Sandbox {
   void UseMachine(const sim::Machine& machine);
   sim::Machine Machine() const;
 
-  // Writes "edid\WxHxF.hex" for each profile (hex text or raw bytes).
-  void WriteProfiles(const std::vector<Profile>& profiles);
-  // Writes %APPDATA%\harnfold\store.dat asking for this mode.
-  void WriteSettings(int width, int height, int fps);
   // Writes a file below the deployment (its folders made as needed).
   void Write(const std::string& name, const std::string& bytes);
   // Deletes a file of the deployment, and puts a folder of its name in its
@@ -73,11 +68,6 @@ class Sandbox {
   void SetRunTimeout(unsigned long ms) { runTimeoutMs_ = ms; }
   // Whether the runs collect what the program sends to the debugger output.
   void CaptureDebugOutput(bool on) { captureDebugOutput_ = on; }
-
-  // The helper gate (dptest::GateHelper) for this deployment. The runs set
-  // it themselves from WKEX_AFTER; a program started some other way (by a
-  // service, say) needs it set beforehand.
-  void GateHelper(const std::wstring& after);
 
   // An environment variable for the runs (nullopt removes it).
   void SetEnv(const std::wstring& name, std::optional<std::wstring> value);
@@ -112,9 +102,8 @@ class Sandbox {
   void ExpectCompanionStart(const sim::StartRecord& s, Started how) const;
   std::string Companion() const { return File("rent_protect\\zanbyprotect.exe"); }
 
-  // The deployment as the program's narrow (ANSI) calls see it, and in full.
+  // The deployment as the program's narrow (ANSI) calls see it.
   std::string dir() const { return deployment_; }
-  const std::wstring& wdir() const { return deploymentW_; }
   // Where the runs start: the sandbox itself, not the deployment, unless
   // another directory was given.
   std::string workingDirectory() const {
@@ -198,20 +187,10 @@ inline const std::string kTypicalLayout =
     "TovikMonitor 2560x1440 at (0,0)\n"
     "DELL U2720Q 1920x1080 at (2560,0)\n";
 
-// A file, or a folder and the files in it, read-only for the length of a
-// test, then writable again (Wine refuses to delete a read-only file, so the
-// sandbox could not be removed otherwise).
-class ReadOnly {
- public:
-  explicit ReadOnly(std::wstring path) : path_(std::move(path)) { Set(true); }
-  ~ReadOnly() { Set(false); }
-  ReadOnly(const ReadOnly&) = delete;
-  ReadOnly& operator=(const ReadOnly&) = delete;
-
- private:
-  void Set(bool readOnly);
-  std::wstring path_;
-};
+// A file, or a folder and the files in it, read-only until the holder
+// handed back is gone, then writable again (Wine refuses to delete a
+// read-only file, so the sandbox could not be removed otherwise).
+std::shared_ptr<void> ReadOnly(const std::wstring& path);
 
 // A parameterised test's name: its row's `name`, for INSTANTIATE_TEST_SUITE_P.
 inline constexpr auto ByName = [](const auto& info) { return std::string(info.param.name); };

@@ -32,14 +32,9 @@ std::string Expand(std::string text,
       pattern += expected[i++];
       continue;
     }
-    const auto group = groups.find(key->first);
-    if (group == groups.end()) {
-      const int n = static_cast<int>(groups.size()) + 1;
-      groups[key->first] = n;
-      pattern += "(" + key->second + ")";
-    } else {
-      pattern += "\\" + std::to_string(group->second);
-    }
+    // A key's first place captures what it matches; its later ones refer back.
+    const auto [group, first] = groups.try_emplace(key->first, static_cast<int>(groups.size()) + 1);
+    pattern += first ? "(" + key->second + ")" : "\\" + std::to_string(group->second);
     i += key->first.size();
   }
   if (std::regex_match(text, std::regex(pattern))) return ::testing::AssertionSuccess();
