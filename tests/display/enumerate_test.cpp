@@ -1,12 +1,17 @@
 #include "display/enumerate.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "support/sim_fixture.h"
+#include "support/text.h"
 
 namespace {
+
+using ::testing::ElementsAre;
 
 using dptest::Cloned;
 using dptest::Idle;
@@ -16,52 +21,49 @@ using dptest::SideBySide;
 
 class EnumerateTest : public dptest::SimTest {
  protected:
-  std::vector<DisplayInfo> List(bool expectOk = true) {
+  std::vector<DisplayInfo> List() {
     std::vector<DisplayInfo> displays;
-    int active = -1;
-    EXPECT_EQ(EnumerateDisplays(displays, active), expectOk) << log_.Messages();
-    active_ = active;
+    active_ = -1;
+    EXPECT_TRUE(EnumerateDisplays(displays, active_)) << log_.Messages();
     return displays;
   }
   int active_ = -1;
 };
+
+// Each record in one line: path index, device, monitor, size, position, then
+// "active" and "primary" where set.
+std::vector<std::string> Rows(const std::vector<DisplayInfo>& displays) {
+  std::vector<std::string> rows;
+  for (const DisplayInfo& d : displays) {
+    rows.push_back(std::to_string(d.pathIndex) + " " + dptest::WideToAnsi(d.deviceName) + " " +
+                   dptest::WideToAnsi(d.monitorName) + " " + std::to_string(d.width) + "x" +
+                   std::to_string(d.height) + " (" + std::to_string(d.positionX) + "," +
+                   std::to_string(d.positionY) + ")" + (d.isActive ? " active" : "") +
+                   (d.isPrimary ? " primary" : ""));
+  }
+  return rows;
+}
 
 TEST_F(EnumerateTest, OneDisplayFillsEveryField) {
   sim::Machine m = SideBySide({{"DELL U2720Q", 2560, 1440, 256}}, 1);
   m.adapter = LUID{0x1234, 7};
   Use(m);
 
-  const auto displays = List();
-  ASSERT_EQ(displays.size(), 1u);
-  const DisplayInfo& d = displays[0];
-  EXPECT_EQ(d.pathIndex, 0u);
-  EXPECT_EQ(d.deviceName, L"\\\\.\\DISPLAY1");
-  EXPECT_EQ(d.monitorName, L"DELL U2720Q");
-  EXPECT_EQ(d.adapterId.LowPart, 0x1234u);
-  EXPECT_EQ(d.adapterId.HighPart, 7);
-  EXPECT_EQ(d.sourceId, 0u);
-  EXPECT_TRUE(d.isActive);
-  EXPECT_EQ(d.width, 2560u);
-  EXPECT_EQ(d.height, 1440u);
-  EXPECT_TRUE(d.isPrimary);
-  EXPECT_EQ(d.positionX, 0);
-  EXPECT_EQ(d.positionY, 0);
+  const auto d = List();
+  EXPECT_THAT(Rows(d), ElementsAre("0 \\\\.\\DISPLAY1 DELL U2720Q 2560x1440 (0,0) active primary"));
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0].adapterId.LowPart, 0x1234u);
+  EXPECT_EQ(d[0].adapterId.HighPart, 7);
+  EXPECT_EQ(d[0].sourceId, 0u);
   EXPECT_EQ(active_, 1);
   EXPECT_EQ(log_.Messages(), "");
 }
 
 TEST_F(EnumerateTest, CloneGivesTwoRecordsOnOneSource) {
   Use(Cloned({{"Left"}, {"Right"}}));
-  const auto d = List();
-  ASSERT_EQ(d.size(), 2u) << Picture();
-  EXPECT_EQ(d[0].monitorName, L"Left");
-  EXPECT_EQ(d[1].monitorName, L"Right");
-  for (const DisplayInfo& r : d) {
-    EXPECT_EQ(r.deviceName, L"\\\\.\\DISPLAY1");
-    EXPECT_EQ(r.width, 1920u);
-    EXPECT_TRUE(r.isPrimary);
-  }
-  EXPECT_EQ(d[0].positionX, d[1].positionX);
+  EXPECT_THAT(Rows(List()), ElementsAre("0 \\\\.\\DISPLAY1 Left 1920x1080 (0,0) active primary",
+                                        "1 \\\\.\\DISPLAY1 Right 1920x1080 (0,0) active primary"))
+      << Picture();
   EXPECT_EQ(active_, 2);
 }
 
@@ -69,8 +71,7 @@ TEST_F(EnumerateTest, WhichPathsBecomeRecords) {
   struct Case {
     const char* name;
     sim::Machine machine;
-    std::vector<std::wstring> monitors;  // expected, in order
-    std::vector<uint32_t> pathIndexes;
+    std::vector<std::string> records;  // path index:monitor, in order
   };
   // A connected target that shows nothing appears only in inactive
   // combinations, which carry no source mode.
@@ -81,26 +82,23 @@ TEST_F(EnumerateTest, WhichPathsBecomeRecords) {
   unplugged.targets[0].available = false;
   const Case cases[] = {
       // Extend: two sources; the inactive combinations that follow are skipped.
-      {"extend", SideBySide({{"A"}, {"B", 1280, 1024}}), {L"A", L"B"}, {0, 1}},
-      {"inactive target", dark, {L"A"}, {0}},
+      {"extend", SideBySide({{"A"}, {"B", 1280, 1024}}), {"0:A", "1:B"}},
+      {"inactive target", dark, {"0:A"}},
       // Each target on several paths, as Windows lists it: its active path and
       // its combinations with the other sources. The active one, first in
       // query order, makes the record.
       {"same target on several paths",
        SideBySide({{"Twice"}, {"Other", 800, 600}}, 1),
-       {L"Twice", L"Other"},
-       {0, 1}},
-      {"unavailable target", unplugged, {L"Here"}, {1}},
+       {"0:Twice", "1:Other"}},
+      {"unavailable target", unplugged, {"1:Here"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Use(c.machine);
-    const auto d = List();
-    ASSERT_EQ(d.size(), c.monitors.size()) << Picture();
-    for (std::size_t i = 0; i < d.size(); ++i) {
-      EXPECT_EQ(d[i].monitorName, c.monitors[i]);
-      EXPECT_EQ(d[i].pathIndex, c.pathIndexes[i]);
-    }
+    std::vector<std::string> records;
+    for (const DisplayInfo& d : List())
+      records.push_back(std::to_string(d.pathIndex) + ":" + dptest::WideToAnsi(d.monitorName));
+    EXPECT_EQ(records, c.records) << Picture();
   }
 }
 
@@ -116,14 +114,8 @@ TEST_F(EnumerateTest, SourceModeThatCannotBeUsedLeavesSizeAndPositionEmpty) {
     sim::Machine m = SideBySide({{"Odd"}});
     m.paths[0].sourceModeIdx = c.index;
     Use(m);
-    const auto d = List();
-    ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0].width, 0u);
-    EXPECT_EQ(d[0].height, 0u);
-    EXPECT_EQ(d[0].positionX, 0);
-    EXPECT_EQ(d[0].positionY, 0);
-    EXPECT_FALSE(d[0].isPrimary) << "no usable mode: not primary although it reads (0,0)";
-    EXPECT_TRUE(d[0].isActive);
+    // No usable mode: not primary although it reads (0,0).
+    EXPECT_THAT(Rows(List()), ElementsAre("0 \\\\.\\DISPLAY1 Odd 0x0 (0,0) active"));
   }
 }
 
@@ -135,10 +127,8 @@ TEST_F(EnumerateTest, AnInactivePathIsNotListed) {
   m.paths[1].active = false;
   m.sources[1].mode.reset();
   Use(m);
-  const auto d = List();
-  ASSERT_EQ(d.size(), 1u) << Picture();
-  EXPECT_EQ(d[0].monitorName, L"On");
-  EXPECT_TRUE(d[0].isActive);
+  EXPECT_THAT(Rows(List()), ElementsAre("0 \\\\.\\DISPLAY1 On 1920x1080 (0,0) active primary"))
+      << Picture();
   EXPECT_EQ(active_, 1);
 }
 
@@ -146,26 +136,17 @@ TEST_F(EnumerateTest, PrimaryOnlyAtTheOrigin) {
   sim::Machine m = SideBySide({{"A", 640, 480}, {"B", 640, 480}, {"C", 640, 480}});
   m.sources = {Shown(0, 640, 480, 5, 0), Shown(1, 640, 480, 0, 5), Shown(2, 640, 480, 0, 0)};
   Use(m);
-  const auto d = List();
-  ASSERT_EQ(d.size(), 3u);
-  EXPECT_FALSE(d[0].isPrimary);
-  EXPECT_FALSE(d[1].isPrimary);
-  EXPECT_TRUE(d[2].isPrimary);
   // The vertical coordinate is kept apart from the horizontal one.
-  EXPECT_EQ(d[0].positionX, 5);
-  EXPECT_EQ(d[0].positionY, 0);
-  EXPECT_EQ(d[1].positionX, 0);
-  EXPECT_EQ(d[1].positionY, 5);
+  EXPECT_THAT(Rows(List()), ElementsAre("0 \\\\.\\DISPLAY1 A 640x480 (5,0) active",
+                                        "1 \\\\.\\DISPLAY2 B 640x480 (0,5) active",
+                                        "2 \\\\.\\DISPLAY3 C 640x480 (0,0) active primary"));
 }
 
 TEST_F(EnumerateTest, FailedNameRequestGivesAnEmptyNameSilently) {
   sim::Machine m = SideBySide({{"Hidden"}});
   m.targets[0].nameError = ERROR_GEN_FAILURE;
   Use(m);
-  const auto d = List();
-  ASSERT_EQ(d.size(), 1u);
-  EXPECT_EQ(d[0].monitorName, L"");
-  EXPECT_EQ(d[0].deviceName, L"\\\\.\\DISPLAY1");
+  EXPECT_THAT(Rows(List()), ElementsAre("0 \\\\.\\DISPLAY1  1920x1080 (0,0) active primary"));
   EXPECT_EQ(log_.Messages(), "");
 }
 
@@ -236,7 +217,7 @@ TEST_F(EnumerateTest, NothingQualifyingIsStillASuccess) {
   sim::Machine m = SideBySide({{"Gone"}});
   m.targets[0].available = false;
   Use(m);
-  const auto d = List(true);
+  const auto d = List();
   EXPECT_TRUE(d.empty());
   EXPECT_EQ(active_, 0);
 }

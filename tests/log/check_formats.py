@@ -20,35 +20,28 @@ CALL = re.compile(r"\b(LogMessage|FormatLogString)\s*\(")
 
 def arguments(text, start):
     """The top-level arguments of the call whose '(' is at text[start]."""
-    depth, args, current, i = 0, [], "", start
-    in_string = None
+    depth, args, current, in_string, i = 0, [], "", None, start
     while i < len(text):
         c = text[i]
         if in_string:
-            current += c
             if c == "\\":
-                current += text[i + 1]
-                i += 1
+                c, i = c + text[i + 1], i + 1
             elif c == in_string:
                 in_string = None
         elif c in "\"'":
             in_string = c
-            current += c
         elif c in "([{":
             depth += 1
-            if depth > 1:
-                current += c
+            if depth == 1:
+                c = ""  # the call's own parenthesis
         elif c in ")]}":
             depth -= 1
             if depth == 0:
-                args.append(current.strip())
-                return args
-            current += c
+                return args + [current.strip()]
         elif c == "," and depth == 1:
             args.append(current.strip())
-            current = ""
-        else:
-            current += c
+            c, current = "", ""
+        current += c
         i += 1
     return None
 

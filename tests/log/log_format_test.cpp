@@ -30,9 +30,8 @@ std::string Format(const char* format, ...) {
 }
 
 TEST(LogFormat, ConversionsTheProgramUses) {
-  struct Case {
-    std::string got;
-    std::string want;
+  const struct {
+    std::string got, want;
   } cases[] = {
       {Format("plain text\n"), "plain text\n"},
       {Format("%d|%u|%ld|%lu", -5, 7u, -123456L, 4000000000UL), "-5|7|-123456|4000000000"},
@@ -47,7 +46,7 @@ TEST(LogFormat, ConversionsTheProgramUses) {
       {Format("100%% done"), "100% done"},
       {Format(""), ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
+  for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
 }
 
 // Directives no message uses are shown as written and take no argument, so

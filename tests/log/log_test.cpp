@@ -245,8 +245,7 @@ TEST(PlannedLogFilePath, WhereTheLogWouldGoWithoutMakingIt) {
     ScopedAppData appdata(std::nullopt);
     EXPECT_EQ(PlannedLogFilePath(), GetExecutableDirectory() + "\\display.log");
   }
-  const std::string tooLong(300, 'a');
-  ScopedAppData appdata("C:\\" + tooLong);
+  ScopedAppData appdata("C:\\" + std::string(300, 'a'));
   EXPECT_EQ(PlannedLogFilePath(), GetExecutableDirectory() + "\\display.log");
 }
 

@@ -36,12 +36,6 @@ class SelectEdidProfileTest : public ::testing::Test {
   // selection must follow it, whatever it is on this file system.
   std::vector<std::string> SearchOrder() const { return dptest::FindNames(EdidDir() + "\\*.hex"); }
 
-  void SetTarget(int width, int height, int fps) {
-    target_.width = width;
-    target_.height = height;
-    target_.fps = fps;
-  }
-
   // The log expected when every entry in `found` (name -> "w=.., h=.., fps=.., distance=..")
   // is reported in search order and `best` wins.
   std::string ExpectedLog(const std::map<std::string, std::string>& found, const std::string& best,
@@ -59,15 +53,17 @@ class SelectEdidProfileTest : public ::testing::Test {
   std::string Choose(const std::vector<std::string>& files, int width, int height, int fps,
                      const std::string& chosen) {
     for (const std::string& name : files) AddFile(name);
-    SetTarget(width, height, fps);
+    target_ = {width, height, fps, target_.exeDir};
     dptest::LogCapture log;
     EXPECT_EQ(SelectEdidProfile(target_), chosen.empty() ? "" : EdidDir() + "\\" + chosen);
     return log.Messages();
   }
 
-  // The log of a search that found no profile in `dir`, between its first and last line.
-  static std::string NothingFound(const std::string& dir, const std::string& middle) {
-    return "Searching in directory: " + dir + "\n" + middle + "No matching .hex files found.\n";
+  // The log of a search that found no profile in `dir`: no .hex file there,
+  // unless `why` says otherwise.
+  static std::string NothingFound(const std::string& dir, std::string why = "") {
+    if (why.empty()) why = "No .hex files found in directory: " + dir + "\n";
+    return "Searching in directory: " + dir + "\n" + why + "No matching .hex files found.\n";
   }
 
   dptest::TempDir exeDir_;
@@ -127,7 +123,7 @@ class TieTest : public SelectEdidProfileTest, public ::testing::WithParamInterfa
 
 TEST_P(TieTest, FirstReturnedWins) {
   for (const std::string& name : GetParam().names) AddFile(name);
-  SetTarget(1920, 1080, 60);
+  target_ = {1920, 1080, 60, target_.exeDir};
   const std::vector<std::string> order = SearchOrder();
   ASSERT_EQ(order.size(), GetParam().names.size());
   dptest::LogCapture log;
@@ -152,15 +148,12 @@ TEST_F(SelectEdidProfileTest, LeadingZerosAreDecimal) {
 }
 
 TEST_F(SelectEdidProfileTest, NoHexEntriesGiveBothMessages) {
-  EXPECT_EQ(Choose({"readme.txt"}, 1920, 1080, 60, ""),
-            NothingFound(EdidDir(), "No .hex files found in directory: " + EdidDir() + "\n"));
+  EXPECT_EQ(Choose({"readme.txt"}, 1920, 1080, 60, ""), NothingFound(EdidDir()));
 }
 
 TEST_F(SelectEdidProfileTest, MissingDirectoryGivesBothMessages) {
   target_.exeDir = exeDir_.path() + "\\nowhere";
-  const std::string dir = target_.exeDir + "\\edid";
-  EXPECT_EQ(Choose({}, 1920, 1080, 60, ""),
-            NothingFound(dir, "No .hex files found in directory: " + dir + "\n"));
+  EXPECT_EQ(Choose({}, 1920, 1080, 60, ""), NothingFound(target_.exeDir + "\\edid"));
 }
 
 TEST_F(SelectEdidProfileTest, NumbersBeyond32BitsAreSkippedWithAReason) {
@@ -215,9 +208,7 @@ TEST_F(SelectEdidProfileTest, OverlongSearchPatternIsRefusedClearly) {
 TEST_F(SelectEdidProfileTest, LongestSearchPatternIsSearched) {
   // 259 characters: still searched (the directory does not exist).
   target_.exeDir = exeDir_.path() + "\\" + std::string(247 - exeDir_.path().size(), 'p');
-  const std::string dir = target_.exeDir + "\\edid";
-  EXPECT_EQ(Choose({}, 1920, 1080, 60, ""),
-            NothingFound(dir, "No .hex files found in directory: " + dir + "\n"));
+  EXPECT_EQ(Choose({}, 1920, 1080, 60, ""), NothingFound(target_.exeDir + "\\edid"));
 }
 
 }  // namespace

@@ -31,31 +31,31 @@ std::string Expand(const std::string& text, const std::string& d) {
   return dptest::Expand(text, {{"<D>", d}});
 }
 
+// A launch that starts the helper with `command`: the log names the command
+// and says it started.
+LaunchCase Started(const char* name, const char* directory, const std::string& best_hex,
+                   const std::string& command) {
+  return {name,
+          directory,
+          true,
+          best_hex,
+          "Launching wkex.exe with command: " + command +
+              "\nwkex.exe launched successfully from <D>\\wkex.exe\n",
+          command};
+}
+
 const LaunchCase kCases[] = {
-    {"PlainPaths", "tools", true, "<D>\\edid\\1920x1080x60.hex",
-     "Launching wkex.exe with command: <D>\\wkex.exe /d <D>\\edid\\1920x1080x60.hex\n"
-     "wkex.exe launched successfully from <D>\\wkex.exe\n",
-     "<D>\\wkex.exe /d <D>\\edid\\1920x1080x60.hex"},
-    {"SpaceInTheDirectoryOnly", "my tools", true, "C:\\edid\\a.hex",
-     "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d C:\\edid\\a.hex\n"
-     "wkex.exe launched successfully from <D>\\wkex.exe\n",
-     "\"<D>\\wkex.exe\" /d C:\\edid\\a.hex"},
-    {"SpaceInTheProfileOnly", "tools", true, "C:\\my edid\\a.hex",
-     "Launching wkex.exe with command: <D>\\wkex.exe /d \"C:\\my edid\\a.hex\"\n"
-     "wkex.exe launched successfully from <D>\\wkex.exe\n",
-     "<D>\\wkex.exe /d \"C:\\my edid\\a.hex\""},
-    {"QuoteInTheProfilePassesUnescaped", "tools", true, "C:\\e\\a\"b.hex",
-     "Launching wkex.exe with command: <D>\\wkex.exe /d C:\\e\\a\"b.hex\n"
-     "wkex.exe launched successfully from <D>\\wkex.exe\n",
-     "<D>\\wkex.exe /d C:\\e\\a\"b.hex"},
-    {"TrailingBackslashPassesUnescaped", "my tools", true, "C:\\my dir\\",
-     "Launching wkex.exe with command: \"<D>\\wkex.exe\" /d \"C:\\my dir\\\"\n"
-     "wkex.exe launched successfully from <D>\\wkex.exe\n",
-     "\"<D>\\wkex.exe\" /d \"C:\\my dir\\\""},
-    {"TabIsNoSpace", "tools", true, "C:\\a\tb.hex",
-     "Launching wkex.exe with command: <D>\\wkex.exe /d C:\\a\tb.hex\n"
-     "wkex.exe launched successfully from <D>\\wkex.exe\n",
-     "<D>\\wkex.exe /d C:\\a\tb.hex"},
+    Started("PlainPaths", "tools", "<D>\\edid\\1920x1080x60.hex",
+            "<D>\\wkex.exe /d <D>\\edid\\1920x1080x60.hex"),
+    Started("SpaceInTheDirectoryOnly", "my tools", "C:\\edid\\a.hex",
+            "\"<D>\\wkex.exe\" /d C:\\edid\\a.hex"),
+    Started("SpaceInTheProfileOnly", "tools", "C:\\my edid\\a.hex",
+            "<D>\\wkex.exe /d \"C:\\my edid\\a.hex\""),
+    Started("QuoteInTheProfilePassesUnescaped", "tools", "C:\\e\\a\"b.hex",
+            "<D>\\wkex.exe /d C:\\e\\a\"b.hex"),
+    Started("TrailingBackslashPassesUnescaped", "my tools", "C:\\my dir\\",
+            "\"<D>\\wkex.exe\" /d \"C:\\my dir\\\""),
+    Started("TabIsNoSpace", "tools", "C:\\a\tb.hex", "<D>\\wkex.exe /d C:\\a\tb.hex"),
     {"EmptyProfileWithTheHelperPresent", "tools", true, "",
      "LaunchKexWithHex: best_hex is empty, skip launching.\n", ""},
     {"NoExecutableDirectory", "", true, "C:\\edid\\a.hex",

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/edid_bytes.h"
 #include "support/temp_dir.h"
 
@@ -64,9 +66,8 @@ class ProfileFactsTest : public ::testing::TestWithParam<FactsCase> {};
 TEST_P(ProfileFactsTest, NamesTheFormAndTheFix) {
   const FactsCase& c = GetParam();
   const ProfileFacts facts = DescribeProfile(c.file.data(), c.file.size());
-  EXPECT_EQ(facts.text, c.text);
-  EXPECT_EQ(facts.works, c.works);
-  EXPECT_EQ(facts.readable, c.readable);
+  EXPECT_EQ(std::tie(facts.text, facts.works, facts.readable),
+            std::tie(c.text, c.works, c.readable));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ProfileFactsTest, ::testing::ValuesIn(Cases()),

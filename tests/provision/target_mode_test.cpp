@@ -33,25 +33,25 @@ class ReadTargetModeTest : public ::testing::Test {
     ASSERT_TRUE(dptest::WriteFileBytes(SettingsPath(), content));
   }
 
-  // The mode read with APPDATA as given (the directory field set beforehand);
-  // its log into `log`.
-  static TargetMode Read(const std::optional<std::string>& appData, std::string& log) {
+  // A read with APPDATA as given (the directory field set beforehand): its
+  // log, then the mode read and the directory field as "=> WxHxF in DIR".
+  static std::string Read(const std::optional<std::string>& appData) {
     ScopedAppData scoped(appData);
     dptest::LogCapture capture;
     TargetMode mode;
     mode.exeDir = "C:\\kept";
     ReadTargetMode(mode);
-    log = capture.Messages();
-    return mode;
+    return capture.Messages() + "=> " + std::to_string(mode.width) + "x" +
+           std::to_string(mode.height) + "x" + std::to_string(mode.fps) + " in " + mode.exeDir;
   }
 
   dptest::TempDir appData_;
 };
 
-// The log of a read that finds no file at `missing` and takes the defaults.
+// What a read gives that finds no file at `missing` and takes the defaults.
 std::string DefaultsAfter(const std::string& missing) {
   return "File does not exist: " + missing + "\nReading config file: " + kFallbackSettings +
-         "\nTarget config: width=1920, height=1080, fps=60\n";
+         "\nTarget config: width=1920, height=1080, fps=60\n=> 1920x1080x60 in C:\\kept";
 }
 
 struct SettingsCase {
@@ -68,19 +68,13 @@ class SettingsFileTest : public ReadTargetModeTest,
 TEST_P(SettingsFileTest, ReadsValuesAndLogsInOrder) {
   const SettingsCase& c = GetParam();
   if (c.content) WriteSettings(c.content);
-  std::string log;
-  const TargetMode mode = Read(appData_.path(), log);
-
-  EXPECT_EQ(mode.width, c.width);
-  EXPECT_EQ(mode.height, c.height);
-  EXPECT_EQ(mode.fps, c.fps);
-  EXPECT_EQ(mode.exeDir, "C:\\kept");
   std::string expected = c.content ? "Reading config file: " + SettingsPath() + "\n"
                                    : "File does not exist: " + SettingsPath() +
                                          "\nReading config file: " + kFallbackSettings + "\n";
-  expected += "Target config: width=" + std::to_string(c.width) +
-              ", height=" + std::to_string(c.height) + ", fps=" + std::to_string(c.fps) + "\n";
-  EXPECT_EQ(log, expected);
+  const std::string w = std::to_string(c.width), h = std::to_string(c.height),
+                    f = std::to_string(c.fps);
+  expected += "Target config: width=" + w + ", height=" + h + ", fps=" + f + "\n";
+  EXPECT_EQ(Read(appData_.path()), expected + "=> " + w + "x" + h + "x" + f + " in C:\\kept");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -101,9 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ReadTargetModeTest, DirectoryNamedStoreDatCountsAsMissing) {
   ASSERT_TRUE(CreateDirectoryA((appData_.path() + "\\harnfold").c_str(), nullptr));
   ASSERT_TRUE(CreateDirectoryA(SettingsPath().c_str(), nullptr));
-  std::string log;
-  Read(appData_.path(), log);
-  EXPECT_EQ(log, DefaultsAfter(SettingsPath()));
+  EXPECT_EQ(Read(appData_.path()), DefaultsAfter(SettingsPath()));
 }
 
 // APPDATA that cannot be used: missing, empty, or too long for 260 bytes.
@@ -118,12 +110,8 @@ class UnusableAppDataTest : public ReadTargetModeTest,
                             public ::testing::WithParamInterface<AppDataCase> {};
 
 TEST_P(UnusableAppDataTest, FallsBackAndSaysSoFirst) {
-  std::string log;
-  const TargetMode mode = Read(GetParam().value, log);
-  EXPECT_EQ(mode.width, 1920);
-  EXPECT_EQ(mode.height, 1080);
-  EXPECT_EQ(mode.fps, 60);
-  EXPECT_EQ(log, "Failed to get APPDATA path.\n" + DefaultsAfter(kFallbackSettings));
+  EXPECT_EQ(Read(GetParam().value),
+            "Failed to get APPDATA path.\n" + DefaultsAfter(kFallbackSettings));
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, UnusableAppDataTest,
@@ -137,9 +125,7 @@ TEST_F(ReadTargetModeTest, LongestUsableAppDataIsUsed) {
   // 259 characters fill the buffer with its terminator; the path built from it
   // is too long to exist, so the fallback follows, but APPDATA itself was read.
   const std::string value = "C:\\" + std::string(256, 'd');
-  std::string log;
-  Read(value, log);
-  EXPECT_EQ(log, DefaultsAfter(value + "\\harnfold\\store.dat"));
+  EXPECT_EQ(Read(value), DefaultsAfter(value + "\\harnfold\\store.dat"));
 }
 
 }  // namespace

@@ -63,13 +63,10 @@ inline std::string HexText(const Bytes& bytes, std::size_t perLine, const std::s
   return out;
 }
 
-// The 13-byte name field of the descriptor in `slot` (1 to 4).
-inline std::size_t NameField(int slot) { return 54 + 18 * (slot - 1) + 5; }
-
 // The expected block after the rewrite: `name` and 0A at the start of the
 // field, the rest of the field kept, checksum valid.
 inline Bytes WithName(Bytes block, int slot, const std::string& name) {
-  const std::size_t field = NameField(slot);
+  const std::size_t field = 54 + 18 * (slot - 1) + 5;  // the descriptor's 13-byte text
   for (std::size_t i = 0; i < name.size(); ++i)
     block[field + i] = static_cast<std::uint8_t>(name[i]);
   block[field + name.size()] = 0x0A;
