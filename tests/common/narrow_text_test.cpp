@@ -15,10 +15,8 @@ using dptest::ShiftJis;
 using dptest::Utf8;
 
 TEST(NarrowText, CutsOnlyBetweenCharacters) {
-  const std::string sjis = "ab" + kHyo + "c" + kHyo;  // a b [95 5C] c [95 5C]
-  const std::string utf8 =
-      "a\xE8\xA1\xA8"
-      "b";  // a [E8 A1 A8] b
+  const std::string sjis = "ab" + kHyo + "c" + kHyo;            // a b [95 5C] c [95 5C]
+  const std::string utf8 = std::string("a\xE8\xA1\xA8") + 'b';  // a [E8 A1 A8] b
   const struct {
     const char* what;
     std::string text;

@@ -169,16 +169,19 @@ LONG Request(Packet& packet, UINT32 type, const LUID& adapter, UINT32 id) {
   return displayapi::DisplayConfigGetDeviceInfo(&packet.header);
 }
 
+// SetDisplayConfig with the arrays as a caller hands them: the counts their
+// sizes, null when empty.
+LONG SetWith(std::vector<DISPLAYCONFIG_PATH_INFO> paths, std::vector<DISPLAYCONFIG_MODE_INFO> modes,
+             UINT32 flags) {
+  return displayapi::SetDisplayConfig(
+      static_cast<UINT32>(paths.size()), paths.empty() ? nullptr : paths.data(),
+      static_cast<UINT32>(modes.size()), modes.empty() ? nullptr : modes.data(), flags);
+}
+
 // SetDisplayConfig with no arrays, or with the active-only answer as queried.
 Check Set(UINT32 flags, bool arrays, Codes want) {
   return [=](const Seen& seen) {
-    std::vector<DISPLAYCONFIG_PATH_INFO> paths = seen.paths;
-    std::vector<DISPLAYCONFIG_MODE_INFO> modes = seen.modes;
-    return Code(displayapi::SetDisplayConfig(arrays ? static_cast<UINT32>(paths.size()) : 0,
-                                             arrays ? paths.data() : nullptr,
-                                             arrays ? static_cast<UINT32>(modes.size()) : 0,
-                                             arrays ? modes.data() : nullptr, flags),
-                want);
+    return Code(arrays ? SetWith(seen.paths, seen.modes, flags) : SetWith({}, {}, flags), want);
   };
 }
 
@@ -198,17 +201,12 @@ std::string SaveThenShowOneAlone(const Seen& seen, std::map<UINT32, POINTL>* sav
     x += static_cast<LONG>(mode.width);
   }
   const UINT32 kSaved = SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE;
-  std::string out =
-      Code(displayapi::SetDisplayConfig(static_cast<UINT32>(paths.size()), paths.data(),
-                                        static_cast<UINT32>(modes.size()), modes.data(), kSaved),
-           {ERROR_SUCCESS});
-  DISPLAYCONFIG_PATH_INFO first = seen.paths[0];
+  const std::string out = Code(SetWith(paths, modes, kSaved), {ERROR_SUCCESS});
   modes = seen.modes;
-  modes[first.sourceInfo.modeInfoIdx].sourceMode.position = {0, 0};
-  return Both(out, Code(displayapi::SetDisplayConfig(1, &first, static_cast<UINT32>(modes.size()),
-                                                     modes.data(),
-                                                     SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG),
-                        {ERROR_SUCCESS}));
+  modes[seen.paths[0].sourceInfo.modeInfoIdx].sourceMode.position = {0, 0};
+  return Both(out,
+              Code(SetWith({seen.paths[0]}, modes, SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG),
+                   {ERROR_SUCCESS}));
 }
 
 // Every path of `l` shows its source where `saved` has it, and `l` has as many
@@ -537,10 +535,8 @@ std::vector<Row> BuildTable() {
        "what F14 answers: \"SetDisplayConfig does not fail\" but ignores SDC_TOPOLOGY_SUPPLIED",
        kMsSet, V, active,
        [](const Seen&) {
-         const LONG plain =
-             displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kValidate | kExtend);
-         const LONG both = displayapi::SetDisplayConfig(
-             0, nullptr, 0, nullptr, kValidate | kExtend | SDC_TOPOLOGY_SUPPLIED);
+         const LONG plain = SetWith({}, {}, kValidate | kExtend);
+         const LONG both = SetWith({}, {}, kValidate | kExtend | SDC_TOPOLOGY_SUPPLIED);
          return both == plain
                     ? ""
                     : "answered " + std::to_string(both) + ", F14 " + std::to_string(plain);
@@ -584,9 +580,7 @@ std::vector<Row> BuildTable() {
        [](const Seen& seen) {
          std::map<UINT32, POINTL> saved;
          std::string out = SaveThenShowOneAlone(seen, &saved);
-         out = Both(
-             out,
-             Code(displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, SDC_APPLY | kExtend), {0}));
+         out = Both(out, Code(SetWith({}, {}, SDC_APPLY | kExtend), {0}));
          return Both(out, AsSaved(Read(kActive), seen, saved));
        }},
       {"P2", kQuery, "QDC_DATABASE_CURRENT after a layout saved and one display shown alone since",
@@ -638,28 +632,20 @@ Seen LookAtTheMachine() {
   return seen;
 }
 
-// Where Wine 8 answers otherwise than Windows (docs/windows.md).
-const std::map<std::string, const char*>& Wine8() {
-  static const std::map<std::string, const char*> wine = [] {
-    std::map<std::string, const char*> m = {
+const std::vector<Row>& Table() {
+  static const std::vector<Row> table = [] {
+    // Where Wine 8 answers otherwise than Windows (docs/windows.md).
+    std::map<std::string, const char*> wine8 = {
         {"S9", "87, the path count 0: no virtual-mode-aware query"},
         {"Q15", "87 from the sizes call: no virtual-mode-aware query"},
         {"C6", "50"},
         {"C7", "50"}};
     // The flag rules Wine's stub never checks.
     for (const char* id : {"F1", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10"})
-      m[id] = "0: Wine's SetDisplayConfig answers 0 to anything";
-    return m;
-  }();
-  return wine;
-}
-
-const std::vector<Row>& Table() {
-  static const std::vector<Row> table = [] {
+      wine8[id] = "0: Wine's SetDisplayConfig answers 0 to anything";
     std::vector<Row> rows = BuildTable();
     for (Row& row : rows) {
-      const auto wine = Wine8().find(row.id);
-      if (wine != Wine8().end()) row.wine8 = wine->second;
+      if (const auto wine = wine8.find(row.id); wine != wine8.end()) row.wine8 = wine->second;
     }
     return rows;
   }();

@@ -41,8 +41,9 @@ bool Fails(Call call) {
   return true;
 }
 
-HANDLE HandOut(const std::string& kind) {
-  HANDLE h = reinterpret_cast<HANDLE>(S().next += 0x10);
+// Hands out `what`, or a fresh handle when there is none, kept until released.
+HANDLE HandOut(const std::string& kind, void* what = nullptr) {
+  HANDLE h = what != nullptr ? what : reinterpret_cast<HANDLE>(S().next += 0x10);
   S().live[h] = kind;
   S().handed.emplace_back(h, kind);
   ++S().handedOut;
@@ -99,8 +100,7 @@ BOOL WTSEnumerateSessionsW(HANDLE, DWORD, DWORD, PWTS_SESSION_INFOW* list, DWORD
   S().lists.back().reserve(1);  // a distinct address even for an empty list
   *list = S().lists.back().data();
   *count = static_cast<DWORD>(S().script.sessions.size());
-  S().live[*list] = "session list";
-  ++S().handedOut;
+  fakesession::HandOut("session list", *list);
   return TRUE;
 }
 
@@ -171,9 +171,7 @@ BOOL CreateEnvironmentBlock(LPVOID* environment, HANDLE token, BOOL) {
   if (fakesession::Fails(Call::CreateEnvironmentBlock)) return FALSE;
   S().blocks.push_back({L'A', L'=', L'1', L'\0', L'\0'});
   *environment = S().blocks.back().data();
-  S().live[*environment] = "environment block";
-  S().handed.emplace_back(*environment, "environment block");
-  ++S().handedOut;
+  fakesession::HandOut("environment block", *environment);
   return TRUE;
 }
 
@@ -223,8 +221,7 @@ BOOL WTSQuerySessionInformationW(HANDLE, DWORD, WTS_INFO_CLASS infoClass, LPWSTR
   S().protocols.push_back(S().script.clientProtocol);
   *buffer = reinterpret_cast<LPWSTR>(&S().protocols.back());
   *bytes = sizeof(USHORT);
-  S().live[*buffer] = "session information";
-  ++S().handedOut;
+  fakesession::HandOut("session information", *buffer);
   return TRUE;
 }
 

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "fake_session/fake_session.h"
 #include "support/log_capture.h"
@@ -16,17 +18,12 @@ namespace {
 
 using fakesession::Call;
 
-WTS_SESSION_INFOW Session(DWORD id, WTS_CONNECTSTATE_CLASS state = WTSActive) {
-  WTS_SESSION_INFOW s = {};
-  s.SessionId = id;
-  s.State = state;
-  return s;
-}
-
-fakesession::Script NoConsole(DWORD error = 0) {
+// No session at the console (the last error `error`), these processes running.
+fakesession::Script NoConsole(DWORD error, std::vector<fakesession::Process> processes) {
   fakesession::Script s;
   s.consoleSession = 0xFFFFFFFF;
   s.consoleError = error;
+  s.processes = std::move(processes);
   return s;
 }
 
@@ -46,23 +43,17 @@ std::vector<LaunchCase> Cases() {
     s.failures[call] = error;
     return s;
   };
-  fakesession::Script explorer = NoConsole(1008);
-  explorer.processes = {{10, L"svchost.exe", 0}, {77, L"explorer.exe", 3}};
-  fakesession::Script winlogon = NoConsole();
-  winlogon.processes = {{9, L"winlogon.exe", 1}, {11, L"csrss.exe", 1}};
-  fakesession::Script neither = NoConsole();
-  neither.processes = {{9, L"services.exe", 0}};
-  fakesession::Script noSnapshot = NoConsole();
-  noSnapshot.processes = {{77, L"explorer.exe", 3}};
+  const auto explorer = NoConsole(1008, {{10, L"svchost.exe", 0}, {77, L"explorer.exe", 3}});
+  const auto winlogon = NoConsole(0, {{9, L"winlogon.exe", 1}, {11, L"csrss.exe", 1}});
+  const auto neither = NoConsole(0, {{9, L"services.exe", 0}});
+  auto noSnapshot = NoConsole(0, {{77, L"explorer.exe", 3}});
   noSnapshot.failures[Call::CreateToolhelp32Snapshot] = ERROR_NOT_ENOUGH_MEMORY;
   // A failed session list reads as an empty one: the lowest session of an
   // explorer.exe is taken.
-  fakesession::Script noList = NoConsole();
-  noList.processes = {{77, L"explorer.exe", 3}, {78, L"explorer.exe", 2}};
+  auto noList = NoConsole(0, {{77, L"explorer.exe", 3}, {78, L"explorer.exe", 2}});
   noList.failures[Call::WTSEnumerateSessionsW] = ERROR_ACCESS_DENIED;
   // A process whose session cannot be read is passed over, not taken for session 0.
-  fakesession::Script noLookup = NoConsole();
-  noLookup.processes = {{77, L"explorer.exe", 0, true}, {78, L"explorer.exe", 2}};
+  const auto noLookup = NoConsole(0, {{77, L"explorer.exe", 0, true}, {78, L"explorer.exe", 2}});
   const std::string ok = "create process success, command_line:<C>, process_id:4242.";
   const std::string noConsole = "Failed to get active session ID. Error: ";
   const DWORD none = 0xFFFFFFFF;
@@ -108,22 +99,17 @@ TEST_P(UserSessionLaunch, LogsReleasesAndHandsOver) {
   dptest::TempDir root;
   const std::filesystem::path dir = std::filesystem::path(root.wpath()) / c.dirName;
   std::filesystem::create_directories(dir / "rent_protect");
-  const std::wstring companion = (dir / "rent_protect" / "zanbyprotect.exe").wstring();
+  const std::filesystem::path companion = dir / "rent_protect" / "zanbyprotect.exe";
   const std::wstring exeDir = std::string(c.dirName).empty() ? std::wstring() : dir.wstring();
   if (c.companion) {
-    ASSERT_TRUE(dptest::WriteFileBytes(std::filesystem::path(companion).string(), "MZ"));
+    ASSERT_TRUE(dptest::WriteFileBytes(companion.wstring(), "MZ"));
   }
 
   fakesession::Reset(c.script);
   dptest::LogCapture log;
   EXPECT_EQ(LaunchProtectInUserSessionFrom(exeDir), c.result);
 
-  const std::string narrow = std::filesystem::path(companion).string();
-  EXPECT_EQ(log.Messages(), dptest::Expand(c.log, {{"<C>", narrow}}));
-  if (std::string(c.dirName).empty()) {
-    EXPECT_EQ(fakesession::CallCount(Call::WTSGetActiveConsoleSessionId), 0);
-    return;
-  }
+  EXPECT_EQ(log.Messages(), dptest::Expand(c.log, {{"<C>", companion.string()}}));
   EXPECT_EQ(fakesession::QueriedSession(), c.session);
   EXPECT_TRUE(fakesession::Unreleased().empty())
       << "left: " << ::testing::PrintToString(fakesession::Unreleased());
@@ -134,7 +120,8 @@ TEST_P(UserSessionLaunch, LogsReleasesAndHandsOver) {
     EXPECT_NE(fakesession::Creations()[0].token, fakesession::Duplications()[0].token);
   }
   EXPECT_EQ(fakesession::BadReleases(), 0);
-  if (!c.companion) {
+  // Without a directory or a companion nothing is looked at.
+  if (exeDir.empty() || !c.companion) {
     EXPECT_EQ(fakesession::CallCount(Call::WTSGetActiveConsoleSessionId), 0);
     return;
   }
@@ -149,9 +136,8 @@ TEST_P(UserSessionLaunch, LogsReleasesAndHandsOver) {
     EXPECT_EQ(d.type, TokenPrimary);
   }
   for (const fakesession::Creation& k : fakesession::Creations()) {
-    const std::wstring quoted =
-        companion.find(L' ') == std::wstring::npos ? companion : L"\"" + companion + L"\"";
-    EXPECT_EQ(k.commandLine, quoted);
+    const std::wstring path = companion.wstring();
+    EXPECT_EQ(k.commandLine, path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"");
     EXPECT_TRUE(k.applicationNameNull);
     EXPECT_FALSE(k.inheritHandles);
     EXPECT_EQ(k.creationFlags, static_cast<DWORD>(CREATE_UNICODE_ENVIRONMENT));
@@ -170,9 +156,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, UserSessionLaunch, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FindSessionByProcessName, GathersThroughTheSeamAndReleasesBoth) {
-  fakesession::Script s = NoConsole();
-  s.sessions = {Session(1), Session(2, WTSDisconnected), Session(3)};
-  s.processes = {{20, L"explorer.exe", 3}, {21, L"explorer.exe", 2}, {22, L"cmd.exe", 1}};
+  auto s = NoConsole(0, {{20, L"explorer.exe", 3}, {21, L"explorer.exe", 2}, {22, L"cmd.exe", 1}});
+  s.sessions = {{1, nullptr, WTSActive}, {2, nullptr, WTSDisconnected}, {3, nullptr, WTSActive}};
   fakesession::Reset(s);
   dptest::LogCapture log;
   const SessionChoice choice = FindSessionByProcessName(L"explorer.exe");

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "contract_table.h"
-#include "display/display_config_api.h"
 #include "display/enumerate.h"
 #include "launch/session_api.h"
 #include "support/log_capture.h"
+#include "support/text.h"
 
 namespace {
 
@@ -29,16 +29,16 @@ bool UnderWine() {
 using contract::Listing;
 
 // Why a display query cannot be held to the contract on this machine, or
-// empty text when it can.
-std::string NoDisplayReason(const Listing& l) {
-  if (l.sizes == ERROR_ACCESS_DENIED) {
+// empty text when it can: what the sizes call answered, and the counts.
+std::string NoDisplayReason(LONG sizes, std::size_t paths, std::size_t modes) {
+  if (sizes == ERROR_ACCESS_DENIED) {
     return "GetDisplayConfigBufferSizes: ERROR_ACCESS_DENIED, this process has no access to the "
            "console session's desktop (a service, a remote session)";
   }
-  if (l.sizes == ERROR_NOT_SUPPORTED) {
+  if (sizes == ERROR_NOT_SUPPORTED) {
     return "GetDisplayConfigBufferSizes: ERROR_NOT_SUPPORTED, no WDDM display driver";
   }
-  if (l.sizes == ERROR_SUCCESS && (l.sizedPaths == 0 || l.sizedModes == 0)) {
+  if (sizes == ERROR_SUCCESS && (paths == 0 || modes == 0)) {
     return "the machine reports no display path";
   }
   return {};
@@ -60,13 +60,6 @@ std::string Describe(const Listing& l) {
   return text;
 }
 
-// For messages: ASCII as it is, anything else as '?'.
-std::string Ascii(const std::wstring& text) {
-  std::string out;
-  for (wchar_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
-  return out;
-}
-
 // The contract table (tests/conformance), every row that changes nothing,
 // against the system's own calls. Rows whose answer Windows is not settled
 // on report what this machine gives; under Wine, a row marked as one where
@@ -74,11 +67,8 @@ std::string Ascii(const std::wstring& text) {
 // stays true.
 TEST(RealDisplayConfig, TheSystemAnswersTheContractTable) {
   const contract::Seen seen = contract::LookAtTheMachine();
-  Listing l;
-  l.sizes = seen.sizes;
-  l.sizedPaths = static_cast<UINT32>(seen.paths.size());
-  l.sizedModes = static_cast<UINT32>(seen.modes.size());
-  if (const std::string why = NoDisplayReason(l); !why.empty()) GTEST_SKIP() << why;
+  const std::string why = NoDisplayReason(seen.sizes, seen.paths.size(), seen.modes.size());
+  if (!why.empty()) GTEST_SKIP() << why;
   const bool wine = UnderWine();
   for (const contract::Row& row : contract::Table()) {
     std::string verdict;
@@ -106,7 +96,8 @@ TEST(RealDisplayConfig, TheSystemAnswersTheContractTable) {
 
 TEST(RealDisplayConfig, TheProgramsListingHoldsOnlyActiveDisplays) {
   const Listing l = contract::Read(QDC_ALL_PATHS);
-  if (const std::string why = NoDisplayReason(l); !why.empty()) GTEST_SKIP() << why;
+  const std::string why = NoDisplayReason(l.sizes, l.sizedPaths, l.sizedModes);
+  if (!why.empty()) GTEST_SKIP() << why;
   dptest::LogCapture log;
   std::vector<DisplayInfo> displays;
   int activeCount = -1;
@@ -117,7 +108,7 @@ TEST(RealDisplayConfig, TheProgramsListingHoldsOnlyActiveDisplays) {
   EXPECT_EQ(activeCount, static_cast<int>(displays.size()));
   int primary = 0;
   for (const DisplayInfo& d : displays) {
-    SCOPED_TRACE("record " + std::to_string(d.pathIndex) + " " + Ascii(d.deviceName));
+    SCOPED_TRACE("record " + std::to_string(d.pathIndex) + " " + dptest::WideToAnsi(d.deviceName));
     EXPECT_TRUE(d.isActive);
     EXPECT_EQ(d.deviceName.rfind(L"\\\\.\\DISPLAY", 0), 0u);
     EXPECT_GT(d.width, 0u);

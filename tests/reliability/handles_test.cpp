@@ -21,10 +21,8 @@
 #include "provision/edid_rewrite.h"
 #include "provision/kex_launch.h"
 #include "provision/target_mode.h"
-#include "sim/sim.h"
 #include "support/log_capture.h"
 #include "support/sim_support.h"
-#include "support/temp_dir.h"
 #include "support/typical_run.h"
 
 namespace {

@@ -19,6 +19,8 @@ std::string UniqueTempFile() {
          std::to_string(++counter) + "-" + std::to_string(GetTickCount64()) + ".log";
 }
 
+constexpr const char* kTraceFile = "c:\\dp.log";
+
 }  // namespace
 
 LogCapture::LogCapture() : path_(UniqueTempFile()) {
@@ -30,10 +32,6 @@ LogCapture::~LogCapture() {
   SetLogFilePathForTesting(previous_);
   DeleteFileA(path_.c_str());
 }
-
-namespace {
-constexpr const char* kTraceFile = "c:\\dp.log";
-}  // namespace
 
 EmptyTraceFile::EmptyTraceFile() : before_(ReadFileBytes(kTraceFile)) { DeleteFileA(kTraceFile); }
 

@@ -14,7 +14,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +22,7 @@
 #include "sim/sim.h"
 #include "sim/start_record.h"
 #include "support/log_capture.h"
+#include "support/sandbox.h"
 #include "support/temp_dir.h"
 #include "support/typical_run.h"
 
@@ -56,9 +56,7 @@ struct Cell {
   uint32_t call = 0;
   LONG code = 0;
   // What the run showed.
-  bool ran = false;
-  DWORD exitCode = 0;
-  bool timedOut = false;
+  RunResult run = {};
   std::string log = "";
   std::string edid = "";
   std::size_t companions = 0;
@@ -112,12 +110,8 @@ std::string Outcome(const Cell& c) {
 }
 
 void Judge(Cell& c) {
-  if (!c.ran) {
-    c.problem = "did not start";
-  } else if (c.timedOut) {
-    c.problem = "did not end";
-  } else if (c.exitCode != 0) {
-    c.problem = "exit code " + std::to_string(c.exitCode);
+  if (const ::testing::AssertionResult ended = dptest::Ended(c.run); !ended) {
+    c.problem = ended.message();
   } else if (c.companions != 1) {
     c.problem = std::to_string(c.companions) + " companion starts";
   } else if (const std::string why = dptest::NotRewritten(c.edid, kProfile);
@@ -190,17 +184,6 @@ int main(int argc, char** argv) {
     while (j < cells.size() && cells[j].api == cells[i].api && cells[j].call == cells[i].call) ++j;
     return j;
   };
-  // The program treats every code alike: within one call's row, the runs
-  // must end alike too.
-  auto rowConsistency = [&] {
-    for (std::size_t i = 0; i < cells.size(); i = rowEnd(i)) {
-      for (std::size_t j = i + 1; j < rowEnd(i); ++j) {
-        if (cells[j].problem.empty() && !AskedAgain(cells[j]) && !AskedAgain(cells[i]) &&
-            (Outcome(cells[j]) != Outcome(cells[i]) || LogLines(cells[j]) != LogLines(cells[i])))
-          cells[j].problem = "ended otherwise than with code " + std::to_string(cells[i].code);
-      }
-    }
-  };
   auto work = [&] {
     for (std::size_t i; (i = next++) < cells.size();) {
       Cell& c = cells[i];
@@ -209,10 +192,7 @@ int main(int argc, char** argv) {
         m.createdAtMs = sim::NowMs();
         m.faults = {sim::Fault{c.api, c.call, c.code}};
         const fs::path d = Deploy(root, "cell" + std::to_string(i) + attempt, m);
-        const RunResult r = RunIn(d);
-        c.ran = r.started;
-        c.exitCode = r.exitCode;
-        c.timedOut = r.timedOut;
+        c.run = RunIn(d);
         c.log = Messages(dptest::LogFileIn(d / "appdata"));
         c.edid = dptest::ReadFileBytes((d / "edid" / "2560x1440x60.hex").string());
         c.companions =
@@ -229,7 +209,15 @@ int main(int argc, char** argv) {
   std::vector<std::thread> pool;
   for (int t = 0; t < parallel; ++t) pool.emplace_back(work);
   for (std::thread& t : pool) t.join();
-  rowConsistency();
+  // The program treats every code alike: within one call's row, the runs
+  // must end alike too.
+  for (std::size_t i = 0; i < cells.size(); i = rowEnd(i)) {
+    for (std::size_t j = i + 1; j < rowEnd(i); ++j) {
+      if (cells[j].problem.empty() && !AskedAgain(cells[j]) && !AskedAgain(cells[i]) &&
+          (Outcome(cells[j]) != Outcome(cells[i]) || LogLines(cells[j]) != LogLines(cells[i])))
+        cells[j].problem = "ended otherwise than with code " + std::to_string(cells[i].code);
+    }
+  }
 
   // The matrix: one row per call, one column per code; each cell the run's
   // ending and its number of log lines, or what it broke.
