@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "display/display_config_api.h"
+#include "support/display_calls.h"
 
 namespace contract {
 
@@ -169,19 +170,12 @@ LONG Request(Packet& packet, UINT32 type, const LUID& adapter, UINT32 id) {
   return displayapi::DisplayConfigGetDeviceInfo(&packet.header);
 }
 
-// SetDisplayConfig with the arrays as a caller hands them: the counts their
-// sizes, null when empty.
-LONG SetWith(std::vector<DISPLAYCONFIG_PATH_INFO> paths, std::vector<DISPLAYCONFIG_MODE_INFO> modes,
-             UINT32 flags) {
-  return displayapi::SetDisplayConfig(
-      static_cast<UINT32>(paths.size()), paths.empty() ? nullptr : paths.data(),
-      static_cast<UINT32>(modes.size()), modes.empty() ? nullptr : modes.data(), flags);
-}
-
 // SetDisplayConfig with no arrays, or with the active-only answer as queried.
 Check Set(UINT32 flags, bool arrays, Codes want) {
   return [=](const Seen& seen) {
-    return Code(arrays ? SetWith(seen.paths, seen.modes, flags) : SetWith({}, {}, flags), want);
+    return Code(arrays ? dptest::SetConfig(seen.paths, seen.modes, flags)
+                       : dptest::SetConfig({}, {}, flags),
+                want);
   };
 }
 
@@ -201,12 +195,12 @@ std::string SaveThenShowOneAlone(const Seen& seen, std::map<UINT32, POINTL>* sav
     x += static_cast<LONG>(mode.width);
   }
   const UINT32 kSaved = SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE;
-  const std::string out = Code(SetWith(paths, modes, kSaved), {ERROR_SUCCESS});
+  const std::string out = Code(dptest::SetConfig(paths, modes, kSaved), {ERROR_SUCCESS});
   modes = seen.modes;
   modes[seen.paths[0].sourceInfo.modeInfoIdx].sourceMode.position = {0, 0};
-  return Both(out,
-              Code(SetWith({seen.paths[0]}, modes, SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG),
-                   {ERROR_SUCCESS}));
+  return Both(out, Code(dptest::SetConfig({seen.paths[0]}, modes,
+                                          SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG),
+                        {ERROR_SUCCESS}));
 }
 
 // Every path of `l` shows its source where `saved` has it, and `l` has as many
@@ -535,8 +529,8 @@ std::vector<Row> BuildTable() {
        "what F14 answers: \"SetDisplayConfig does not fail\" but ignores SDC_TOPOLOGY_SUPPLIED",
        kMsSet, V, active,
        [](const Seen&) {
-         const LONG plain = SetWith({}, {}, kValidate | kExtend);
-         const LONG both = SetWith({}, {}, kValidate | kExtend | SDC_TOPOLOGY_SUPPLIED);
+         const LONG plain = dptest::SetConfig({}, {}, kValidate | kExtend);
+         const LONG both = dptest::SetConfig({}, {}, kValidate | kExtend | SDC_TOPOLOGY_SUPPLIED);
          return both == plain
                     ? ""
                     : "answered " + std::to_string(both) + ", F14 " + std::to_string(plain);
@@ -580,7 +574,7 @@ std::vector<Row> BuildTable() {
        [](const Seen& seen) {
          std::map<UINT32, POINTL> saved;
          std::string out = SaveThenShowOneAlone(seen, &saved);
-         out = Both(out, Code(SetWith({}, {}, SDC_APPLY | kExtend), {0}));
+         out = Both(out, Code(dptest::SetConfig({}, {}, SDC_APPLY | kExtend), {0}));
          return Both(out, AsSaved(Read(kActive), seen, saved));
        }},
       {"P2", kQuery, "QDC_DATABASE_CURRENT after a layout saved and one display shown alone since",

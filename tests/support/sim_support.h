@@ -15,6 +15,7 @@
 #include "display/display_config_api.h"
 #include "sim/sim.h"
 #include "sim/sim_machine.h"
+#include "support/display_calls.h"
 #include "support/machines.h"
 #include "support/temp_dir.h"
 
@@ -28,15 +29,8 @@ inline constexpr UINT32 kSdcExtend = 0x84;  // SDC_APPLY | SDC_TOPOLOGY_EXTEND
 inline constexpr UINT32 kSdcSuppliedSaved =
     0x2A0;  // SDC_APPLY | SDC_USE_SUPPLIED_DISPLAY_CONFIG | SDC_SAVE_TO_DATABASE
 
-// SetDisplayConfig as the program asks for the extend topology, and with
-// arrays as a caller hands them (the counts their sizes, null when empty).
+// SetDisplayConfig as the program asks for the extend topology.
 inline LONG Extend() { return displayapi::SetDisplayConfig(0, nullptr, 0, nullptr, kSdcExtend); }
-inline LONG SetConfig(std::vector<DISPLAYCONFIG_PATH_INFO> paths,
-                      std::vector<DISPLAYCONFIG_MODE_INFO> modes, UINT32 flags) {
-  return displayapi::SetDisplayConfig(
-      static_cast<UINT32>(paths.size()), paths.empty() ? nullptr : paths.data(),
-      static_cast<UINT32>(modes.size()), modes.empty() ? nullptr : modes.data(), flags);
-}
 
 // A machine the simulated stack ships with, by name.
 inline sim::Machine BuiltIn(const char* name) {
